@@ -1,0 +1,34 @@
+# Settings shared by every target of the suite; linked PUBLIC by the lowest layer (winui).
+add_library(hv_defaults INTERFACE)
+target_compile_definitions(hv_defaults INTERFACE
+  UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+target_compile_options(hv_defaults INTERFACE -municode -Wall -Wextra -Wno-unused-parameter)
+target_link_options(hv_defaults INTERFACE -municode)
+
+# hv_layer(NAME [DEPENDS libs...] [SYSTEM_LIBS libs...])
+# A static library of every .cpp in the current folder; headers are included as "<layer>/<Unit>.h".
+function(hv_layer name)
+  cmake_parse_arguments(L "" "" "DEPENDS;SYSTEM_LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${L_DEPENDS} ${L_SYSTEM_LIBS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${L_DEPENDS} ${L_SYSTEM_LIBS})
+  endif()
+endfunction()
+
+# hv_test(NAME LABELS labels... SOURCES... LIBS...)
+# One googletest executable, run through Wine as one CTest test.
+function(hv_test name)
+  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE hv_test_support ${T_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "WINEPREFIX=${HV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;HV_SOURCE_DIR=${PROJECT_SOURCE_DIR};HV_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,64 @@
+#pragma once
+// Small text helpers: lists, quoting, case and the suite's command-line option syntax.
+// Positions count from 0; std::wstring::npos means "absent". No function raises.
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace hv {
+
+enum class TTextChange : uint8_t { tcNone, tcLower, tcUpper };
+
+// A set of single-byte separator characters (codes 0 to 255).
+using TSepSet = std::bitset<256>;
+TSepSet MakeSepSet(std::wstring_view chars);
+
+// UTF-8 <-> UTF-16, the one pair of converters of the suite. Invalid input is replaced, not refused.
+std::wstring Utf8ToWide(std::string_view s);
+std::string WideToUtf8(std::wstring_view s);
+
+// Locale (user default) case mapping of a whole string.
+std::wstring AnsiUpperCase(std::wstring_view s);
+std::wstring AnsiLowerCase(std::wstring_view s);
+
+// Case-insensitive search of subStr in s from offset; npos when absent.
+size_t TextPos(std::wstring_view subStr, std::wstring_view s);
+size_t TextPosEx(std::wstring_view subStr, std::wstring_view s, size_t offset);
+
+std::wstring RemoveChars(std::wstring_view s, std::wstring_view chars);
+std::wstring ChangeCase(std::wstring_view s, TTextChange change);
+std::wstring RemoveSpaces(std::wstring_view s);
+// count is taken as a byte: 256 gives an empty string.
+std::wstring RepeatChar(wchar_t c, int count);
+bool IsEmptyStr(std::wstring_view s);
+std::wstring ReplaceChar(std::wstring_view s, wchar_t oldChar, wchar_t newChar);
+std::wstring TrimLeftChar(std::wstring_view s, wchar_t c);
+std::wstring TrimRightChar(std::wstring_view s, wchar_t c);
+
+// Item readers: take the next item of a list from the front of s.
+std::wstring ReadNextItem(std::wstring& s, wchar_t sep);
+std::wstring GetFirstItem(std::wstring_view s, wchar_t sep);
+int64_t ReadNextInt(std::wstring& s, const TSepSet& seps, int64_t defaultValue, bool& error);
+int64_t ReadNextInt(std::wstring& s, wchar_t sep, int64_t defaultValue, bool& error);
+int64_t ReadNextInt(std::wstring& s, wchar_t sep, int64_t defaultValue);
+std::wstring ReadNextQuotedItem(std::wstring& s, wchar_t sep, wchar_t quote);
+// Text from the first delim at or after start to the next delim, both included; start moves past
+// it. Empty (start unchanged) when there is no such pair.
+std::wstring ExtractDelimited(std::wstring_view s, wchar_t delim, size_t& start);
+// The quoted items of s, one per line (CRLF); count receives their number.
+std::wstring ItemsToLines(std::wstring s, wchar_t sep, wchar_t quote, int& count);
+
+// Conversion of a whole text to a 64-bit integer: leading blanks, optional sign, decimal digits
+// or hexadecimal after "$", "0x" or "x". False for anything else, including overflow.
+bool TryStrToInt64(std::wstring_view s, int64_t& value);
+
+// s in double quotes (inner quotes doubled) when chars is empty or s contains one of chars.
+std::wstring QuoteIfNeeded(std::wstring_view s, std::wstring_view chars);
+
+// The suite's option syntax: name matches keyword when its lower-cased text is a prefix of keyword.
+bool MatchOption(std::wstring_view name, std::wstring_view keyword);
+// For "name:value": true when name matches keyword; arg then keeps only the value.
+bool MatchOptionValue(std::wstring& arg, std::wstring_view keyword);
+
+}  // namespace hv

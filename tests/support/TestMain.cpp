@@ -1,0 +1,7 @@
+// Entry of every test executable: wide arguments (the programs are built with -municode).
+#include <gtest/gtest.h>
+
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
