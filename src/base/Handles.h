@@ -1,0 +1,93 @@
+#pragma once
+// One movable, non-copyable owner for every kind of Windows handle; the traits say which value
+// means "none" and how the handle is closed.
+#include <windows.h>
+
+#include <utility>
+
+namespace hv {
+
+template <class Traits>
+class TUniqueHandle {
+ public:
+  using pointer = typename Traits::pointer;
+
+  TUniqueHandle() noexcept = default;
+  explicit TUniqueHandle(pointer h) noexcept : FHandle(h) {}
+  ~TUniqueHandle() { Reset(); }
+
+  TUniqueHandle(const TUniqueHandle&) = delete;
+  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+  TUniqueHandle(TUniqueHandle&& other) noexcept : FHandle(other.Release()) {}
+  TUniqueHandle& operator=(TUniqueHandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+
+  pointer Get() const noexcept { return FHandle; }
+  bool Valid() const noexcept { return FHandle != Traits::Invalid(); }
+  explicit operator bool() const noexcept { return Valid(); }
+
+  // Gives up ownership without closing.
+  pointer Release() noexcept { return std::exchange(FHandle, Traits::Invalid()); }
+  void Reset(pointer h = Traits::Invalid()) noexcept {
+    pointer old = std::exchange(FHandle, h);
+    if (old != Traits::Invalid()) Traits::Close(old);
+  }
+  // Closes now; 0 or the Windows error code of the close.
+  DWORD Close() noexcept {
+    pointer old = Release();
+    if (old == Traits::Invalid() || Traits::Close(old)) return 0;
+    return GetLastError();
+  }
+  // Address for an API that returns the handle through a pointer; the old one is closed first.
+  pointer* Put() noexcept {
+    Reset();
+    return &FHandle;
+  }
+
+ private:
+  pointer FHandle = Traits::Invalid();
+};
+
+// Files, pipes and devices: CreateFileW fails with INVALID_HANDLE_VALUE.
+struct TFileHandleTraits {
+  using pointer = HANDLE;
+  static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool Close(pointer h) noexcept { return CloseHandle(h) != FALSE; }
+};
+// Processes, threads, events, mappings, tokens: null means none.
+struct TKernelHandleTraits {
+  using pointer = HANDLE;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer h) noexcept { return CloseHandle(h) != FALSE; }
+};
+struct TFindHandleTraits {
+  using pointer = HANDLE;
+  static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool Close(pointer h) noexcept { return FindClose(h) != FALSE; }
+};
+struct TRegKeyTraits {
+  using pointer = HKEY;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer h) noexcept { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+struct TModuleTraits {
+  using pointer = HMODULE;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer h) noexcept { return FreeLibrary(h) != FALSE; }
+};
+struct TViewTraits {
+  using pointer = void*;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer p) noexcept { return UnmapViewOfFile(p) != FALSE; }
+};
+
+using TFileHandle = TUniqueHandle<TFileHandleTraits>;
+using TKernelHandle = TUniqueHandle<TKernelHandleTraits>;
+using TFindHandle = TUniqueHandle<TFindHandleTraits>;
+using TRegKey = TUniqueHandle<TRegKeyTraits>;
+using TModule = TUniqueHandle<TModuleTraits>;
+using TMappedView = TUniqueHandle<TViewTraits>;
+
+}  // namespace hv
