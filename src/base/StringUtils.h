@@ -17,6 +17,9 @@ TSepSet MakeSepSet(std::wstring_view chars);
 // UTF-8 <-> UTF-16, the one pair of converters of the suite. Invalid input is replaced, not refused.
 std::wstring Utf8ToWide(std::string_view s);
 std::string WideToUtf8(std::wstring_view s);
+// The same for single-byte text in the system's ANSI code page.
+std::wstring AnsiToWide(std::string_view s);
+std::string WideToAnsi(std::wstring_view s);
 
 // Locale (user default) case mapping of a whole string.
 std::wstring AnsiUpperCase(std::wstring_view s);
