@@ -25,7 +25,8 @@ endfunction()
 # One googletest executable, run through Wine as one CTest test.
 function(hv_test name)
   cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  # Every test program carries a version resource, read back by the version-information tests.
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestVersion.rc)
   target_link_libraries(${name} PRIVATE hv_test_support ${T_LIBS})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES

@@ -25,6 +25,7 @@ std::wstring EnvUnixPathAsWindows(const wchar_t* name) {
 std::wstring SourceDir() { return EnvUnixPathAsWindows(L"HV_SOURCE_DIR"); }
 std::wstring FixtureDir() { return SourceDir() + L"\\tests\\fixtures"; }
 std::wstring BinaryDir() { return EnvUnixPathAsWindows(L"HV_BINARY_DIR"); }
+std::wstring TestChildExe() { return BinaryDir() + L"\\bin\\hv_test_child.exe"; }
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};

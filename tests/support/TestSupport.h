@@ -12,6 +12,9 @@ std::wstring FixtureDir();
 // The build folder as a Windows path, from HV_BINARY_DIR.
 std::wstring BinaryDir();
 
+// hv_test_child.exe of the build: exits with the code given as its first argument.
+std::wstring TestChildExe();
+
 // A fresh folder below the temporary folder, removed with everything in it when the object dies.
 class TempDir {
  public:
