@@ -1,0 +1,322 @@
+#include "base/HvUtils.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+
+#include "base/PlaceHolders.h"
+#include "support/TestSupport.h"
+
+using namespace hv;
+using hvtest::ReadBytes;
+using hvtest::TempDir;
+using hvtest::WriteBytes;
+
+namespace {
+
+const wchar_t kTestKey[] = L"Software\\HvSuiteTests\\Products";
+
+// A test key under HKEY_CURRENT_USER, removed with its values afterwards.
+class RegTestKey {
+ public:
+  explicit RegTestKey(REGSAM view = 0) : FView(view) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &FKey, nullptr);
+  }
+  ~RegTestKey() {
+    RegCloseKey(FKey);
+    RegDeleteKeyExW(HKEY_CURRENT_USER, kTestKey, FView, 0);
+  }
+  void Set(const wchar_t* name, const std::wstring& value) {
+    RegSetValueExW(FKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+
+ private:
+  REGSAM FView;
+  HKEY FKey = nullptr;
+};
+
+class CurrentDir {
+ public:
+  explicit CurrentDir(const std::wstring& dir) {
+    GetCurrentDirectoryW(MAX_PATH, FSaved);
+    SetCurrentDirectoryW(dir.c_str());
+  }
+  ~CurrentDir() { SetCurrentDirectoryW(FSaved); }
+
+ private:
+  wchar_t FSaved[MAX_PATH];
+};
+
+bool Exists(const std::wstring& name) { return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+TEST(SettingsFolder, RegIniPath) {
+  {
+    RegTestKey key;
+    EXPECT_EQ(GetRegIniPath(L"C:\\Def\\", kTestKey), L"C:\\Def\\") << "value missing";
+    key.Set(L"IniPath", L"");
+    EXPECT_EQ(GetRegIniPath(L"C:\\Def\\", kTestKey), L"C:\\Def\\") << "value empty";
+    key.Set(L"IniPath", L"D:\\Settings");
+    EXPECT_EQ(GetRegIniPath(L"C:\\Def\\", kTestKey), L"D:\\Settings") << "no delimiter added";
+  }
+  EXPECT_EQ(GetRegIniPath(L"C:\\Def\\", kTestKey), L"C:\\Def\\") << "key missing";
+}
+
+TEST(SettingsFolder, CreatedOrDefault) {
+  TempDir tmp;
+  EXPECT_EQ(MakeSettingsDir(tmp / L"a\\b", tmp / L"def"), tmp / L"a\\b\\");
+  EXPECT_TRUE(Exists(tmp / L"a\\b"));
+  // A folder below a file cannot be made: the default is taken.
+  ASSERT_TRUE(WriteBytes(tmp / L"file", "x"));
+  EXPECT_EQ(MakeSettingsDir(tmp / L"file\\sub", tmp / L"def"), tmp / L"def\\");
+  EXPECT_EQ(MakeSettingsDir(L"Q:\\nowhere\\x", tmp / L"def"), tmp / L"def\\");
+  EXPECT_EQ(MainIniFileName(tmp / L"def\\"), tmp / L"def\\Harvane.ini");
+}
+
+TEST(SettingsFolder, TakeOverOfOwnIniFile) {
+  TempDir appData;
+  const std::wstring def = appData / L"Harvane6";
+  const std::wstring v5 = appData / L"Harvane5";
+  CreateDirectoryW(def.c_str(), nullptr);
+  CreateDirectoryW(v5.c_str(), nullptr);
+  TempDir own;
+
+  // Default folder itself: never taken over, not even from version 5.
+  ASSERT_TRUE(WriteBytes(v5 + L"\\QlBackup.ini", "v5"));
+  EXPECT_TRUE(CopyFromDefaultDir(def + L"\\qlbackup.INI", def + L"\\"));
+  EXPECT_FALSE(Exists(def + L"\\qlbackup.ini"));
+
+  // Another folder, nothing in the default folder: version 5 fills in.
+  EXPECT_FALSE(CopyFromDefaultDir(own / L"QlBackup.ini", def + L"\\"));
+  CopyVersion5File(appData.Path(), own / L"QlBackup.ini");
+  EXPECT_EQ(ReadBytes(own / L"QlBackup.ini"), "v5");
+
+  // The default folder wins over version 5; an existing file is never overwritten.
+  ASSERT_TRUE(WriteBytes(def + L"\\HvStarter.ini", "v6"));
+  ASSERT_TRUE(WriteBytes(v5 + L"\\HvStarter.ini", "v5"));
+  EXPECT_TRUE(CopyFromDefaultDir(own / L"HvStarter.ini", def));
+  EXPECT_EQ(ReadBytes(own / L"HvStarter.ini"), "v6");
+  ASSERT_TRUE(WriteBytes(def + L"\\HvStarter.ini", "newer"));
+  EXPECT_FALSE(CopyFromDefaultDir(own / L"HvStarter.ini", def));
+  CopyVersion5File(appData.Path(), own / L"HvStarter.ini");
+  EXPECT_EQ(ReadBytes(own / L"HvStarter.ini"), "v6");
+
+  // Nothing anywhere: nothing happens.
+  EXPECT_FALSE(CopyFromDefaultDir(own / L"None.ini", def));
+  CopyVersion5File(appData.Path(), own / L"None.ini");
+  EXPECT_FALSE(Exists(own / L"None.ini"));
+}
+
+TEST(MainProgram, CurrentFolderProgramFolderRegistry) {
+  TempDir cur, prog, other;
+  ASSERT_TRUE(WriteBytes(other / L"Harvane.exe", "MZ"));
+  RegTestKey key;
+  CurrentDir cd(cur.Path());
+
+  EXPECT_EQ(FindMainProgram(prog.Path(), HKEY_CURRENT_USER, kTestKey), L"") << "nothing anywhere";
+  key.Set(L"Program", other / L"Harvane.exe");
+  EXPECT_EQ(FindMainProgram(prog.Path(), HKEY_CURRENT_USER, kTestKey), other / L"Harvane.exe");
+  key.Set(L"Program", other / L"Missing.exe");
+  EXPECT_EQ(FindMainProgram(prog.Path(), HKEY_CURRENT_USER, kTestKey), L"") << "registry names a missing file";
+
+  ASSERT_TRUE(WriteBytes(prog / L"Harvane.exe", "MZ"));
+  EXPECT_EQ(FindMainProgram(prog.Path() + L"\\", HKEY_CURRENT_USER, kTestKey), prog / L"Harvane.exe");
+  ASSERT_TRUE(WriteBytes(cur / L"Harvane.exe", "MZ"));
+  EXPECT_EQ(FindMainProgram(prog.Path(), HKEY_CURRENT_USER, kTestKey), L"Harvane.exe") << "relative, as given";
+}
+
+TEST(MainProgram, RegistryOtherView) {
+  // A value only in the 32-bit view is found by a 64-bit program (and the other way round).
+  TempDir other;
+  ASSERT_TRUE(WriteBytes(other / L"Harvane.exe", "MZ"));
+  const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  RegTestKey key(otherView);
+  key.Set(L"Program", other / L"Harvane.exe");
+  TempDir cur;
+  CurrentDir cd(cur.Path());
+  EXPECT_EQ(FindMainProgram(cur.Path(), HKEY_CURRENT_USER, kTestKey), other / L"Harvane.exe");
+}
+
+TEST(MainProgramSwitches, Builders) {
+  EXPECT_EQ(MakeOption(L"hide"), L" /hide");
+  EXPECT_EQ(MakeOptionValue(L"prompt", L"wait"), L" /prompt:wait");
+  EXPECT_EQ(MakeOptionValue(L"log", L"C:\\Logs"), L" /log:C:\\Logs");
+  EXPECT_EQ(MakeOptionValue(L"dest", L"C:\\My Backup"), L" \"/dest:C:\\My Backup\"");
+  EXPECT_EQ(MakeOptionValue(L"note", L"a \"b\""), L" \"/note:a \"\"b\"\"\"");
+  EXPECT_EQ(MakeOptionInt(L"count", -12), L" /count:-12");
+}
+
+TEST(Texts, ExitCodesOrdinalsCaptions) {
+  const wchar_t* results[] = {L"Unexpected error!", L"Task not found!", L"Destination path not found!",
+                              L"Source directory not found!", L"Errors during backup!",
+                              L"The backup was aborted by the user or due to an error!",
+                              L"Invalid task configuration!", L"Unexpected error!"};
+  for (int code = 0; code <= 7; ++code) EXPECT_EQ(GetTaskResultText(code), results[code]) << code;
+  EXPECT_EQ(GetTaskResultText(-1), L"Unexpected error!");
+
+  EXPECT_EQ(GetOrdinalText(0), L"no ");
+  EXPECT_EQ(GetOrdinalText(2), L"2nd ");
+  EXPECT_EQ(GetOrdinalText(4), L"4th ");
+  EXPECT_EQ(GetOrdinalText(12), L"12th ");
+
+  EXPECT_EQ(MakeFormCaption(L"QlBackup", L"", L""), L"QlBackup");
+  EXPECT_EQ(MakeFormCaption(L"QlBackup", L"Mail", L"C:\\x\\job.buj"), L"QlBackup - Mail [job.buj]");
+  EXPECT_EQ(GetBitnessSuffix(true), L" - 64-bit");
+
+  EXPECT_EQ(CompareDateStrings(L"", L"garbage"), 0);
+  EXPECT_EQ(CompareDateStrings(L"2024-03-05", L"2024-03-06"), -1);
+  EXPECT_EQ(CompareDateStrings(L"2024-03-05 10:00", L"2024-03-05 09:00"), 1);
+}
+
+TEST(LogFolder, Fallbacks) {
+  EXPECT_EQ(GetLogFolderFrom(L"D:\\Logs", L"C:\\S", L"C:\\A"), L"D:\\Logs\\");
+  EXPECT_EQ(GetLogFolderFrom(L"", L"C:\\S", L"C:\\A"), L"C:\\S\\");
+  EXPECT_EQ(GetLogFolderFrom(L"", L"", L"C:\\A"), L"C:\\A");
+}
+
+namespace {
+
+// Drives with labels and the answers of the boxes, for one test.
+class FakeVolumes {
+ public:
+  FakeVolumes() : FSaved(VolumeSource()) {
+    auto& s = VolumeSource();
+    s.FindDriveByLabel = [this](std::wstring_view label) -> std::wstring {
+      for (const auto& [drive, name] : Labels)
+        if (!name.empty() && _wcsicmp(name.c_str(), std::wstring(label).c_str()) == 0) return drive + L"\\";
+      return {};
+    };
+    s.ReadVolumeLabel = [this](std::wstring_view path, std::wstring& label) {
+      auto it = Labels.find(std::wstring(path.substr(0, 2)));
+      if (it == Labels.end()) return false;
+      label = it->second;
+      return true;
+    };
+    s.IsLocalOrRemovablePath = [](std::wstring_view path) { return path.size() > 1 && path[1] == L':'; };
+    s.ConfirmRetry = [this](const std::wstring& text) {
+      Prompts.push_back(text);
+      if (Prompts.size() == RetryInserts) Labels[L"G:"] = L"Late";
+      return Prompts.size() <= RetryInserts;
+    };
+    s.ShowError = [this](const std::wstring& text) { Errors.push_back(text); };
+  }
+  ~FakeVolumes() { VolumeSource() = FSaved; }
+
+  std::map<std::wstring, std::wstring> Labels;
+  std::vector<std::wstring> Prompts, Errors;
+  size_t RetryInserts = 0;
+
+ private:
+  TVolumeSource FSaved;
+};
+
+}  // namespace
+
+TEST(VolumePaths, Resolve) {
+  FakeVolumes fv;
+  fv.Labels = {{L"C:", L"System"}, {L"F:", L"backupdisk"}, {L"H:", L"a:b"}};
+  std::wstring path = L":BackupDisk:\\Data", label;
+  EXPECT_EQ(ResolveVolumePath(path, label, false), 1);
+  EXPECT_EQ(path, L"F:\\Data");
+  EXPECT_EQ(label, L"BackupDisk");
+
+  path = L":a::b:\\x";
+  EXPECT_EQ(ResolveVolumePath(path, label, false), 1);
+  EXPECT_EQ(path, L"H:\\x");
+
+  EXPECT_EQ(GetVolumePath(L":Nope:\\Data", false), L":Nope:\\Data");
+  EXPECT_FALSE(IsVolumePath(L":Nope:\\Data"));
+  EXPECT_TRUE(IsVolumePath(L"C:\\Data"));
+  EXPECT_FALSE(IsVolumePath(L""));
+  EXPECT_TRUE(fv.Prompts.empty());
+
+  // With the prompt: Retry until the medium is there.
+  fv.RetryInserts = 2;
+  EXPECT_EQ(GetVolumePath(L":late:\\x", true), L"G:\\x");
+  ASSERT_EQ(fv.Prompts.size(), 2u);
+  EXPECT_EQ(fv.Prompts[0], L"Volume \"late\" not found!\r\nPlease insert medium!");
+  path = L":Gone:\\x";
+  EXPECT_EQ(ResolveVolumePath(path, label, true), 2) << "Cancel gives up";
+  EXPECT_EQ(path, L":Gone:\\x");
+}
+
+TEST(VolumePaths, UnlabelledDriveIsRefused) {
+  // A drive without a label must not turn into "::\rest", which would resolve to any unlabelled disk.
+  FakeVolumes fv;
+  fv.Labels = {{L"C:", L""}, {L"E:", L"Stick"}};
+  EXPECT_EQ(MakeVolumePath(L"C:\\Mail"), L"");
+  ASSERT_EQ(fv.Errors.size(), 1u);
+  EXPECT_EQ(fv.Errors[0], L"No volume name available for C:");
+  std::wstring path = L"::\\Mail", label;
+  EXPECT_EQ(ResolveVolumePath(path, label, false), 2);
+  EXPECT_FALSE(IsVolumePath(L"::\\Mail"));
+}
+
+TEST(VolumePaths, MakeBothWays) {
+  FakeVolumes fv;
+  fv.Labels = {{L"E:", L"Stick"}, {L"H:", L"a:b"}};
+  EXPECT_EQ(MakeVolumePath(L"E:\\Mail"), L":Stick:\\Mail");
+  EXPECT_EQ(MakeVolumePath(L":Stick:\\Mail"), L"E:\\Mail");
+  EXPECT_EQ(MakeVolumePath(L"H:\\x"), L":a::b:\\x");
+  EXPECT_EQ(MakeVolumePath(L":a::b:\\x"), L"H:\\x");
+  EXPECT_EQ(MakeVolumePath(L"Q:\\x"), L"") << "label cannot be read";
+  EXPECT_EQ(MakeVolumePath(L"\\\\srv\\share"), L"");
+  EXPECT_EQ(fv.Errors.size(), 2u);
+}
+
+TEST(VolumePaths, RealDrivesUnderWine) {
+  // C: exists in every prefix; a label that no drive carries is not found.
+  std::wstring label;
+  EXPECT_TRUE(SystemVolumeSource().IsLocalOrRemovablePath(L"C:\\x"));
+  EXPECT_TRUE(SystemVolumeSource().ReadVolumeLabel(L"C:\\x", label));
+  EXPECT_EQ(SystemVolumeSource().FindDriveByLabel(L"NoSuchLabel-4711"), L"");
+  EXPECT_FALSE(SystemVolumeSource().ReadVolumeLabel(L"Q:\\x", label));
+}
+
+TEST(DriveFolders, PrefixAndFolder) {
+  EXPECT_EQ(GetDrivePrefix(L"de-DE"), L"Lw?");
+  EXPECT_EQ(GetDrivePrefix(L"DE"), L"Lw?");
+  EXPECT_EQ(GetDrivePrefix(L"en"), L"Drv?");
+  EXPECT_EQ(GetDrivePrefix(L""), L"Drv?");
+  struct Case { const wchar_t *prefix, *path, *out; } cases[] = {
+      {L"Drv?", L"c:\\x", L"DrvC\\"},
+      {L"Drv?", L"\\\\srv\\share\\x", L"srv\\share\\x\\"},
+      {L"Drv?", L"rel", L"rel\\"},
+      {L"Drv", L"d:\\", L"DrvD\\"},
+      {L"?-?", L"E:", L"E-E\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MakeDriveFolder(c.prefix, c.path), c.out) << c.path;
+}
+
+TEST(LogNames, Placeholders) {
+  FakeVolumes fv;
+  fv.Labels = {{L"E:", L"Stick"}};
+  auto saved = PlaceholderSource();
+  PlaceholderSource().Now = [] { return TDateTimeParts{2021, 1, 2, 3, 4, 5}; };
+  PlaceholderSource().UserName = [] { return std::wstring(L"jdoe"); };
+  PlaceholderSource().ComputerName = [] { return std::wstring(L"PC1"); };
+  PlaceholderSource().EnvVar = [](std::wstring_view n) { return n == L"ROOT" ? std::wstring(L"R:\\b") : std::wstring(); };
+  struct Case { const wchar_t *in, *dest, *out; } cases[] = {
+      {L"%DATE%_%time%_%yaw%_%yam%_%year%", L"", L"2021-01-02_030405_2020-53_2021-01_2021"},
+      {L"%username%@%computername%", L"", L"jdoe@PC1"},
+      {L"%dest%\\x.log", L"E:\\Backup", L"E:\\Backup\\x.log"},
+      {L"%drive%|%volume%", L"E:\\Backup", L"E:|Stick"},
+      {L"%drive%|%volume%", L"\\\\srv\\share\\b", L"\\\\srv\\share|"},
+      {L"%volume%", L":Stick:\\b", L"Stick"},
+      {L"%volume%", L":Gone:\\b", L""},
+      {L"%taskname%", L"", L"%taskname%"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExpandLogNamePlaceholders(c.in, c.dest), c.out) << c.in;
+
+  EXPECT_EQ(ExpandVolumeEnvPlaceholders(L"%evar(ROOT)%\\%VOLUME%\\%d#7%", L"Stick", 1), L"R:\\b\\Stick\\2");
+  EXPECT_EQ(ExpandVolumeEnvPlaceholders(L"%evar(UNSET_NAME)%\\x", L"", 1), L"%evar(UNSET_NAME)%\\x");
+  EXPECT_EQ(ExpandVolumeEnvPlaceholders(L"%evar(ROOT%x%evar(ROOT)%%EVAR(ROOT)%", L"", 0), L"%evar(ROOT%xR:\\bR:\\b");
+  PlaceholderSource() = saved;
+
+  wchar_t temp[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+  EXPECT_EQ(ExpandVolumeEnvPlaceholders(L"%evar(TEMP)%", L"", 0), std::wstring(temp, n));
+}
