@@ -3,10 +3,9 @@
 #include <oleauto.h>
 
 #include <filesystem>
-#include <memory>
-#include <type_traits>
 
 #include "base/ExtSysUtils.h"
+#include "base/Handles.h"
 #include "base/PathUtils.h"
 #include "base/PlaceHolders.h"
 #include "base/StringUtils.h"
@@ -15,11 +14,6 @@
 namespace hv {
 
 namespace {
-
-struct TKeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using TKey = std::unique_ptr<std::remove_pointer_t<HKEY>, TKeyCloser>;
 
 bool FileExists(std::wstring_view name) {
   const DWORD attr = GetFileAttributesW(std::wstring(name).c_str());
@@ -44,9 +38,9 @@ std::wstring ReadRegString(HKEY rootKey, std::wstring_view keyName, std::wstring
   REGSAM access = KEY_READ;
   if (view == 1) access |= KEY_WOW64_64KEY;
   if (view == 2) access |= KEY_WOW64_32KEY;
-  HKEY raw = nullptr;
-  if (RegOpenKeyExW(rootKey, std::wstring(keyName).c_str(), 0, access, &raw) != ERROR_SUCCESS) return {};
-  TKey key(raw);
+  TRegKey key;
+  if (RegOpenKeyExW(rootKey, std::wstring(keyName).c_str(), 0, access, key.Put()) != ERROR_SUCCESS) return {};
+  HKEY raw = key.Get();
   const std::wstring value(valueName);
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(raw, value.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
