@@ -6,6 +6,7 @@
 
 #include "base/ExtSysUtils.h"
 #include "base/Handles.h"
+#include "base/IniFileUtils.h"
 #include "base/PathUtils.h"
 #include "base/PlaceHolders.h"
 #include "base/StringUtils.h"
@@ -360,6 +361,24 @@ std::wstring ExpandVolumeEnvPlaceholders(std::wstring_view text, std::wstring_vi
     pos = open + value.size();
   }
   return ExpandDatePlaceholdersFS(s, LocaleDateNames(), count);
+}
+
+std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFolder) {
+  if (jobFile.empty() || !FileExists(jobFile)) return {};
+  const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(jobFile);
+  std::wstring log = ini.ReadString(L"Global", L"LogName", L"");
+  if (log.empty()) return {};
+  if (TextPos(L"%taskname%", log) != std::wstring::npos)
+    log = ReplaceTextAll(log, L"%taskname%", DeleteExtension(ExtractFileName(jobFile)));
+  std::wstring dest = ini.ReadString(L"Global", L"Destination", L"");
+  if (TextPos(L"%dest%", log) == 0 && IsVolumePath(dest)) {
+    const int count = static_cast<int>(ini.ReadInt64(L"Global", L"BackupCount", 1));
+    const std::wstring volume = ini.ReadString(L"Dir000", L"Volume", L"");
+    dest = ExpandVolumeEnvPlaceholders(GetVolumePath(dest, false), volume, count);
+  }
+  const std::wstring name = ExpandLogNamePlaceholders(log, dest);
+  if (name.starts_with(L"\\") || name.find(L':') != std::wstring::npos) return name;
+  return AddPath(logFolder, name);
 }
 
 }  // namespace hv

@@ -96,4 +96,8 @@ inline constexpr std::wstring_view LogNameTokens[] = {
 std::wstring ExpandLogNamePlaceholders(std::wstring_view text, std::wstring_view dest);
 std::wstring ExpandVolumeEnvPlaceholders(std::wstring_view text, std::wstring_view volume, int count);
 
+// Full name of the main program's log for a job file; a relative name is taken below logFolder.
+// Empty when the job file is missing or names no log.
+std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFolder);
+
 }  // namespace hv

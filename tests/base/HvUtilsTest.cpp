@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "base/IniFileUtils.h"
 #include "base/PlaceHolders.h"
 #include "support/TestSupport.h"
 
@@ -319,4 +320,32 @@ TEST(LogNames, Placeholders) {
   wchar_t temp[MAX_PATH];
   const DWORD n = GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
   EXPECT_EQ(ExpandVolumeEnvPlaceholders(L"%evar(TEMP)%", L"", 0), std::wstring(temp, n));
+}
+
+TEST(LogNames, TaskLogName) {
+  TempDir tmp;
+  FakeVolumes fv;
+  fv.Labels = {{L"F:", L"Disk"}};
+  auto saved = PlaceholderSource();
+  PlaceholderSource().Now = [] { return TDateTimeParts{2024, 1, 10}; };
+  auto job = [&](const wchar_t* name, const wchar_t* log, const wchar_t* dest) {
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(tmp / name, true);
+    if (log) ini.WriteString(L"Global", L"LogName", log);
+    ini.WriteString(L"Global", L"Destination", dest);
+    ini.WriteString(L"Global", L"BackupCount", L"9");
+    ini.WriteString(L"Dir000", L"Volume", L"Vol");
+    ini.UpdateFile();
+    return tmp / name;
+  };
+  EXPECT_EQ(GetTaskLogName(job(L"Mail.buj", L"%taskname%.log", L"E:\\Backup"), L"C:\\Logs\\"), L"C:\\Logs\\Mail.log");
+  EXPECT_EQ(GetTaskLogName(job(L"Mail.buj", L"%dest%\\%TaskName%.log", L"E:\\Backup"), L"C:\\Logs"),
+            L"E:\\Backup\\Mail.log");
+  EXPECT_EQ(GetTaskLogName(job(L"a.b.buj", L"%dest%\\%taskname%-%date%.log", L":disk:\\B\\%d#7%-%volume%"), L"C:\\L"),
+            L"F:\\B\\3-Vol\\a.b-2024-01-10.log");
+  EXPECT_EQ(GetTaskLogName(job(L"x.buj", L"\\\\srv\\logs\\x.log", L""), L"C:\\L"), L"\\\\srv\\logs\\x.log");
+  EXPECT_EQ(GetTaskLogName(job(L"y.buj", L"\\logs\\y.log", L""), L"C:\\L"), L"\\logs\\y.log");
+  EXPECT_EQ(GetTaskLogName(job(L"z.buj", nullptr, L"E:\\"), L"C:\\L"), L"");
+  EXPECT_EQ(GetTaskLogName(tmp / L"missing.buj", L"C:\\L"), L"");
+  EXPECT_EQ(GetTaskLogName(L"", L"C:\\L"), L"");
+  PlaceholderSource() = saved;
 }
