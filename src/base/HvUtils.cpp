@@ -377,7 +377,7 @@ std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFold
     dest = ExpandVolumeEnvPlaceholders(GetVolumePath(dest, false), volume, count);
   }
   const std::wstring name = ExpandLogNamePlaceholders(log, dest);
-  if (name.starts_with(L"\\") || name.find(L':') != std::wstring::npos) return name;
+  if (IsAbsolutePath(name)) return name;
   return AddPath(logFolder, name);
 }
 
