@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "base/PlaceHolders.h"
+#include "base/WinApiUtils.h"
 
 namespace hv {
 
@@ -36,12 +37,6 @@ std::wstring ProgramFolder() {
   return p == std::wstring::npos ? std::wstring() : name.substr(0, p);
 }
 
-std::wstring WindowsFolder() {
-  wchar_t buf[MAX_PATH];
-  const UINT len = GetWindowsDirectoryW(buf, static_cast<UINT>(std::size(buf)));
-  return len > 0 && len < std::size(buf) ? std::wstring(buf, len) : std::wstring();
-}
-
 std::wstring SystemFolder(TPhFolder kind) {
   switch (kind) {
     case TPhFolder::pfDocuments: return KnownFolder(FOLDERID_Documents);
@@ -56,11 +51,8 @@ std::wstring SystemFolder(TPhFolder kind) {
     case TPhFolder::pfProgramFilesX86: return EnvOrKnown(L"ProgramFiles(x86)", FOLDERID_ProgramFilesX86);
     case TPhFolder::pfCommonProgramFilesX86: return EnvOrKnown(L"CommonProgramFiles(x86)", FOLDERID_ProgramFilesCommonX86);
     case TPhFolder::pfProgramDir: return ProgramFolder();
-    case TPhFolder::pfAllUsersProfile: {
-      std::wstring v = EnvValue(L"ALLUSERSPROFILE");
-      return v.empty() ? WindowsFolder() : v;
-    }
-    case TPhFolder::pfPublic: return EnvValue(L"PUBLIC");
+    case TPhFolder::pfAllUsersProfile: return GetAllUsersProfileDir();
+    case TPhFolder::pfPublic: return GetPublicDir();
   }
   return {};
 }
@@ -80,16 +72,8 @@ TPlaceholderSource SystemPlaceholderSource() {
     GetLocalTime(&st);
     return TDateTimeParts{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
   };
-  s.UserName = [] {
-    wchar_t buf[1024];
-    DWORD len = static_cast<DWORD>(std::size(buf));
-    return GetUserNameW(buf, &len) && len > 0 ? std::wstring(buf, len - 1) : std::wstring();
-  };
-  s.ComputerName = [] {
-    wchar_t buf[1024];
-    DWORD len = static_cast<DWORD>(std::size(buf));
-    return GetComputerNameW(buf, &len) ? std::wstring(buf, len) : std::wstring();
-  };
+  s.UserName = GetCurrentUserName;
+  s.ComputerName = GetLocalComputerName;
   s.Folder = SystemFolder;
   s.EnvVar = EnvValue;
   return s;

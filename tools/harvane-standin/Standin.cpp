@@ -16,6 +16,7 @@
 #include "base/PathUtils.h"
 #include "base/PlaceHolders.h"
 #include "base/StringUtils.h"
+#include "base/WinApiUtils.h"
 
 using namespace hv;
 
@@ -257,12 +258,6 @@ std::wstring DefaultRecordFile() {
   return AddPath(GetParentDir(std::wstring(buf, n)), L"Harvane-record.txt");
 }
 
-std::wstring CurrentUser() {
-  wchar_t buf[256];
-  DWORD n = static_cast<DWORD>(std::size(buf));
-  return GetUserNameW(buf, &n) ? std::wstring(buf) : std::wstring();
-}
-
 int Run() {
   const std::wstring started = NowText();
   int argc = 0;
@@ -301,7 +296,7 @@ int Run() {
   wchar_t cur[MAX_PATH * 4];
   const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(std::size(cur)), cur);
   AppendUtf8(recordFile, L"[Run]\r\nCommandLine=" + std::wstring(GetCommandLineW()) + L"\r\nCurrentDir=" +
-                             std::wstring(cur, n) + L"\r\nUser=" + CurrentUser() + L"\r\nStart=" + started +
+                             std::wstring(cur, n) + L"\r\nUser=" + GetCurrentUserName() + L"\r\nStart=" + started +
                              L"\r\nEnd=" + NowText() + L"\r\nJobCodes=" + codes +
                              L"\r\nExitCode=" + std::to_wstring(result) + L"\r\n");
   return result;
