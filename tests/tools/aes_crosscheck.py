@@ -5,6 +5,7 @@ PBKDF2-HMAC-SHA1 and HMAC-SHA1 from hashlib/hmac, AES blocks from the openssl CL
 by the Windows tool (run through Wine) are read here, and streams written here are read by the tool.
 Usage: aes_crosscheck.py <AesTool.exe>
 """
+import base64
 import hashlib
 import hmac
 import os
@@ -96,6 +97,14 @@ def main():
             f.write(data)
         if tool(exe, "dec", 1, b"secret", enc_name, dec_name) != 1:
             failures.append("a changed code was accepted")
+    # A stored-password string written with the suite's built-in key (Crypt's known value).
+    stored = r"""-?9\D!UO4'eEF#7R:PM'lOknCa/-d[)_*T<fu9R$WLrc%i4X.VGSF4dbmaLg;I5>?Y:[3cAZhN;TMSGe3[C22gBdL`0&]Ao>s2fC+]<3V13DVFGMG?M"""
+    try:
+        record = decrypt(b"35DF9782DAE5585E4043B60D3CC33A0D8FF3EE08A931AC1C", 3, base64.a85decode(stored))
+        if len(record) != 64 or record[0] != 33 + 12 or record[1:13] != b"Known pass 1":
+            failures.append("stored-password record differs")
+    except ValueError as e:
+        failures.append("stored-password string: %s" % e)
     for f in failures:
         print("FAIL:", f)
     print("%d cases, %d failures" % (len(cases), len(failures)))
