@@ -100,6 +100,22 @@ std::wstring MakeSettingsDir(std::wstring_view dir, std::wstring_view defaultDir
 
 std::wstring MainIniFileName(std::wstring_view settingsDir) { return AddPath(settingsDir, MainIniFile); }
 
+std::wstring GetDefaultSettingsDir(std::wstring_view appDataPath, std::wstring_view programDir) {
+  return appDataPath.empty() ? AddPathDelimiter(programDir) : AddPath(appDataPath, DefaultSettingsSubDir);
+}
+
+TSettingsPaths LocateSettings(std::wstring_view appDataPath, std::wstring_view programDir,
+                              std::wstring_view programName, bool useProgramDir, std::wstring_view keyName) {
+  const std::wstring defaultDir = GetDefaultSettingsDir(appDataPath, programDir);
+  const std::wstring dir = useProgramDir ? std::wstring(programDir) : GetRegIniPath(defaultDir, keyName);
+  TSettingsPaths paths;
+  paths.SettingsDir = MakeSettingsDir(dir, defaultDir);
+  paths.OwnIniName = paths.SettingsDir + std::wstring(programName) + L".ini";
+  if (!CopyFromDefaultDir(paths.OwnIniName, defaultDir)) CopyVersion5File(appDataPath, paths.OwnIniName);
+  paths.MainIniName = MainIniFileName(paths.SettingsDir);
+  return paths;
+}
+
 std::wstring GetLogFolderFrom(std::wstring_view logDir, std::wstring_view settingsDir, std::wstring_view appDataPath) {
   if (!logDir.empty()) return AddPathDelimiter(logDir);
   if (!settingsDir.empty()) return AddPathDelimiter(settingsDir);

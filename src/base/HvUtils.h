@@ -40,6 +40,21 @@ void CopyVersion5File(std::wstring_view appDataDir, std::wstring_view fileName);
 // Creates dir with its parents; on failure the default folder is taken. Both with trailing "\".
 std::wstring MakeSettingsDir(std::wstring_view dir, std::wstring_view defaultDir);
 
+// Default application-data folder of the suite: "Harvane6\" below appDataPath, programDir without one.
+std::wstring GetDefaultSettingsDir(std::wstring_view appDataPath, std::wstring_view programDir);
+
+// The settings folder of a program and its files, as every main form determines them at start-up.
+struct TSettingsPaths {
+  std::wstring SettingsDir;  // with trailing "\"
+  std::wstring OwnIniName;   // <programName>.ini in SettingsDir
+  std::wstring MainIniName;  // Harvane.ini in SettingsDir
+};
+// useProgramDir: the program folder serves (a program on a USB drive). A missing own INI file is taken
+// over from the default folder or from "Harvane5\".
+TSettingsPaths LocateSettings(std::wstring_view appDataPath, std::wstring_view programDir,
+                              std::wstring_view programName, bool useProgramDir,
+                              std::wstring_view keyName = HvRegKey);
+
 // The main program's INI file in a settings folder.
 std::wstring MainIniFileName(std::wstring_view settingsDir);
 

@@ -349,3 +349,35 @@ TEST(LogNames, TaskLogName) {
   EXPECT_EQ(GetTaskLogName(L"", L"C:\\L"), L"");
   PlaceholderSource() = saved;
 }
+
+TEST(SettingsFolder, LocateSettings) {
+  TempDir appData, prog;
+  const std::wstring def = appData / L"Harvane6\\";
+  RegTestKey key;
+
+  // No registry value: the default folder, created; nothing taken over there.
+  CreateDirectoryW((appData / L"Harvane5").c_str(), nullptr);
+  ASSERT_TRUE(WriteBytes(appData / L"Harvane5\\QlBackup.ini", "v5"));
+  TSettingsPaths p = LocateSettings(appData.Path(), prog.Path(), L"QlBackup", false, kTestKey);
+  EXPECT_EQ(p.SettingsDir, def);
+  EXPECT_EQ(p.OwnIniName, def + L"QlBackup.ini");
+  EXPECT_EQ(p.MainIniName, def + L"Harvane.ini");
+  EXPECT_FALSE(Exists(p.OwnIniName));
+
+  // IniPath elsewhere: created, the own INI taken over from version 5.
+  key.Set(L"IniPath", appData / L"Own\\Settings");
+  p = LocateSettings(appData.Path(), prog.Path(), L"QlBackup", false, kTestKey);
+  EXPECT_EQ(p.SettingsDir, appData / L"Own\\Settings\\");
+  EXPECT_EQ(ReadBytes(p.OwnIniName), "v5");
+
+  // An IniPath that cannot be made falls back to the default folder.
+  key.Set(L"IniPath", L"Q:\\missing");
+  EXPECT_EQ(LocateSettings(appData.Path(), prog.Path(), L"HvStarter", false, kTestKey).SettingsDir, def);
+
+  // The program folder (USB use), and no application-data folder at all.
+  ASSERT_TRUE(WriteBytes(def + L"HvWatchdog.ini", "v6"));
+  p = LocateSettings(appData.Path(), prog.Path(), L"HvWatchdog", true, kTestKey);
+  EXPECT_EQ(p.SettingsDir, prog.Path() + L"\\");
+  EXPECT_EQ(ReadBytes(p.OwnIniName), "v6");
+  EXPECT_EQ(GetDefaultSettingsDir(L"", prog.Path()), prog.Path() + L"\\");
+}
