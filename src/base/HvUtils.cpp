@@ -135,6 +135,13 @@ std::wstring MakeOptionInt(std::wstring_view name, long long value) {
   return MakeOptionValue(name, std::to_wstring(value));
 }
 
+std::wstring MakeMainProgramCommand(std::wstring_view program, const std::vector<std::wstring>& jobFiles,
+                                    std::wstring_view switches) {
+  std::wstring cmd = QuoteIfNeeded(program, L" ");
+  for (const auto& job : jobFiles) cmd += L" " + QuoteIfNeeded(job, L" ");
+  return cmd + std::wstring(switches);
+}
+
 // --- texts ---
 
 std::wstring GetTaskResultText(int code) {
@@ -180,6 +187,50 @@ std::wstring MakeFormCaption(std::wstring_view title, std::wstring_view text, st
 }
 
 std::wstring GetBitnessSuffix(bool is64Bit) { return is64Bit ? L" - 64-bit" : L" - 32-bit"; }
+
+std::wstring GetUserNameLine(std::wstring_view userName) { return _(L"User name: ") + std::wstring(userName); }
+
+// --- help ---
+
+namespace {
+
+constexpr wchar_t kHelpFile[] = L"hve-help.chm";
+constexpr UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+constexpr UINT kHelpCloseAll = 0x12;   // HH_CLOSE_ALL
+using THtmlHelpW = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+
+// hhctrl.ocx, loaded on first use and kept until the process ends.
+THtmlHelpW HtmlHelpFunction(bool load) {
+  static HMODULE module = nullptr;
+  if (!module && load) module = LoadLibraryW(L"hhctrl.ocx");
+  return module ? reinterpret_cast<THtmlHelpW>(reinterpret_cast<void*>(GetProcAddress(module, "HtmlHelpW")))
+                : nullptr;
+}
+
+std::wstring ProgramFolder() {
+  wchar_t buf[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameW(nullptr, buf, static_cast<DWORD>(std::size(buf)));
+  return GetParentDir(std::wstring(buf, n < std::size(buf) ? n : 0));
+}
+
+}  // namespace
+
+std::wstring GetHelpFileName(std::wstring_view programDir) {
+  const std::wstring translated = AddPath(programDir, _(kHelpFile));
+  return FileExists(translated) ? translated : AddPath(programDir, kHelpFile);
+}
+
+void ShowHelp(std::wstring_view topic) {
+  std::wstring target = GetHelpFileName(ProgramFolder());
+  if (!topic.empty()) target += L"::/" + std::wstring(topic);
+  const THtmlHelpW help = FileExists(GetHelpFileName(ProgramFolder())) ? HtmlHelpFunction(true) : nullptr;
+  if (!help || !help(GetDesktopWindow(), target.c_str(), kHelpDisplayTopic, 0))
+    MessageBoxW(nullptr, _(L"Help is not available on this system!").c_str(), nullptr, MB_OK | MB_ICONERROR);
+}
+
+void CloseAllHelp() noexcept {
+  if (const THtmlHelpW help = HtmlHelpFunction(false)) help(nullptr, nullptr, kHelpCloseAll, 0);
+}
 
 // --- volume-label paths ---
 

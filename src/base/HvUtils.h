@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hv {
 
@@ -67,6 +68,13 @@ std::wstring MakeOption(std::wstring_view name);
 std::wstring MakeOptionValue(std::wstring_view name, std::wstring_view value);
 std::wstring MakeOptionInt(std::wstring_view name, long long value);
 
+// Command line of the main program: its name and each job file (quoted when they hold a blank), then
+// the switches as the builders above made them.
+std::wstring MakeMainProgramCommand(std::wstring_view program, const std::vector<std::wstring>& jobFiles,
+                                    std::wstring_view switches);
+// The result of a run of the main program: the low byte of its exit code.
+inline int MainProgramResult(unsigned long exitCode) { return static_cast<int>(exitCode & 0xFF); }
+
 // --- texts ---
 
 // Text of an exit code of the main program, with "!" appended.
@@ -76,6 +84,17 @@ std::wstring GetOrdinalText(int count);
 int CompareDateStrings(std::wstring_view a, std::wstring_view b);
 std::wstring MakeFormCaption(std::wstring_view title, std::wstring_view text, std::wstring_view fileName);
 std::wstring GetBitnessSuffix(bool is64Bit);
+// "User name: " and the name.
+std::wstring GetUserNameLine(std::wstring_view userName);
+
+// --- help ---
+
+// The translated help file name in programDir when that file exists, else "hve-help.chm" there.
+std::wstring GetHelpFileName(std::wstring_view programDir);
+// Opens the help file (with "::/" and the topic when one is given); an error box when that fails.
+void ShowHelp(std::wstring_view topic);
+// Closes every help window; called at program end.
+void CloseAllHelp() noexcept;
 
 // --- volume-label paths, drive folders, log names ---
 

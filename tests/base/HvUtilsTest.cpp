@@ -148,6 +148,12 @@ TEST(MainProgramSwitches, Builders) {
   EXPECT_EQ(MakeOptionValue(L"dest", L"C:\\My Backup"), L" \"/dest:C:\\My Backup\"");
   EXPECT_EQ(MakeOptionValue(L"note", L"a \"b\""), L" \"/note:a \"\"b\"\"\"");
   EXPECT_EQ(MakeOptionInt(L"count", -12), L" /count:-12");
+
+  EXPECT_EQ(MakeMainProgramCommand(L"C:\\Program Files\\Harvane.exe", {L"C:\\Jobs\\ql-a.rsj"},
+                                   MakeOption(L"hide") + MakeOptionValue(L"prompt", L"wait") + MakeOption(L"restore")),
+            L"\"C:\\Program Files\\Harvane.exe\" C:\\Jobs\\ql-a.rsj /hide /prompt:wait /restore");
+  EXPECT_EQ(MakeMainProgramCommand(L"Harvane.exe", {L"a b.buj", L"c.buj"}, L""), L"Harvane.exe \"a b.buj\" c.buj");
+  EXPECT_EQ(MainProgramResult(0x1234), 0x34);
 }
 
 TEST(Texts, ExitCodesOrdinalsCaptions) {
@@ -380,4 +386,10 @@ TEST(SettingsFolder, LocateSettings) {
   EXPECT_EQ(p.SettingsDir, prog.Path() + L"\\");
   EXPECT_EQ(ReadBytes(p.OwnIniName), "v6");
   EXPECT_EQ(GetDefaultSettingsDir(L"", prog.Path()), prog.Path() + L"\\");
+}
+
+TEST(Help, FileNameAndUserLine) {
+  TempDir prog;
+  EXPECT_EQ(GetHelpFileName(prog.Path()), prog / L"hve-help.chm");
+  EXPECT_EQ(GetUserNameLine(L"jdoe"), L"User name: jdoe");
 }

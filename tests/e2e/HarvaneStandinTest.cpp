@@ -27,6 +27,8 @@ class StandinTest : public ::testing::Test {
     Record = Tmp / L"record.txt";
     Source = Tmp / L"profile";
     Dest = Tmp / L"backup";
+    Jobs = Tmp / L"my jobs";
+    CreateDirectoryW(Jobs.c_str(), nullptr);
     for (const wchar_t* dir : {L"profile", L"profile\\Mail", L"profile\\Mail\\Local Folders", L"profile\\cache2",
                                L"profile\\calendar-data"})
       CreateDirectoryW((Tmp / dir).c_str(), nullptr);
@@ -41,7 +43,7 @@ class StandinTest : public ::testing::Test {
   // A backup job as the profile backup program writes it, plus a key the stand-in does not know.
   std::wstring WriteBackupJob(const std::wstring& name, const std::wstring& dest, const std::wstring& source,
                               int dirCount = 2) {
-    const std::wstring file = Tmp / name;
+    const std::wstring file = Jobs + L"\\" + name;
     TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(file, false);
     ini.WriteProgramInfo(L"Program", L"Harvane");
     ini.WriteString(L"Global", L"Destination", dest);
@@ -63,7 +65,7 @@ class StandinTest : public ::testing::Test {
 
   std::wstring WriteRestoreJob(const std::wstring& name, const std::wstring& source, const std::wstring& dest,
                                bool clear) {
-    const std::wstring file = Tmp / name;
+    const std::wstring file = Jobs + L"\\" + name;
     TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(file, false);
     ini.WriteString(L"Restore", L"Source", source);
     ini.WriteString(L"Restore", L"DestDir", dest);
@@ -75,9 +77,9 @@ class StandinTest : public ::testing::Test {
   }
 
   // Starts the stand-in the way the suite does; returns its exit code.
-  DWORD Run(const std::wstring& args) {
+  DWORD Run(const std::vector<std::wstring>& jobs, const std::wstring& switches = L"") {
     SetEnvironmentVariableW(L"HV_STANDIN_RECORD", Record.c_str());
-    std::wstring cmd = L"\"" + StandinExe() + L"\" " + args;
+    std::wstring cmd = MakeMainProgramCommand(StandinExe(), jobs, switches);
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -106,14 +108,14 @@ class StandinTest : public ::testing::Test {
   std::wstring BackupFolder() const { return Dest + L"\\" + MakeDriveFolder(L"Drv?", Source) + Source.substr(3); }
 
   TempDir Tmp;
-  std::wstring Record, Source, Dest;
+  std::wstring Record, Source, Dest, Jobs;
 };
 
 }  // namespace
 
 TEST_F(StandinTest, BackupThenRestoreBringsTheTreeBack) {
   const std::wstring job = WriteBackupJob(L"ql-default.buj", Dest, Source);
-  EXPECT_EQ(Run(L"\"" + job + L"\"" + MakeOption(L"hide") + MakeOptionValue(L"prompt", L"wait")), 0u);
+  EXPECT_EQ(Run({job}, MakeOption(L"hide") + MakeOptionValue(L"prompt", L"wait")), 0u);
 
   const std::wstring copy = BackupFolder();
   EXPECT_EQ(ReadBytes(copy + L"\\prefs.js"), "user_pref(\"a\", 1);\n");
@@ -135,7 +137,8 @@ TEST_F(StandinTest, BackupThenRestoreBringsTheTreeBack) {
   EXPECT_EQ(log, Dest + L"\\ql-default.log");
   EXPECT_NE(Utf8ToWide(ReadBytes(log)).find(L"Files copied: 2"), std::wstring::npos);
 
-  EXPECT_NE(LastRecord(L"CommandLine").find(L"\"" + job + L"\" /hide /prompt:wait"), std::wstring::npos);
+  EXPECT_NE(LastRecord(L"CommandLine").find(L"\"" + job + L"\" /hide /prompt:wait"), std::wstring::npos)
+      << "the job's folder holds a blank";
   EXPECT_TRUE(SameFileName(LastRecord(L"CurrentDir"), Tmp.Path()));
   EXPECT_FALSE(LastRecord(L"User").empty());
   EXPECT_NE(LastRecord(L"Start"), L"<none>");
@@ -147,13 +150,12 @@ TEST_F(StandinTest, BackupThenRestoreBringsTheTreeBack) {
   CreateDirectoryW(target.c_str(), nullptr);
   WriteBytes(target + L"\\stray", "x");
   const std::wstring rsj = WriteRestoreJob(L"ql-default.rsj", copy, target, true);
-  EXPECT_EQ(Run(L"\"" + rsj + L"\"" + MakeOption(L"hide") + MakeOptionValue(L"prompt", L"wait") +
-                MakeOption(L"restore")),
-            0u);
+  EXPECT_EQ(Run({rsj}, MakeOption(L"hide") + MakeOptionValue(L"prompt", L"wait") + MakeOption(L"restore")), 0u);
   EXPECT_EQ(ReadBytes(target + L"\\prefs.js"), "user_pref(\"a\", 1);\n");
   EXPECT_EQ(ReadBytes(target + L"\\Mail\\Local Folders\\Inbox"), "From x\n");
   EXPECT_FALSE(Exists(target + L"\\stray"));
   EXPECT_TRUE(Exists(target + L"\\ql-default.log"));
+  EXPECT_NE(Utf8ToWide(ReadBytes(target + L"\\ql-default.log")).find(L"Restore"), std::wstring::npos);
   EXPECT_EQ(LastRecord(L"ExitCode"), L"0");
 }
 
@@ -176,23 +178,23 @@ TEST_F(StandinTest, ExitCodes) {
   }
   const std::wstring badRestore = WriteRestoreJob(L"bad.rsj", Tmp / L"missing", Tmp / L"r", false);
 
-  struct Case { std::wstring args; DWORD code; const wchar_t* codes; } cases[] = {
-      {L"\"" + ok + L"\"", 0, L"0"},
-      {L"\"" + (Tmp / L"none.buj") + L"\"", 1, L"1"},
-      {L"\"" + noDest + L"\"", 2, L"2"},
-      {L"\"" + noVolume + L"\"", 2, L"2"},
-      {L"\"" + noSource + L"\"", 3, L"3"},
-      {L"\"" + forced + L"\"", 5, L"5"},
-      {L"\"" + invalid + L"\"", 6, L"6"},
-      {L"\"" + badRestore + L"\" /restore", 3, L"3"},
-      {L"\"" + slow + L"\"", 0, L"0"},
-      {L"\"" + ok + L"\" \"" + noSource + L"\"", 3, L"0,3"},
-      {L"\"" + forced + L"\" /edit", 5, L"5"},
-      {L"\"" + ok + L"\" /edit", 0, L"0"},
+  struct Case { std::vector<std::wstring> jobs; std::wstring switches; DWORD code; const wchar_t* codes; } cases[] = {
+      {{ok}, L"", 0, L"0"},
+      {{Tmp / L"none.buj"}, L"", 1, L"1"},
+      {{noDest}, L"", 2, L"2"},
+      {{noVolume}, L"", 2, L"2"},
+      {{noSource}, L"", 3, L"3"},
+      {{forced}, L"", 5, L"5"},
+      {{invalid}, L"", 6, L"6"},
+      {{badRestore}, MakeOption(L"restore"), 3, L"3"},
+      {{slow}, L"", 0, L"0"},
+      {{ok, noSource}, L"", 3, L"0,3"},
+      {{forced}, MakeOption(L"edit"), 5, L"5"},
+      {{ok}, MakeOption(L"edit"), 0, L"0"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(WideToUtf8(c.args));
-    EXPECT_EQ(Run(c.args), c.code);
+    SCOPED_TRACE(WideToUtf8(c.jobs[0] + c.switches));
+    EXPECT_EQ(Run(c.jobs, c.switches), c.code);
     EXPECT_EQ(LastRecord(L"JobCodes"), c.codes);
     EXPECT_EQ(LastRecord(L"ExitCode"), std::to_wstring(c.code));
   }
