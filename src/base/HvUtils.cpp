@@ -35,6 +35,16 @@ void TakeOver(const std::wstring& source, std::wstring_view dest) {
 
 // --- locations ---
 
+TDefaultDirs GetDefaultDirs() {
+  const auto& folder = PlaceholderSource().Folder;
+  auto get = [&](TPhFolder kind) { return folder ? folder(kind) : std::wstring(); };
+  TDefaultDirs dirs;
+  dirs.AppData = GetDefaultSettingsDir(get(TPhFolder::pfAppData), get(TPhFolder::pfProgramDir));
+  dirs.Documents = AddPathDelimiter(get(TPhFolder::pfDocuments));
+  dirs.ProgramFiles = AddPathDelimiter(get(TPhFolder::pfProgramFiles));
+  return dirs;
+}
+
 std::wstring ReadRegString(HKEY rootKey, std::wstring_view keyName, std::wstring_view valueName, int view) {
   REGSAM access = KEY_READ;
   if (view == 1) access |= KEY_WOW64_64KEY;

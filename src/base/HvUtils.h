@@ -20,6 +20,14 @@ inline constexpr std::wstring_view MainIniFile = L"Harvane.ini";
 
 // --- locations ---
 
+// The suite's default folders: "Harvane6\" below application data (the program folder when Windows
+// knows none), the user's Documents folder and the program-files folder, each with a trailing "\".
+// Nothing is created.
+struct TDefaultDirs {
+  std::wstring AppData, Documents, ProgramFiles;
+};
+TDefaultDirs GetDefaultDirs();
+
 // IniPath of HKEY_CURRENT_USER\<keyName>, as it stands; defaultDir when the key or value is missing or empty.
 std::wstring GetRegIniPath(std::wstring_view defaultDir, std::wstring_view keyName = HvRegKey);
 

@@ -393,3 +393,28 @@ TEST(Help, FileNameAndUserLine) {
   EXPECT_EQ(GetHelpFileName(prog.Path()), prog / L"hve-help.chm");
   EXPECT_EQ(GetUserNameLine(L"jdoe"), L"User name: jdoe");
 }
+
+TEST(SettingsFolder, DefaultDirs) {
+  auto saved = PlaceholderSource();
+  PlaceholderSource().Folder = [](TPhFolder f) -> std::wstring {
+    switch (f) {
+      case TPhFolder::pfAppData: return L"C:\\AD";
+      case TPhFolder::pfDocuments: return L"C:\\Docs";
+      case TPhFolder::pfProgramFiles: return L"C:\\PF";
+      case TPhFolder::pfProgramDir: return L"D:\\Prog";
+      default: return L"";
+    }
+  };
+  TDefaultDirs d = GetDefaultDirs();
+  EXPECT_EQ(d.AppData, L"C:\\AD\\Harvane6\\");
+  EXPECT_EQ(d.Documents, L"C:\\Docs\\");
+  EXPECT_EQ(d.ProgramFiles, L"C:\\PF\\");
+  PlaceholderSource().Folder = [](TPhFolder f) { return f == TPhFolder::pfProgramDir ? std::wstring(L"D:\\Prog") : L""; };
+  EXPECT_EQ(GetDefaultDirs().AppData, L"D:\\Prog\\") << "no application-data folder";
+  PlaceholderSource() = saved;
+
+  d = GetDefaultDirs();
+  wchar_t env[MAX_PATH];
+  GetEnvironmentVariableW(L"APPDATA", env, MAX_PATH);
+  EXPECT_EQ(d.AppData, std::wstring(env) + L"\\Harvane6\\");
+}

@@ -196,11 +196,7 @@ int RunRestore(const TUnicodeIniFile& job, TJobRun& run) {
   return run.Errors ? ecCopyErrors : ecOk;
 }
 
-std::wstring SettingsFolder() {
-  wchar_t appData[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
-  return AddPathDelimiter(GetRegIniPath(AddPath(appData, DefaultSettingsSubDir)));
-}
+std::wstring SettingsFolder() { return AddPathDelimiter(GetRegIniPath(GetDefaultDirs().AppData)); }
 
 std::wstring LogFolder() {
   const std::wstring settings = SettingsFolder();
