@@ -61,19 +61,31 @@ TEST(UnicodeIniFile, NewFileHoldsOnlyTheEncodingKey) {
 
 TEST(UnicodeIniFile, WritesTheJobLayoutByteExact) {
   TempDir dir;
-  auto ini = TUnicodeIniFile::CreateForWrite(dir / L"job.buj", true);
+  const std::wstring name = dir / L"job.buj";
+  auto ini = TUnicodeIniFile::CreateForWrite(name, true);
   ini.WriteProgramInfo(L"Program", L"QlBackup");
   ini.WriteProgramInfo(L"Version", L"1.0");
-  ini.WriteString(L"Global", L"Description", L"Profil \x00E4\x0431\x4E2D  ");
+  ini.WriteString(L"Global", L"Description", L"Profil \x00E4\x0431\x4E2D \"x=y\";z");
   ini.WriteBool(L"Global", L"Compress", true);
   ini.WriteInteger(L"Global", L"Mode", -3);
   ini.WriteInt64(L"Dir000", L"Size", 5000000000LL);
-  ini.WriteString(L"global", L"mode", L"7") ;  // same key, other case: replaced in place
+  ini.WriteString(L"global", L"mode", L"7");  // same key, other case: replaced in place
   ini.UpdateFile();
-  EXPECT_EQ(ReadBytes(dir / L"job.buj"),
-            Utf16LE(L"[Unicode]\r\nEncoding=UTF-16LE\r\nProgram=QlBackup\r\nVersion=1.0\r\n"
-                    L"[Global]\r\nDescription=Profil \x00E4\x0431\x4E2D  \r\nCompress=1\r\nMode=7\r\n"
-                    L"[Dir000]\r\nSize=5000000000\r\n"));
+  const std::string expected =
+      Utf16LE(L"[Unicode]\r\nEncoding=UTF-16LE\r\nProgram=QlBackup\r\nVersion=1.0\r\n"
+              L"[Global]\r\nDescription=Profil \x00E4\x0431\x4E2D \"x=y\";z\r\nCompress=1\r\nMode=7\r\n"
+              L"[Dir000]\r\nSize=5000000000\r\n");
+  EXPECT_EQ(ReadBytes(name), expected);
+
+  auto back = TUnicodeIniFile::CreateForRead(name);
+  EXPECT_EQ(back.ReadString(L"GLOBAL", L"description", L""), L"Profil \x00E4\x0431\x4E2D \"x=y\";z");
+  EXPECT_TRUE(back.ReadBool(L"Global", L"Compress", false));
+  EXPECT_EQ(back.ReadInteger(L"Global", L"Mode", 0), 7);
+  EXPECT_EQ(back.ReadInt64(L"Dir000", L"Size", 0), 5000000000LL);
+  EXPECT_EQ(back.ReadSection(L"Global"), (std::vector<std::wstring>{L"Description", L"Compress", L"Mode"}));
+  auto again = TUnicodeIniFile::CreateForWrite(name, false);
+  again.UpdateFile();
+  EXPECT_EQ(ReadBytes(name), expected) << "an unchanged rewrite is byte-exact";
 }
 
 TEST(UnicodeIniFile, UnknownKeysSurviveARewrite) {
