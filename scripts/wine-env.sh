@@ -14,6 +14,12 @@ hv_wine_prefix() {
     WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 || true
     "$HV_WINESERVER" -w || true
   fi
+  # Unmanaged windows: Wine draws their frames itself and does not wait ~2 s for a window
+  # manager (there is none on Xvfb) whenever a window hides.
+  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    "$HV_WINESERVER" -w || true
+  fi
 }
 
 # Starts an Xvfb of our own when no display is set; HV_XVFB_PID tells whom to stop.

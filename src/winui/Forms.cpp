@@ -1,0 +1,546 @@
+#include "winui/Forms.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "winui/Dpi.h"
+#include "winui/Styles.h"
+#include "winui/TestHooks.h"
+#include "winui/Translate.h"
+
+namespace hv {
+namespace {
+
+constexpr UINT WM_HV_SHOWN = WM_APP + 0x0F01;
+constexpr const wchar_t* kFormClass = L"HvForm";
+
+void RegisterFormClass(WNDPROC proc) {
+  static const bool done = [proc] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kFormClass;
+    return RegisterClassExW(&wc) != 0;
+  }();
+  (void)done;
+}
+
+struct TDisabledWindows {
+  HWND Except;
+  std::vector<HWND> List;
+};
+
+BOOL CALLBACK DisableWindow(HWND wnd, LPARAM lp) {
+  auto* d = reinterpret_cast<TDisabledWindows*>(lp);
+  if (wnd != d->Except && IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
+    EnableWindow(wnd, FALSE);
+    d->List.push_back(wnd);
+  }
+  return TRUE;
+}
+
+bool IsPushButton(HWND wnd) {
+  wchar_t cls[16];
+  if (!GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) || lstrcmpiW(cls, L"Button") != 0) return false;
+  LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+}  // namespace
+
+// --- TForm
+
+TForm::TForm() = default;
+
+TForm::~TForm() {
+  if (FHandle) {
+    SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+    DestroyWindow(FHandle);
+    FHandle = nullptr;
+  }
+  if (FFont) DeleteObject(FFont);
+}
+
+TForm* TForm::FromHandle(HWND wnd) {
+  if (!wnd) return nullptr;
+  wchar_t cls[16];
+  if (!GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) || lstrcmpW(cls, kFormClass) != 0) return nullptr;
+  return reinterpret_cast<TForm*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+}
+
+void TForm::Create(HWND owner) {
+  RegisterFormClass(StaticWndProc);
+  DWORD style = WS_CLIPCHILDREN, exStyle = WS_EX_CONTROLPARENT;
+  switch (BorderStyle) {
+    case TBorderStyle::bsSizeable: style |= WS_OVERLAPPEDWINDOW; break;
+    case TBorderStyle::bsDialog:
+      style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+      exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+    case TBorderStyle::bsToolWindow:
+      style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+      exStyle |= WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
+      break;
+  }
+  bool isMain = Application().MainForm() == this;
+  if (!owner && !isMain) owner = Application().OwnerWindow();
+  if (isMain && Application().MainFormOnTaskBar) exStyle |= WS_EX_APPWINDOW;
+  int x = (style & WS_POPUP) ? 0 : CW_USEDEFAULT;
+  FCreating = true;
+  CreateWindowExW(exStyle, kFormClass, L"", style, x, 0, 100, 100, owner, nullptr,
+                  GetModuleHandleW(nullptr), this);
+  if (!FHandle) {
+    FCreating = false;
+    return;
+  }
+  FDpi = DpiForWindow(FHandle);
+  RebuildFont();
+  FormCreate();
+  Translate();
+  SetClientSize(Scale(ClientWidth96), Scale(ClientHeight96));
+  Relayout(FDpi);
+  TStyleManager::ApplyToWindow(FHandle);
+  FCreating = false;
+}
+
+int TForm::Scale(int v96) const { return hv::Scale(v96, FDpi); }
+
+std::wstring TForm::Caption() const {
+  int n = GetWindowTextLengthW(FHandle);
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  n = GetWindowTextW(FHandle, s.data(), n + 1);
+  s.resize(static_cast<size_t>(n));
+  return s;
+}
+
+void TForm::SetCaption(std::wstring_view caption) { SetWindowTextW(FHandle, std::wstring(caption).c_str()); }
+
+void TForm::RebuildFont() {
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(FontSize, static_cast<int>(FDpi), 72);
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = CLEARTYPE_QUALITY;
+  lstrcpynW(lf.lfFaceName, FontName.c_str(), LF_FACESIZE);
+  HFONT font = CreateFontIndirectW(&lf);
+  if (!font) return;
+  for (TControl* c : FControls) SendMessageW(c->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (FFont) DeleteObject(FFont);
+  FFont = font;
+}
+
+void TForm::RegisterControl(TControl* c) { FControls.push_back(c); }
+void TForm::UnregisterControl(TControl* c) { std::erase(FControls, c); }
+
+TControl* TForm::FocusedControl() const {
+  HWND f = GetFocus();
+  for (TControl* c : FControls)
+    if (c->Handle() == f) return c;
+  return nullptr;
+}
+
+TButton* TForm::DefaultButton() const {
+  for (TControl* c : FControls)
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Default()) return b;
+  return nullptr;
+}
+
+TButton* TForm::CancelButton() const {
+  for (TControl* c : FControls)
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Cancel) return b;
+  return nullptr;
+}
+
+void TForm::Translate() {
+  const std::wstring& domain = TextDomain.empty() ? DefaultTextDomain() : TextDomain;
+  std::wstring caption = Caption();
+  if (!caption.empty()) SetCaption(DGetText(domain, caption));
+  for (TControl* c : FControls) {
+    if (c->TranslateText) {
+      std::wstring t = c->Text();
+      if (!t.empty()) c->SetText(DGetText(domain, t));
+    }
+    if (!c->Hint.empty()) c->Hint = DGetText(domain, c->Hint);
+  }
+}
+
+void TForm::Relayout(UINT dpi) {
+  for (TControl* c : FControls) {
+    const TRect96& r = c->Bounds96;
+    c->SetBounds(hv::Scale(r.Left, dpi), hv::Scale(r.Top, dpi), hv::Scale(r.Width, dpi), hv::Scale(r.Height, dpi));
+  }
+}
+
+void TForm::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  FDpi = dpi;
+  RebuildFont();
+  SetWindowPos(FHandle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Relayout(dpi);
+}
+
+bool TForm::Visible() const { return FHandle && IsWindowVisible(FHandle); }
+
+void TForm::Show() {
+  if (!FHandle) return;
+  if (!Visible()) {
+    FormShow();
+    ApplyPosition();
+    ShowWindow(FHandle, SW_SHOW);
+    if (!FocusedControl()) {
+      HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+      if (first) ::SetFocus(first);
+    }
+    PostMessageW(FHandle, WM_HV_SHOWN, 0, 0);
+  }
+}
+
+void TForm::Hide() {
+  if (FHandle)
+    SetWindowPos(FHandle, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void TForm::Close() {
+  if (FModal) {
+    if (ModalResult == mrNone) ModalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  FormClose();
+  Hide();
+  if (Application().MainForm() == this) Application().Terminate();
+}
+
+int TForm::ShowModal() {
+  if (!FHandle) return mrNone;
+  TDisabledWindows disabled{FHandle, {}};
+  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&disabled));
+  ModalResult = mrNone;
+  FModal = true;
+  Show();
+  for (;;) {
+    if (ModalResult != mrNone) {
+      if (CloseQuery()) {
+        FormClose();
+        break;
+      }
+      ModalResult = mrNone;
+    }
+    if (Application().Terminated() || !Application().HandleMessage()) {
+      ModalResult = mrCancel;
+      break;
+    }
+  }
+  for (HWND w : disabled.List) EnableWindow(w, TRUE);
+  Hide();
+  FModal = false;
+  return ModalResult;
+}
+
+RECT TForm::BoundsRect() const {
+  RECT r{};
+  GetWindowRect(FHandle, &r);
+  return r;
+}
+int TForm::Width() const {
+  RECT r = BoundsRect();
+  return r.right - r.left;
+}
+int TForm::Height() const {
+  RECT r = BoundsRect();
+  return r.bottom - r.top;
+}
+void TForm::SetBounds(int left, int top, int width, int height) {
+  SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+void TForm::SetPos(int left, int top) {
+  SetWindowPos(FHandle, nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+void TForm::SetClientSize(int width, int height) {
+  RECT r{0, 0, width, height};
+  AdjustWindowRectForDpi(r, static_cast<DWORD>(GetWindowLongW(FHandle, GWL_STYLE)),
+                         static_cast<DWORD>(GetWindowLongW(FHandle, GWL_EXSTYLE)), FDpi);
+  SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+}
+SIZE TForm::ClientSize() const {
+  RECT r{};
+  GetClientRect(FHandle, &r);
+  return {r.right, r.bottom};
+}
+HMONITOR TForm::Monitor() const { return MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST); }
+
+void TForm::ApplyPosition() {
+  RECT area{};
+  TForm* main = Application().MainForm();
+  if (Position == TPosition::poMainFormCenter && main && main != this && main->Visible()) {
+    area = main->BoundsRect();
+  } else if (Position != TPosition::poDesigned) {
+    HMONITOR mon = nullptr;
+    TForm* ref = nullptr;
+    if (DefaultMonitor == TDefaultMonitor::dmMainForm) ref = main;
+    if (DefaultMonitor == TDefaultMonitor::dmActiveForm) ref = Application().ActiveForm();
+    if (ref && ref != this && ref->Visible()) mon = ref->Monitor();
+    if (!mon) mon = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    GetMonitorInfoW(mon, &mi);
+    area = mi.rcWork;
+  } else {
+    return;
+  }
+  int w = Width(), h = Height();
+  SetPos(area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2);
+}
+
+bool TForm::FormKeyDown(WORD key, bool shift, bool ctrl, bool alt) {
+  if (shift || ctrl || alt) return false;
+  if (key == VK_F1) return FormHelp();
+  if (key == VK_F11) {
+    TControl* c = FocusedControl();
+    std::wstring text = c ? ControlHelpText(*c) : std::wstring();
+    if (!text.empty() && Application().OnShowHint) Application().OnShowHint(text);
+    return true;
+  }
+  return false;
+}
+
+bool TForm::HandleDialogKey(MSG& msg) {
+  if (msg.wParam == VK_ESCAPE) {
+    TButton* b = CancelButton();
+    if (b && b->Visible() && b->Enabled()) {
+      b->Click();
+      return true;
+    }
+    return false;
+  }
+  if (msg.wParam == VK_RETURN) {
+    HWND f = GetFocus();
+    if (f && IsPushButton(f)) {
+      SendMessageW(f, BM_CLICK, 0, 0);
+      return true;
+    }
+    if (f && (GetWindowLongW(f, GWL_STYLE) & (ES_MULTILINE | ES_WANTRETURN)) == (ES_MULTILINE | ES_WANTRETURN))
+      return false;
+    TButton* b = DefaultButton();
+    if (b && b->Visible() && b->Enabled()) {
+      b->Click();
+      return true;
+    }
+    return true;  // no default button: Enter does nothing
+  }
+  return false;
+}
+
+bool TForm::PreTranslateMessage(MSG& msg) {
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+    bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
+    if (KeyPreview && FormKeyDown(static_cast<WORD>(msg.wParam), shift, ctrl, alt)) return true;
+    if (msg.message == WM_KEYDOWN && HandleDialogKey(msg)) return true;
+  }
+  return IsDialogMessageW(FHandle, &msg);
+}
+
+LRESULT TForm::ColorMessage(UINT msg, HDC dc, HWND ctl) {
+  const TColorScheme& s = TStyleManager::Active();
+  if (s.System) return DefaultProc(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(ctl));
+  bool edit = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX;
+  COLORREF bk = edit ? s.Edit : s.Face;
+  SetTextColor(dc, IsWindowEnabled(ctl) ? (edit ? s.EditText : s.FaceText) : s.GrayText);
+  SetBkColor(dc, bk);
+  return reinterpret_cast<LRESULT>(TStyleManager::Brush(bk));
+}
+
+bool TForm::CustomDrawButton(void* customDraw, LRESULT& result) {
+  auto& cd = *static_cast<NMCUSTOMDRAW*>(customDraw);
+  const TColorScheme& s = TStyleManager::Active();
+  if (s.System || !IsPushButton(cd.hdr.hwndFrom)) return false;
+  if (cd.dwDrawStage != CDDS_PREPAINT) return false;
+  HWND b = cd.hdr.hwndFrom;
+  bool pressed = cd.uItemState & CDIS_SELECTED, hot = cd.uItemState & CDIS_HOT;
+  bool disabled = cd.uItemState & CDIS_DISABLED, isDefault = (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  RECT r = cd.rc;
+  FillRect(cd.hdc, &r, TStyleManager::Brush(s.Face));
+  HBRUSH fill = TStyleManager::Brush(pressed ? s.ButtonPressed : hot ? s.ButtonHot : s.Button);
+  HPEN pen = CreatePen(PS_SOLID, isDefault ? 2 : 1, isDefault ? s.Highlight : s.Border);
+  HGDIOBJ oldPen = SelectObject(cd.hdc, pen), oldBrush = SelectObject(cd.hdc, fill);
+  RoundRect(cd.hdc, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1, 4, 4);
+  SelectObject(cd.hdc, oldBrush);
+  SelectObject(cd.hdc, oldPen);
+  DeleteObject(pen);
+  int n = GetWindowTextLengthW(b);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(b, text.data(), n + 1)));
+  SetBkMode(cd.hdc, TRANSPARENT);
+  SetTextColor(cd.hdc, disabled ? s.GrayText : s.ButtonText);
+  HGDIOBJ oldFont = SelectObject(cd.hdc, reinterpret_cast<HFONT>(SendMessageW(b, WM_GETFONT, 0, 0)));
+  UINT ui = static_cast<UINT>(SendMessageW(b, WM_QUERYUISTATE, 0, 0));
+  DrawTextW(cd.hdc, text.c_str(), -1, &r,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | ((ui & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0));
+  SelectObject(cd.hdc, oldFont);
+  if ((cd.uItemState & CDIS_FOCUS) && !(ui & UISF_HIDEFOCUS)) {
+    InflateRect(&r, -4, -4);
+    DrawFocusRect(cd.hdc, &r);
+  }
+  result = CDRF_SKIPDEFAULT;
+  return true;
+}
+
+LRESULT CALLBACK TForm::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TForm* self = nullptr;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->FHandle = wnd;
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<TForm*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(wnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+    self->FHandle = nullptr;
+    return DefWindowProcW(wnd, msg, wp, lp);
+  }
+  try {
+    return self->WndProc(msg, wp, lp);
+  } catch (...) {
+    return DefWindowProcW(wnd, msg, wp, lp);
+  }
+}
+
+LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (lp) {
+        if (TControl* c = TControl::FromHandle(reinterpret_cast<HWND>(lp)); c && c->Form() == this) {
+          c->HandleCommand(HIWORD(wp));
+          return 0;
+        }
+      }
+      if (OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp))) return 0;
+      break;
+    case WM_NOTIFY: {
+      auto& nm = *reinterpret_cast<NMHDR*>(lp);
+      LRESULT result = 0;
+      if (nm.code == NM_CUSTOMDRAW && CustomDrawButton(reinterpret_cast<void*>(lp), result)) return result;
+      if (TControl* c = TControl::FromHandle(nm.hwndFrom); c && c->HandleNotify(nm, result)) return result;
+      if (OnNotify(nm, result)) return result;
+      break;
+    }
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_SIZE:
+      OnSize(LOWORD(lp), HIWORD(lp));
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wp), *reinterpret_cast<RECT*>(lp));
+      return 0;
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(FHandle, &r);
+      FillRect(reinterpret_cast<HDC>(wp), &r, TStyleManager::Brush(TStyleManager::SysColor(COLOR_BTNFACE)));
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+      return ColorMessage(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_HV_SHOWN:
+      if (TTestHooks::OnFormShown) TTestHooks::OnFormShown(*this);
+      if (FModal && ModalResult == mrNone && TTestHooks::AnswerModal)
+        if (auto r = TTestHooks::AnswerModal(*this)) ModalResult = *r;
+      return 0;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+// --- TApplication
+
+TApplication& Application() {
+  static TApplication app;
+  return app;
+}
+
+void TApplication::Initialize() {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&icc);
+  using Fn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  if (auto fn = reinterpret_cast<Fn>(
+          reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"))))
+    fn(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);  // fails harmlessly when the manifest set it
+}
+
+TForm* TApplication::ActiveForm() const {
+  if (TForm* f = TForm::FromHandle(GetActiveWindow())) return f;
+  return FMainForm;
+}
+
+HWND TApplication::OwnerWindow() const {
+  TForm* f = ActiveForm();
+  return f ? f->Handle() : nullptr;
+}
+
+void TApplication::Dispatch(MSG& msg) {
+  if (TForm* f = TForm::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)); f && f->PreTranslateMessage(msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+bool TApplication::HandleMessage() {
+  MSG msg;
+  BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+  if (r == 0 || r == -1) {
+    FTerminated = true;
+    return false;
+  }
+  Dispatch(msg);
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      FTerminated = true;
+      return;
+    }
+    Dispatch(msg);
+  }
+}
+
+void TApplication::Run() {
+  if (ShowMainForm && FMainForm && !FTerminated) FMainForm->Show();
+  while (!FTerminated && HandleMessage()) {
+  }
+}
+
+void TApplication::Terminate() {
+  if (FTerminated) return;
+  FTerminated = true;
+  PostQuitMessage(0);
+}
+
+void TApplication::DestroyForms() {
+  while (!FForms.empty()) FForms.pop_back();
+  FMainForm = nullptr;
+}
+
+void TApplication::Reset() {
+  DestroyForms();
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  FTerminated = false;
+  ShowMainForm = true;
+  MainFormOnTaskBar = true;
+  Tag = 0;
+}
+
+}  // namespace hv

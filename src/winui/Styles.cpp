@@ -1,0 +1,147 @@
+#include "winui/Styles.h"
+
+#include <uxtheme.h>
+
+#include <map>
+
+namespace hv {
+namespace {
+
+TColorScheme SystemScheme() {
+  TColorScheme s;
+  s.Name = std::wstring(TStyleManager::kSystemStyle);
+  s.System = true;
+  s.Face = GetSysColor(COLOR_BTNFACE);
+  s.FaceText = GetSysColor(COLOR_BTNTEXT);
+  s.Window = GetSysColor(COLOR_WINDOW);
+  s.WindowText = GetSysColor(COLOR_WINDOWTEXT);
+  s.Edit = s.Window;
+  s.EditText = s.WindowText;
+  s.Button = s.Face;
+  s.ButtonHot = GetSysColor(COLOR_BTNHIGHLIGHT);
+  s.ButtonPressed = GetSysColor(COLOR_BTNSHADOW);
+  s.ButtonText = s.FaceText;
+  s.Border = GetSysColor(COLOR_BTNSHADOW);
+  s.GrayText = GetSysColor(COLOR_GRAYTEXT);
+  s.Highlight = GetSysColor(COLOR_HIGHLIGHT);
+  s.HighlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+  s.InfoBk = GetSysColor(COLOR_INFOBK);
+  s.InfoText = GetSysColor(COLOR_INFOTEXT);
+  return s;
+}
+
+TColorScheme DarkScheme() {
+  TColorScheme s;
+  s.Name = std::wstring(TStyleManager::kDarkStyle);
+  s.Dark = true;
+  s.Face = RGB(0x2B, 0x2B, 0x2B);
+  s.FaceText = RGB(0xF0, 0xF0, 0xF0);
+  s.Window = RGB(0x20, 0x20, 0x20);
+  s.WindowText = RGB(0xF0, 0xF0, 0xF0);
+  s.Edit = RGB(0x38, 0x38, 0x38);
+  s.EditText = RGB(0xF0, 0xF0, 0xF0);
+  s.Button = RGB(0x3C, 0x3C, 0x3C);
+  s.ButtonHot = RGB(0x4A, 0x4A, 0x4A);
+  s.ButtonPressed = RGB(0x26, 0x4F, 0x78);
+  s.ButtonText = RGB(0xF0, 0xF0, 0xF0);
+  s.Border = RGB(0x6E, 0x6E, 0x6E);
+  s.GrayText = RGB(0x8A, 0x8A, 0x8A);
+  s.Highlight = RGB(0x26, 0x4F, 0x78);
+  s.HighlightText = RGB(0xFF, 0xFF, 0xFF);
+  s.InfoBk = RGB(0x3A, 0x3A, 0x32);
+  s.InfoText = RGB(0xF0, 0xF0, 0xF0);
+  return s;
+}
+
+std::vector<TColorScheme>& Schemes() {
+  static std::vector<TColorScheme> list{SystemScheme(), DarkScheme()};
+  return list;
+}
+
+size_t& ActiveIndex() {
+  static size_t i = 0;
+  return i;
+}
+
+BOOL CALLBACK ApplyChild(HWND child, LPARAM dark) {
+  wchar_t cls[32];
+  if (GetClassNameW(child, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"Button") == 0) {
+    LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+    // Themed check boxes ignore the text colour of WM_CTLCOLORSTATIC: drop their theme in the dark.
+    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)
+      dark ? SetWindowTheme(child, L"", L"") : SetWindowTheme(child, nullptr, nullptr);
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK RepaintThreadWindow(HWND wnd, LPARAM) {
+  TStyleManager::ApplyToWindow(wnd);
+  return TRUE;
+}
+
+}  // namespace
+
+const TColorScheme& TStyleManager::Active() { return Schemes()[ActiveIndex()]; }
+
+std::vector<std::wstring> TStyleManager::StyleNames() {
+  std::vector<std::wstring> names;
+  for (const auto& s : Schemes()) names.push_back(s.Name);
+  return names;
+}
+
+bool TStyleManager::TrySetStyle(std::wstring_view name) {
+  auto& list = Schemes();
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (CompareStringOrdinal(list[i].Name.data(), static_cast<int>(list[i].Name.size()), name.data(),
+                             static_cast<int>(name.size()), TRUE) != CSTR_EQUAL)
+      continue;
+    if (i == 0) list[0] = SystemScheme();  // system colours may have changed meanwhile
+    ActiveIndex() = i;
+    EnumThreadWindows(GetCurrentThreadId(), RepaintThreadWindow, 0);
+    return true;
+  }
+  return false;
+}
+
+COLORREF TStyleManager::SysColor(int index) {
+  const auto& s = Active();
+  if (s.System) return GetSysColor(index);
+  switch (index) {
+    case COLOR_WINDOW: return s.Window;
+    case COLOR_WINDOWTEXT: return s.WindowText;
+    case COLOR_BTNFACE: return s.Face;
+    case COLOR_BTNTEXT: return s.FaceText;
+    case COLOR_BTNSHADOW: return s.Border;
+    case COLOR_GRAYTEXT: return s.GrayText;
+    case COLOR_HIGHLIGHT: return s.Highlight;
+    case COLOR_HIGHLIGHTTEXT: return s.HighlightText;
+    case COLOR_INFOBK: return s.InfoBk;
+    case COLOR_INFOTEXT: return s.InfoText;
+    case COLOR_BTNHIGHLIGHT: return s.ButtonHot;
+    default: return GetSysColor(index);
+  }
+}
+
+HBRUSH TStyleManager::Brush(COLORREF c) {
+  static std::map<COLORREF, HBRUSH> brushes;
+  auto it = brushes.find(c);
+  if (it != brushes.end()) return it->second;
+  HBRUSH b = CreateSolidBrush(c);
+  brushes.emplace(c, b);
+  return b;
+}
+
+void TStyleManager::ApplyToWindow(HWND form) {
+  using Fn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+  static const Fn setAttr = [] {
+    HMODULE m = LoadLibraryW(L"dwmapi.dll");
+    return m ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m, "DwmSetWindowAttribute"))) : nullptr;
+  }();
+  BOOL dark = Active().Dark ? TRUE : FALSE;
+  constexpr DWORD kUseImmersiveDarkMode = 20;
+  if (setAttr) setAttr(form, kUseImmersiveDarkMode, &dark, sizeof(dark));
+  EnumChildWindows(form, ApplyChild, dark);
+  RedrawWindow(form, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+}  // namespace hv

@@ -1,0 +1,39 @@
+#pragma once
+// Colour schemes of the class library: the plain Windows style and a dark one. Forms and
+// controls take their colours from the active scheme; switching repaints every window.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hv {
+
+struct TColorScheme {
+  std::wstring Name;
+  bool System = false;  // the plain Windows style: system colours everywhere
+  bool Dark = false;
+  COLORREF Face, FaceText, Window, WindowText, Edit, EditText, Button, ButtonHot, ButtonPressed, ButtonText,
+      Border, GrayText, Highlight, HighlightText, InfoBk, InfoText;
+};
+
+class TStyleManager {
+ public:
+  static constexpr std::wstring_view kSystemStyle = L"Windows";
+  static constexpr std::wstring_view kDarkStyle = L"Windows10 Dark";
+
+  static const TColorScheme& Active();
+  static bool IsSystemStyle() { return Active().System; }
+  static std::vector<std::wstring> StyleNames();
+  // Switches to the named style (case-insensitive) and repaints the windows of the thread;
+  // false when no style of that name exists.
+  static bool TrySetStyle(std::wstring_view name);
+  // The active scheme's colour for a system colour index (COLOR_...).
+  static COLORREF SysColor(int index);
+  // A solid brush of the colour, kept for the life of the process.
+  static HBRUSH Brush(COLORREF c);
+  // Dark title bar (where Windows offers it) and themes of a form and its children.
+  static void ApplyToWindow(HWND form);
+};
+
+}  // namespace hv

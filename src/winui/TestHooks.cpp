@@ -1,0 +1,84 @@
+#include "winui/TestHooks.h"
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <vector>
+
+namespace hv {
+
+using Microsoft::WRL::ComPtr;
+
+bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
+  RECT r;
+  if (!GetWindowRect(wnd, &r)) return false;
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (bmp && mem) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    // What the screen shows; PrintWindow as the fallback when the copy fails.
+    if (!BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) PrintWindow(wnd, mem, 0);
+    SelectObject(mem, old);
+    GdiFlush();
+    auto* px = static_cast<BYTE*>(bits);
+    for (int i = 0; i < w * h; ++i) px[i * 4 + 3] = 0xFF;
+
+    bool coInit = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    {
+      ComPtr<IWICImagingFactory> factory;
+      ComPtr<IWICStream> stream;
+      ComPtr<IWICBitmapEncoder> encoder;
+      ComPtr<IWICBitmapFrameEncode> frame;
+      WICPixelFormatGUID fmt = GUID_WICPixelFormat32bppBGRA;
+      ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_PPV_ARGS(&factory))) &&
+           SUCCEEDED(factory->CreateStream(&stream)) &&
+           SUCCEEDED(stream->InitializeFromFilename(fileName.c_str(), GENERIC_WRITE)) &&
+           SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+           SUCCEEDED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) &&
+           SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+           SUCCEEDED(frame->SetSize(w, h)) && SUCCEEDED(frame->SetPixelFormat(&fmt)) &&
+           SUCCEEDED(frame->WritePixels(h, w * 4, w * h * 4, px)) && SUCCEEDED(frame->Commit()) &&
+           SUCCEEDED(encoder->Commit());
+    }
+    if (coInit) CoUninitialize();
+  }
+  if (bmp) DeleteObject(bmp);
+  if (mem) DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+std::wstring ScreenshotDir() {
+  wchar_t buf[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"HV_BINARY_DIR", buf, static_cast<DWORD>(std::size(buf)));
+  if (n == 0 || n >= std::size(buf)) return {};
+  std::wstring dir(buf, n);
+  for (auto& c : dir)
+    if (c == L'/') c = L'\\';
+  if (!dir.empty() && dir[0] == L'\\') dir = L"Z:" + dir;
+  dir += L"\\screenshots";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  return dir;
+}
+
+bool SaveScreenshot(HWND wnd, std::wstring_view name) {
+  std::wstring dir = ScreenshotDir();
+  if (dir.empty()) return false;
+  return SaveWindowAsPng(wnd, dir + L"\\" + std::wstring(name) + L".png");
+}
+
+}  // namespace hv

@@ -1,0 +1,202 @@
+// Real hidden and shown windows under Wine, driven by messages.
+#include <gtest/gtest.h>
+
+#include "winui/Forms.h"
+#include "winui/Styles.h"
+#include "winui/TestHooks.h"
+#include "winui/Translate.h"
+
+namespace hv {
+namespace {
+
+class TTestForm : public TForm {
+ public:
+  TButton btOk, btCancel;
+  TEdit edName;
+  TCheckBox cbOption;
+  TLabel laName;
+  int Clicks = 0;
+  int CloseQueries = 0, RefuseCloses = 0;
+  std::vector<WORD> Keys;
+
+  TTestForm() {
+    BorderStyle = TBorderStyle::bsDialog;
+    ClientWidth96 = 300;
+    ClientHeight96 = 120;
+    KeyPreview = true;
+  }
+
+ protected:
+  void FormCreate() override {
+    SetCaption(L"Test form");
+    laName.Create(*this, L"&Name:", {10, 12, 60, 16});
+    edName.Create(*this, L"", {80, 10, 200, 22});
+    edName.Hint = L"Type a name";
+    cbOption.Create(*this, L"Option", {10, 40, 200, 20});
+    btOk.Create(*this, L"OK", {120, 80, 80, 26});
+    btOk.ModalResult = mrOk;
+    btOk.SetDefault(true);
+    btOk.OnClick = [this] { ++Clicks; };
+    btCancel.Create(*this, L"Cancel", {210, 80, 80, 26});
+    btCancel.ModalResult = mrCancel;
+    btCancel.Cancel = true;
+  }
+  bool CloseQuery() override { return ++CloseQueries > RefuseCloses; }
+  bool FormKeyDown(WORD key, bool shift, bool ctrl, bool alt) override {
+    Keys.push_back(key);
+    return TForm::FormKeyDown(key, shift, ctrl, alt);
+  }
+};
+
+class FormsTest : public testing::Test {
+ protected:
+  void SetUp() override { Application().Initialize(); }
+  void TearDown() override {
+    TTestHooks::Clear();
+    Application().Reset();
+    ClearCatalogs();
+    TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
+  }
+};
+
+void SendKey(HWND wnd, WORD key) {
+  PostMessageW(wnd, WM_KEYDOWN, key, 0);
+  PostMessageW(wnd, WM_KEYUP, key, 0xC0000000);
+}
+
+TEST_F(FormsTest, ButtonsGiveTheirModalResult) {
+  TTestForm f;
+  f.Create();
+  ASSERT_TRUE(f.Handle());
+  TTestHooks::OnFormShown = [&](TForm&) {
+    f.edName.SetText(L"Anna");
+    f.btOk.Click();
+  };
+  EXPECT_EQ(f.ShowModal(), mrOk);
+  EXPECT_EQ(f.Clicks, 1);
+  EXPECT_EQ(f.edName.Text(), L"Anna");
+  EXPECT_FALSE(f.Visible());
+}
+
+TEST_F(FormsTest, EnterPressesTheDefaultAndEscapeTheCancelButton) {
+  struct Case {
+    WORD Key;
+    int Result;
+  } cases[] = {{VK_RETURN, mrOk}, {VK_ESCAPE, mrCancel}};
+  for (const auto& c : cases) {
+    TTestForm f;
+    f.Create();
+    TTestHooks::OnFormShown = [&](TForm&) {
+      f.edName.SetFocus();
+      SendKey(f.edName.Handle(), c.Key);
+    };
+    EXPECT_EQ(f.ShowModal(), c.Result) << c.Key;
+    EXPECT_FALSE(f.Keys.empty());
+  }
+}
+
+TEST_F(FormsTest, CloseQueryKeepsTheFormOpen) {
+  TTestForm f;
+  f.Create();
+  f.RefuseCloses = 1;
+  TTestHooks::OnFormShown = [&](TForm&) {
+    f.btOk.Click();  // refused by CloseQuery
+    PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(f.ShowModal(), mrCancel);
+  EXPECT_EQ(f.CloseQueries, 2);
+}
+
+TEST_F(FormsTest, AnswerHookClosesModalForms) {
+  TTestForm f;
+  f.Create();
+  TTestHooks::AnswerModal = [](TForm&) { return std::optional<int>(mrNo); };
+  EXPECT_EQ(f.ShowModal(), mrNo);
+}
+
+TEST_F(FormsTest, F11ShowsTheHintOfTheFocusedControl) {
+  TTestForm f;
+  f.Create();
+  std::wstring shownHint;
+  Application().OnShowHint = [&](const std::wstring& h) { shownHint = h; };
+  TTestHooks::OnFormShown = [&](TForm&) {
+    f.edName.SetFocus();
+    SendKey(f.edName.Handle(), VK_F11);
+    PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  };
+  f.ShowModal();
+  Application().OnShowHint = nullptr;
+  EXPECT_EQ(shownHint, L"Type a name");
+}
+
+TEST_F(FormsTest, TranslatesTextsButNotData) {
+  SetCatalog(L"default", {{L"Test form", L"Testformular"}, {L"Option", L"Wahl"}, {L"Type a name", L"Name eingeben"},
+                          {L"Anna", L"Anne"}});
+  TTestForm f;
+  f.Create();
+  EXPECT_EQ(f.Caption(), L"Testformular");
+  EXPECT_EQ(f.cbOption.Text(), L"Wahl");
+  EXPECT_EQ(f.edName.Hint, L"Name eingeben");
+  EXPECT_EQ(f.btOk.Text(), L"OK");  // no entry: English
+}
+
+TEST_F(FormsTest, LayoutScalesWithTheDpi) {
+  TTestForm f;
+  f.Create();
+  f.Relayout(144);
+  RECT r = f.btOk.BoundsRect();
+  EXPECT_EQ(r.left, 180);
+  EXPECT_EQ(r.top, 120);
+  EXPECT_EQ(r.right - r.left, 120);
+  f.Relayout(96);
+  EXPECT_EQ(f.btOk.BoundsRect().left, 120);
+}
+
+TEST_F(FormsTest, MainFormCloseEndsTheApplication) {
+  auto& main = Application().CreateForm<TTestForm>();
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (&f == &main) PostMessageW(main.Handle(), WM_CLOSE, 0, 0);
+  };
+  Application().Run();
+  EXPECT_TRUE(Application().Terminated());
+}
+
+TEST_F(FormsTest, TimerFiresInTheMessageLoop) {
+  TTestForm f;
+  f.Create();
+  TTimer t;
+  t.SetInterval(20);
+  int fired = 0;
+  t.OnTimer = [&] {
+    if (++fired == 2) f.ModalResult = mrAbort;
+  };
+  t.SetEnabled(true);
+  EXPECT_EQ(f.ShowModal(), mrAbort);
+  t.SetEnabled(false);
+  EXPECT_EQ(fired, 2);
+}
+
+TEST_F(FormsTest, DarkSchemeSwitchesAndScreenshotsAreWritten) {
+  EXPECT_TRUE(TStyleManager::IsSystemStyle());
+  EXPECT_FALSE(TStyleManager::TrySetStyle(L"No such style"));
+  for (bool dark : {false, true}) {
+    ASSERT_TRUE(TStyleManager::TrySetStyle(dark ? L"windows10 dark" : L"Windows"));
+    EXPECT_EQ(TStyleManager::Active().Dark, dark);
+    TTestForm f;
+    f.Create();
+    bool saved = false;
+    TTestHooks::OnFormShown = [&](TForm&) {
+      f.cbOption.SetChecked(true);
+      saved = SaveScreenshot(f.Handle(), dark ? L"winui-test-form-dark" : L"winui-test-form");
+      f.btCancel.Click();
+    };
+    f.ShowModal();
+    EXPECT_TRUE(saved);
+    if (dark) {
+      EXPECT_EQ(TStyleManager::SysColor(COLOR_BTNFACE), TStyleManager::Active().Face);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hv
