@@ -435,6 +435,19 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND f = GetFocus();
+        if (f && IsChild(FHandle, f)) FLastFocus = f;
+        return 0;
+      }
+      if (!(FLastFocus && IsWindow(FLastFocus) && IsChild(FHandle, FLastFocus)))
+        FLastFocus = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+      if (FLastFocus) {
+        ::SetFocus(FLastFocus);
+        return 0;
+      }
+      break;
     case WM_SIZE:
       OnSize(LOWORD(lp), HIWORD(lp));
       return 0;

@@ -129,6 +129,7 @@ class TForm {
   bool CustomDrawButton(void* customDraw, LRESULT& result);
 
   HWND FHandle = nullptr;
+  HWND FLastFocus = nullptr;
   HFONT FFont = nullptr;
   UINT FDpi = 96;
   bool FModal = false;
