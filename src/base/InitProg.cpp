@@ -8,6 +8,7 @@
 #include "base/PathUtils.h"
 #include "base/ShowMessageDlg.h"
 #include "base/StringUtils.h"
+#include "base/StyleUtils.h"
 #include "winui/Forms.h"
 #include "winui/Translate.h"
 
@@ -119,6 +120,22 @@ std::wstring GetStartSettingsDir() {
       buf[0])
     return buf;
   return L"Harvane6\\";
+}
+
+bool CfgDarkMode() {
+  wchar_t buf[32];
+  DWORD n = GetPrivateProfileStringW(L"Config", L"DarkMode", L"", buf, static_cast<DWORD>(std::size(buf)),
+                                     CfgFileName().c_str());
+  int64_t v = 0;
+  return n > 0 && TryStrToInt64(std::wstring_view(buf, n), v) && v != 0;
+}
+
+void InitProgramStyle(bool darkOption) {
+  InitStyleNames(L"Windows10 Dark");
+  if (darkOption)
+    SelectStyle(true);
+  else if (CfgDarkMode())
+    SelectSystemStyle();
 }
 
 int RunProgram(const TProgramEntry& entry) {

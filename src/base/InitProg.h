@@ -41,6 +41,12 @@ TVersionCaption InitVersionInfo(std::wstring_view title, std::wstring_view fallb
 // IniPath, else "Harvane6\" (relative: below the application data).
 std::wstring GetStartSettingsDir();
 
+// [Config] "DarkMode" of "Harvane.cfg" (CfgFileName), false when missing.
+bool CfgDarkMode();
+// Registers "Windows10 Dark" as the dark style; switches to it with the option dark, else follows
+// the Windows app theme when the .cfg asks for dark mode.
+void InitProgramStyle(bool darkOption);
+
 // What a program entry gives to the common start-up.
 struct TProgramEntry {
   std::vector<std::wstring> ExtraDomains;  // besides the program's own, e.g. {"winui", "Units"}

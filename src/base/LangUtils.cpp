@@ -25,6 +25,8 @@ std::wstring& LangCode() {
   return s;
 }
 
+}  // namespace
+
 std::vector<std::wstring> CommandLineArgs() {
   std::vector<std::wstring> args;
   int n = 0;
@@ -34,6 +36,8 @@ std::vector<std::wstring> CommandLineArgs() {
   LocalFree(argv);
   return args;
 }
+
+namespace {
 
 // Folder part with its trailing "\" (or ":"), as the platform's file-name functions give it.
 std::wstring FilePath(std::wstring_view name) {

@@ -18,6 +18,8 @@ const std::wstring& LanguageCode();
 // extra text domains and loads the language's catalogues.
 void InitLanguage(std::wstring_view settingsDir, std::wstring_view cfgName,
                   const std::vector<std::wstring>& extraDomains);
+// The program's command-line arguments without the program name.
+std::vector<std::wstring> CommandLineArgs();
 // Code of the user's interface language (de-DE ...); empty when Windows gives none.
 std::wstring GetUserUILanguage();
 

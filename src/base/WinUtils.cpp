@@ -324,6 +324,7 @@ BOOL CALLBACK CodePageProc(LPWSTR text) {
   while (!name.empty() && name.back() == L')') name.pop_back();
   size_t lead = name.find_first_not_of(L'(');
   name = lead == std::wstring::npos ? std::wstring() : name.substr(lead);
+  if (name.empty()) name = std::to_wstring(cp);  // some systems give the number alone
   AddSorted(*gCodePages, SafeFormat(L"%s - (%u)", name, cp), cp);
   return TRUE;
 }

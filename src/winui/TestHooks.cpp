@@ -14,7 +14,15 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
   if (!GetWindowRect(wnd, &r)) return false;
   int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
+  // A window that has just been shown may still be mapped by the display: let it settle, then
+  // paint it completely.
+  for (int i = 0; i < 5; ++i) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_PAINT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+  }
   RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  GdiFlush();
 
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
@@ -29,7 +37,7 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
   bool ok = false;
   if (bmp && mem) {
     HGDIOBJ old = SelectObject(mem, bmp);
-    // What the screen shows; PrintWindow as the fallback when the copy fails.
+    // What the screen shows (Wine's PrintWindow leaves out frames and children).
     if (!BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) PrintWindow(wnd, mem, 0);
     SelectObject(mem, old);
     GdiFlush();

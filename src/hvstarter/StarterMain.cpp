@@ -1,0 +1,27 @@
+#include "hvstarter/StarterMain.h"
+
+#include "base/InitProg.h"
+#include "base/LangUtils.h"
+#include "base/StringUtils.h"
+
+namespace hv {
+
+TMainForm::TMainForm() {
+  KeyPreview = true;
+  Position = TPosition::poScreenCenter;
+  ClientWidth96 = 560;
+  ClientHeight96 = 480;
+}
+
+void TMainForm::FormCreate() {
+  TVersionCaption v = InitVersionInfo(L"HvStarter", L" - Vers. 4.4", L"", 3);
+  ProgVersDate = v.BuildDate;
+  SetCaption(v.Caption);
+  for (const auto& arg : CommandLineArgs())
+    if (arg.size() > 1 && (arg[0] == L'/' || arg[0] == L'-') && MatchOption(arg.substr(1), L"dark")) UseDarkMode = true;
+  InitProgramStyle(UseDarkMode);
+}
+
+bool TMainForm::CheckForce() { return false; }
+
+}  // namespace hv

@@ -1,0 +1,35 @@
+#include "hvwatchdog/DirectMain.h"
+
+#include "base/InitProg.h"
+#include "base/LangUtils.h"
+#include "base/StringUtils.h"
+#include "base/WinApiUtils.h"
+#include "winui/Translate.h"
+
+namespace hv {
+
+TfrmHvWatchdog::TfrmHvWatchdog() {
+  KeyPreview = true;
+  Position = TPosition::poScreenCenter;
+  ClientWidth96 = 736;
+  ClientHeight96 = 590;
+}
+
+void TfrmHvWatchdog::FormCreate() {
+  SetCaption(L"Direct backup with online monitoring");
+  TVersionCaption v = InitVersionInfo(L"HvWatchdog", L" - Vers. 1.0", L"", 3);
+  ProgVersName = v.Caption;
+  ProgVersDate = v.BuildDate;
+  SetCaption(_(L"File change monitoring with direct backup") + L" (" + ProgramVersionInfo().InternalName +
+             (IsProcess64Bit() ? L" - 64-bit" : L" - 32-bit") + L" " + GetProgramVersion(3, L"0.0.0.0") + L")");
+  for (const auto& arg : CommandLineArgs())
+    if (arg.size() > 1 && (arg[0] == L'/' || arg[0] == L'-') && MatchOption(arg.substr(1), L"dark")) UseDarkMode = true;
+  InitProgramStyle(UseDarkMode);
+}
+
+bool TfrmHvWatchdog::CheckForce() {
+  if (!Force) Show();
+  return false;
+}
+
+}  // namespace hv

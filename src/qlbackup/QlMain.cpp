@@ -1,0 +1,28 @@
+#include "qlbackup/QlMain.h"
+
+#include "base/InitProg.h"
+#include "base/LangUtils.h"
+#include "base/StringUtils.h"
+
+namespace hv {
+
+TMainForm::TMainForm() {
+  KeyPreview = true;
+  Position = TPosition::poScreenCenter;
+  ClientWidth96 = 526;
+  ClientHeight96 = 446;
+}
+
+void TMainForm::FormCreate() {
+  SetCaption(L"Backup and restore Thunderbird mail data");
+  TVersionCaption v = InitVersionInfo(L"QlBackup", L" - Vers. 4.6", L"", 3);
+  ProgVersDate = v.BuildDate;
+  SetCaption(v.Caption);
+  for (const auto& arg : CommandLineArgs())
+    if (arg.size() > 1 && (arg[0] == L'/' || arg[0] == L'-') && MatchOption(arg.substr(1), L"dark")) UseDarkMode = true;
+  InitProgramStyle(UseDarkMode);
+}
+
+bool TMainForm::CheckForce() { return false; }
+
+}  // namespace hv

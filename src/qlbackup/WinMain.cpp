@@ -1,0 +1,14 @@
+// QlBackup: backs up and restores Thunderbird mail profiles through the main backup program.
+#include <windows.h>
+
+#include "base/InitProg.h"
+#include "qlbackup/QlMain.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  hv::TMainForm* mainForm = nullptr;
+  hv::TProgramEntry entry;
+  entry.ExtraDomains = {L"winui", L"Units"};
+  entry.CreateForms = [&] { mainForm = &hv::Application().CreateForm<hv::TMainForm>(); };
+  entry.CheckForce = [&] { return mainForm->CheckForce(); };
+  return hv::RunProgram(entry);
+}

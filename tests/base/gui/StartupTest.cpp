@@ -1,0 +1,136 @@
+// The common start-up order, with recording forms in place of a program's.
+#include <gtest/gtest.h>
+
+#include "base/InitProg.h"
+#include "base/LangUtils.h"
+#include "base/WinUtils.h"
+#include "winui/TestHooks.h"
+
+namespace hv {
+namespace {
+
+class StartupTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    TTestHooks::Clear();
+    Application().Reset();
+  }
+};
+
+TEST_F(StartupTest, CommonOrderAndUnattendedEnd) {
+  for (bool force : {false, true}) {
+    std::vector<std::string> steps;
+    TForm* main = nullptr;
+    TProgramEntry entry;
+    entry.ExtraDomains = {L"winui", L"Units"};
+    entry.CreateForms = [&] {
+      steps.push_back("forms");
+      EXPECT_FALSE(LanguageCode().empty());  // the language is set up before any form exists
+      EXPECT_TRUE(CfgFileName().ends_with(L"\\Harvane.cfg"));
+      main = &Application().CreateForm<TForm>();
+      Application().CreateForm<TForm>();
+      EXPECT_EQ(Application().MainForm(), main);  // the first form is the main form
+    };
+    entry.CheckForce = [&] {
+      steps.push_back("force");
+      return force;
+    };
+    TTestHooks::OnFormShown = [&](TForm& f) {
+      steps.push_back("shown");
+      PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(RunProgram(entry), 0);
+    std::vector<std::string> expected{"forms", "force"};
+    if (!force) expected.push_back("shown");
+    EXPECT_EQ(steps, expected) << force;
+    EXPECT_EQ(Application().MainForm(), nullptr);  // forms are freed at the end
+    Application().Reset();
+  }
+}
+
+TEST_F(StartupTest, MainFormThatShowsItself) {
+  std::vector<std::string> steps;
+  TForm* main = nullptr;
+  TProgramEntry entry;
+  entry.ShowMainForm = false;
+  entry.CreateForms = [&] { main = &Application().CreateForm<TForm>(); };
+  entry.CheckForce = [&] {
+    EXPECT_FALSE(Application().ShowMainForm);
+    EXPECT_FALSE(main->Visible());
+    main->Show();
+    return false;
+  };
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    steps.push_back("shown");
+    PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(RunProgram(entry), 0);
+  EXPECT_EQ(steps, std::vector<std::string>{"shown"});
+}
+
+TEST_F(StartupTest, PlaceFormFollowsThePositionRule) {
+  TForm f;
+  f.BorderStyle = TBorderStyle::bsDialog;
+  f.ClientWidth96 = 300;
+  f.ClientHeight96 = 200;
+  f.Create();
+  f.SetPos(50, 60);
+  PlaceForm(f, {100, -1});
+  EXPECT_EQ(f.Left(), 100);
+  EXPECT_EQ(f.Top(), 60);
+  EXPECT_EQ(f.Position, TPosition::poDesigned);
+  PlaceForm(f, {-1, 0});
+  EXPECT_EQ(f.Position, TPosition::poScreenCenter);
+  EXPECT_EQ(f.Left(), 100);  // centred when shown, not moved now
+  PlaceForm(f, {-1, -1});
+  EXPECT_EQ(f.Position, TPosition::poMainFormCenter);
+
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  PlaceForm(f, {work.right - 10, work.bottom - 10});
+  EXPECT_EQ(f.Left(), work.right - f.Width() - 20);
+  EXPECT_EQ(f.Top(), work.bottom - f.Height() - 30);
+  PlaceForm(f, {200, 400}, true);
+  EXPECT_EQ(f.Top(), 400 - f.Height());
+}
+
+struct TShutdownRecorder : IShutdownApi {
+  bool Privilege = true;
+  std::vector<std::string> Calls;
+  bool EnablePrivilege() override {
+    Calls.push_back("privilege");
+    return Privilege;
+  }
+  bool ExitSession(UINT flags, DWORD reason) override {
+    Calls.push_back("exit " + std::to_string(flags));
+    return true;
+  }
+  bool ShutdownSystem(bool reboot, DWORD reason) override {
+    Calls.push_back(reboot ? "restart" : "shutdown");
+    return true;
+  }
+};
+
+TEST_F(StartupTest, ShutdownAsksAndGoesThroughTheSeam) {
+  Application().Initialize();
+  TShutdownRecorder rec;
+  SetShutdownApi(&rec);
+  int asked = 0, answer = mrNo;
+  TTestHooks::AnswerModal = [&](TForm&) {
+    ++asked;
+    return std::optional<int>(answer);
+  };
+  EXPECT_FALSE(ExitWindowsConfirm(L"Log off now?", EWX_LOGOFF, 0));
+  EXPECT_TRUE(rec.Calls.empty());
+  answer = mrYes;
+  EXPECT_TRUE(ExitWindowsConfirm(L"Log off now?", EWX_LOGOFF, 0));
+  EXPECT_TRUE(InitiateShutdownConfirm(L"", true, 0));  // no message: no question
+  EXPECT_EQ(asked, 2);
+  rec.Privilege = false;
+  EXPECT_FALSE(InitiateShutdownConfirm(L"Shut down?", false, 0));
+  EXPECT_EQ(rec.Calls, (std::vector<std::string>{"privilege", "exit 0", "privilege", "restart", "privilege"}));
+  SetShutdownApi(nullptr);
+}
+
+}  // namespace
+}  // namespace hv
