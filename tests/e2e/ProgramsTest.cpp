@@ -1,0 +1,164 @@
+// The three programs started as processes: main window, caption, language, style, clean end.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+
+#include "base/WinApiUtils.h"
+#include "support/TestSupport.h"
+#include "winui/TestHooks.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring BinDir() { return hvtest::BinaryDir() + L"\\bin"; }
+
+struct TFound {
+  DWORD Pid;
+  HWND Wnd;
+};
+
+BOOL CALLBACK FindVisible(HWND wnd, LPARAM lp) {
+  auto* f = reinterpret_cast<TFound*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  wchar_t cls[16];
+  if (pid == f->Pid && IsWindowVisible(wnd) && GetClassNameW(wnd, cls, 16) && lstrcmpW(cls, L"HvForm") == 0) {
+    f->Wnd = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+class TProgram {
+ public:
+  TProgram(const std::wstring& exe, const std::wstring& args) {
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    FStarted = CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &FPi);
+  }
+  ~TProgram() {
+    if (!FStarted) return;
+    if (WaitForSingleObject(FPi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(FPi.hProcess, 99);
+    CloseHandle(FPi.hProcess);
+    CloseHandle(FPi.hThread);
+  }
+  bool Started() const { return FStarted; }
+  // The program's visible main window; null when none shows within 30 s.
+  HWND MainWindow() {
+    for (int i = 0; i < 600 && FStarted; ++i) {
+      TFound f{FPi.dwProcessId, nullptr};
+      EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&f));
+      if (f.Wnd) return f.Wnd;
+      if (WaitForSingleObject(FPi.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+  }
+  // Closes the window like the user does and waits for the program to end; its exit code.
+  DWORD CloseAndWait(HWND wnd) {
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(FPi.hProcess, 30000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
+    DWORD code = 0;
+    GetExitCodeProcess(FPi.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION FPi{};
+  bool FStarted = false;
+};
+
+std::wstring WindowText(HWND wnd) {
+  wchar_t buf[512];
+  int n = GetWindowTextW(wnd, buf, 512);
+  return std::wstring(buf, static_cast<size_t>(n));
+}
+
+// "x.y.z" of the program file's version resource.
+std::wstring Version3(const std::wstring& exe) {
+  hv::TFileVersionInfo info;
+  EXPECT_TRUE(hv::ReadFileVersionInfo(exe, info));
+  std::wstring v = info.Version;
+  return v.substr(0, v.rfind(L'.'));
+}
+
+// Runs a program, checks its caption, saves a screenshot and closes it; the window's client
+// colour at its top-left corner.
+COLORREF RunAndClose(const std::wstring& exe, const std::wstring& args, const std::wstring& caption,
+                     const std::wstring& shot) {
+  TProgram p(exe, args);
+  EXPECT_TRUE(p.Started()) << testing::PrintToString(exe);
+  HWND wnd = p.MainWindow();
+  EXPECT_TRUE(wnd) << testing::PrintToString(exe + L" " + args);
+  if (!wnd) return CLR_INVALID;
+  EXPECT_EQ(WindowText(wnd), caption);
+  if (!shot.empty()) {
+    EXPECT_TRUE(hv::SaveScreenshot(wnd, shot));
+  }
+  POINT pt{5, 5};
+  ClientToScreen(wnd, &pt);
+  HDC dc = GetDC(nullptr);
+  COLORREF c = GetPixel(dc, pt.x, pt.y);
+  ReleaseDC(nullptr, dc);
+  EXPECT_EQ(p.CloseAndWait(wnd), 0u) << testing::PrintToString(exe);
+  return c;
+}
+
+const std::wstring kWatchdogTitle = L"File change monitoring with direct backup";
+
+TEST(ProgramsTest, EachProgramShowsItsMainWindowAndEndsCleanly) {
+  struct Case {
+    std::wstring Exe, Caption;
+  } cases[] = {
+      {L"QlBackup", L"QlBackup (Version %v)"},
+      {L"HvStarter", L"HvStarter (Version %v)"},
+      {L"HvWatchdog", kWatchdogTitle + L" (HvWatchdog - 64-bit Version %v)"},
+  };
+  for (const auto& c : cases) {
+    std::wstring exe = BinDir() + L"\\" + c.Exe + L".exe";
+    std::wstring caption = c.Caption;
+    caption.replace(caption.find(L"%v"), 2, Version3(exe));
+    RunAndClose(exe, L"/lang:en", caption, L"main-" + c.Exe);
+  }
+}
+
+TEST(ProgramsTest, LanguageFromOptionOrCfgFile) {
+  // A copy of the programs with the test catalogues ("xx") beside them.
+  hvtest::TempDir dir;
+  fs::path from(hvtest::BinaryDir() + L"\\fixtures\\locale"), to(dir.Path() + L"\\locale");
+  fs::copy(from, to, fs::copy_options::recursive);
+  for (const wchar_t* exe : {L"QlBackup.exe", L"HvWatchdog.exe"})
+    fs::copy_file(fs::path(BinDir()) / exe, fs::path(dir.Path()) / exe);
+  std::wstring ql = dir / L"QlBackup.exe", wd = dir / L"HvWatchdog.exe";
+
+  RunAndClose(ql, L"/lang:xx", L"QlBackup (Fassung " + Version3(ql) + L")", L"");
+  RunAndClose(wd, L"-L:xx", L"Wachhund (HvWatchdog - 64-bit Fassung " + Version3(wd) + L")", L"");
+  // /portable takes Harvane.cfg from the program's folder; its LangID chooses the language.
+  hvtest::WriteBytes(dir / L"Harvane.cfg", "[Language]\r\nLangID=xx\r\n");
+  RunAndClose(ql, L"/portable", L"QlBackup (Fassung " + Version3(ql) + L")", L"");
+  // No catalogue of the language: English.
+  RunAndClose(ql, L"/lang:fr", L"QlBackup (Version " + Version3(ql) + L")", L"");
+}
+
+TEST(ProgramsTest, GermanCataloguesAreBuiltBesideThePrograms) {
+  std::wstring wd = BinDir() + L"\\HvWatchdog.exe";
+  RunAndClose(wd, L"/lang:de-DE",
+              L"Datei\u00e4nderungs\u00fcberwachung mit direkter Sicherung (HvWatchdog - 64-bit Version " +
+                  Version3(wd) + L")",
+              L"main-HvWatchdog-de");
+}
+
+TEST(ProgramsTest, DarkOptionSwitchesTheColourScheme) {
+  std::wstring exe = BinDir() + L"\\HvStarter.exe";
+  std::wstring caption = L"HvStarter (Version " + Version3(exe) + L")";
+  COLORREF light = RunAndClose(exe, L"/lang:en", caption, L"");
+  COLORREF dark = RunAndClose(exe, L"/lang:en /dark", caption, L"main-HvStarter-dark");
+  ASSERT_NE(light, CLR_INVALID);
+  ASSERT_NE(dark, CLR_INVALID);
+  EXPECT_GT(GetRValue(light) + GetGValue(light) + GetBValue(light), 3 * 0x80);
+  EXPECT_LT(GetRValue(dark) + GetGValue(dark) + GetBValue(dark), 3 * 0x60);
+}
+
+}  // namespace
