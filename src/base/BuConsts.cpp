@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/StringUtils.h"
+#include "base/SystemInfo.h"
 #include "base/WinApiUtils.h"
 
 namespace hv {
@@ -56,10 +57,7 @@ bool Is64BitProcess() {
 }
 
 bool ScreenReaderActive() {
-  static const bool value = [] {
-    BOOL on = FALSE;
-    return SystemParametersInfoW(SPI_GETSCREENREADER, 0, &on, 0) && on;
-  }();
+  static const bool value = IsScreenReaderActive();
   return value;
 }
 

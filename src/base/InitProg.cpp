@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/BuConsts.h"
 #include "base/ExtSysUtils.h"
 #include "base/LangUtils.h"
 #include "base/PathUtils.h"
@@ -141,7 +142,9 @@ void InitProgramStyle(bool darkOption) {
 int RunProgram(const TProgramEntry& entry) {
   try {
     ProgramDir();
-    FormatSettings();
+    Is64BitProcess();
+    ScreenReaderActive();
+    SuiteFormatSettings();
     InitLanguage(GetStartSettingsDir(), L"Harvane.cfg", entry.ExtraDomains);
     TApplication& app = Application();
     app.Initialize();

@@ -100,7 +100,11 @@ COLORREF RunAndClose(const std::wstring& exe, const std::wstring& args, const st
   POINT pt{5, 5};
   ClientToScreen(wnd, &pt);
   HDC dc = GetDC(nullptr);
-  COLORREF c = GetPixel(dc, pt.x, pt.y);
+  COLORREF c = 0;
+  for (int i = 0; i < 60 && (c == 0 || c == CLR_INVALID); ++i) {  // until the window has painted
+    Sleep(50);
+    c = GetPixel(dc, pt.x, pt.y);
+  }
   ReleaseDC(nullptr, dc);
   EXPECT_EQ(p.CloseAndWait(wnd), 0u) << testing::PrintToString(exe);
   return c;
