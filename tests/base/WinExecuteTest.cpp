@@ -69,7 +69,7 @@ TEST(WinExecute, WorkingFolderAndStartFailures) {
     StartProcess(L"\"" + (dir / L"missing.exe") + L"\"", L"");
     FAIL() << "no exception";
   } catch (const EProcessError& e) {
-    EXPECT_FALSE(e.Message().empty());
+    EXPECT_EQ(e.Message(), SystemErrorText(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_THROW(StartProcess(Child(L"0"), dir / L"no-folder"), EProcessError);
 }
