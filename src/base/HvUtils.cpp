@@ -4,12 +4,20 @@
 
 #include <filesystem>
 
+#include "base/BuConsts.h"
 #include "base/ExtSysUtils.h"
+#include "base/FileUtils.h"
 #include "base/Handles.h"
 #include "base/IniFileUtils.h"
+#include "base/InitProg.h"
+#include "base/LangUtils.h"
 #include "base/PathUtils.h"
 #include "base/PlaceHolders.h"
+#include "base/ShowMessageDlg.h"
 #include "base/StringUtils.h"
+#include "base/WinApiUtils.h"
+#include "base/WinDevUtils.h"
+#include "base/WinUtils.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -28,7 +36,10 @@ std::wstring ExtractFileName(std::wstring_view path) {
 
 // A failed copy is ignored: the program then starts with default settings.
 void TakeOver(const std::wstring& source, std::wstring_view dest) {
-  CopyFileW(source.c_str(), std::wstring(dest).c_str(), TRUE);
+  try {
+    CopyFileTimeAttr(source, dest, static_cast<int32_t>(GetFileAttributesW(source.c_str())), 0x40000);
+  } catch (const Exception&) {
+  }
 }
 
 }  // namespace
@@ -36,12 +47,10 @@ void TakeOver(const std::wstring& source, std::wstring_view dest) {
 // --- locations ---
 
 TDefaultDirs GetDefaultDirs() {
-  const auto& folder = PlaceholderSource().Folder;
-  auto get = [&](TPhFolder kind) { return folder ? folder(kind) : std::wstring(); };
   TDefaultDirs dirs;
-  dirs.AppData = GetDefaultSettingsDir(get(TPhFolder::pfAppData), get(TPhFolder::pfProgramDir));
-  dirs.Documents = AddPathDelimiter(get(TPhFolder::pfDocuments));
-  dirs.ProgramFiles = AddPathDelimiter(get(TPhFolder::pfProgramFiles));
+  dirs.AppData = GetDefaultSettingsDir(GetAppDataPath(), ProgramDir());
+  dirs.Documents = AddPathDelimiter(GetDocumentsPath());
+  dirs.ProgramFiles = AddPathDelimiter(GetProgramFilesPath());
   return dirs;
 }
 
@@ -126,6 +135,12 @@ TSettingsPaths LocateSettings(std::wstring_view appDataPath, std::wstring_view p
   return paths;
 }
 
+std::wstring FindMainProgram() { return FindMainProgram(ProgramDir()); }
+
+std::wstring GetLogFolder() {
+  return GetLogFolderFrom(SuiteSettings.Directories.LogDir, SettingsDir, GetAppDataPath());
+}
+
 std::wstring GetLogFolderFrom(std::wstring_view logDir, std::wstring_view settingsDir, std::wstring_view appDataPath) {
   if (!logDir.empty()) return AddPathDelimiter(logDir);
   if (!settingsDir.empty()) return AddPathDelimiter(settingsDir);
@@ -198,7 +213,34 @@ std::wstring MakeFormCaption(std::wstring_view title, std::wstring_view text, st
 
 std::wstring GetBitnessSuffix(bool is64Bit) { return is64Bit ? L" - 64-bit" : L" - 32-bit"; }
 
+std::wstring GetBitnessSuffix() { return GetBitnessSuffix(Is64BitProcess()); }
+
 std::wstring GetUserNameLine(std::wstring_view userName) { return _(L"User name: ") + std::wstring(userName); }
+std::wstring GetUserNameLine() { return GetUserNameLine(CurrentUserName); }
+
+std::wstring MakeFormCaption(std::wstring_view text, std::wstring_view fileName) {
+  return MakeFormCaption(ProgramVersionInfo().InternalName, text, fileName);
+}
+
+std::wstring MakeProgramTitle(int parts) {
+  std::wstring title = ProgramVersionInfo().InternalName + GetBitnessSuffix();
+  if (parts > 0) title += L" (" + GetProgramVersion(parts, L"0.0.0.0") + L")";
+  return title;
+}
+
+std::wstring GetAboutText(std::wstring_view otherProgram, std::wstring_view text, int parts) {
+  const TFileVersionInfo& own = ProgramVersionInfo();
+  std::wstring about = own.InternalName + GetBitnessSuffix() + L" (" + _(L"Version") + L" " + own.Version + L") - " +
+                       std::wstring(text) + L"\r\n" + own.Copyright;
+  TFileVersionInfo other;
+  if (!otherProgram.empty() && ReadFileVersionInfo(otherProgram, other)) {
+    about += L"\r\n" + _(L"Part of program package:") + L"\r\n" + other.InternalName + GetBitnessSuffix();
+    if (parts > 0) about += L" (" + MakeVersionText(other.Version, parts) + L")";
+  }
+  return about;
+}
+
+int ScaleToMonitorDpi(int value, const TForm& form) { return ScaleToMonitor(value, form); }
 
 // --- help ---
 
@@ -217,12 +259,6 @@ THtmlHelpW HtmlHelpFunction(bool load) {
                 : nullptr;
 }
 
-std::wstring ProgramFolder() {
-  wchar_t buf[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(nullptr, buf, static_cast<DWORD>(std::size(buf)));
-  return GetParentDir(std::wstring(buf, n < std::size(buf) ? n : 0));
-}
-
 }  // namespace
 
 std::wstring GetHelpFileName(std::wstring_view programDir) {
@@ -231,11 +267,11 @@ std::wstring GetHelpFileName(std::wstring_view programDir) {
 }
 
 void ShowHelp(std::wstring_view topic) {
-  std::wstring target = GetHelpFileName(ProgramFolder());
-  if (!topic.empty()) target += L"::/" + std::wstring(topic);
-  const THtmlHelpW help = FileExists(GetHelpFileName(ProgramFolder())) ? HtmlHelpFunction(true) : nullptr;
+  const std::wstring file = GetHelpFileName(ProgramDir());
+  const std::wstring target = topic.empty() ? file : file + L"::/" + std::wstring(topic);
+  const THtmlHelpW help = FileExists(file) ? HtmlHelpFunction(true) : nullptr;
   if (!help || !help(GetDesktopWindow(), target.c_str(), kHelpDisplayTopic, 0))
-    MessageBoxW(nullptr, _(L"Help is not available on this system!").c_str(), nullptr, MB_OK | MB_ICONERROR);
+    ErrorDialog(_(L"Help is not available on this system!"));
 }
 
 void CloseAllHelp() noexcept {
@@ -299,52 +335,23 @@ std::wstring MakeVolumePath(std::wstring_view path) {
   return {};
 }
 
-namespace {
-
-std::wstring VolumeLabelOfRoot(const std::wstring& root, bool& ok) {
-  wchar_t name[256] = {};
-  ok = GetVolumeInformationW(root.c_str(), name, static_cast<DWORD>(std::size(name)), nullptr, nullptr, nullptr,
-                             nullptr, 0) != 0;
-  std::wstring label = ok ? name : L"";
-  while (!label.empty() && label.back() == L' ') label.pop_back();
-  while (!label.empty() && label.front() == L' ') label.erase(0, 1);
-  return label;
-}
-
-}  // namespace
-
 TVolumeSource SystemVolumeSource() {
   TVolumeSource s;
-  s.FindDriveByLabel = [](std::wstring_view label) -> std::wstring {
-    const DWORD drives = GetLogicalDrives();
-    for (int i = 0; i < 26; ++i) {
-      if (!(drives & (1u << i))) continue;
-      const std::wstring root = std::wstring(1, static_cast<wchar_t>(L'A' + i)) + L":\\";
-      bool ok = false;
-      const std::wstring name = VolumeLabelOfRoot(root, ok);
-      if (ok && !name.empty() && AnsiUpperCase(name) == AnsiUpperCase(label)) return root;
-    }
-    return {};
+  s.FindDriveByLabel = [](std::wstring_view label) { return FindDriveByLabel(label, 0); };
+  s.ReadVolumeLabel = [](std::wstring_view path, std::wstring& label) { return ReadVolumeLabel(path, label); };
+  s.IsLocalOrRemovablePath = [](std::wstring_view path) { return IsLocalOrRemovablePath(path); };
+  s.ConfirmRetry = [](const std::wstring& text) { return ConfirmRetryDialog(text); };
+  s.ShowError = [](const std::wstring& text) {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ErrorDialogAt(TPoint{cursor.x, cursor.y}, text, TDefaultMonitor::dmActiveForm);
   };
-  s.ReadVolumeLabel = [](std::wstring_view path, std::wstring& label) {
-    bool ok = false;
-    label = VolumeLabelOfRoot(std::wstring(path.substr(0, 2)) + L"\\", ok);
-    if (!ok) label = _(L"not available");
-    return ok;
-  };
-  s.IsLocalOrRemovablePath = [](std::wstring_view path) {
-    if (path.size() < 2 || path[1] != L':') return false;
-    const UINT type = GetDriveTypeW((std::wstring(path.substr(0, 2)) + L"\\").c_str());
-    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE;
-  };
-  s.ConfirmRetry = [](const std::wstring& text) {
-    return MessageBoxW(nullptr, text.c_str(), nullptr, MB_RETRYCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) == IDRETRY;
-  };
-  s.ShowError = [](const std::wstring& text) { MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONERROR); };
   return s;
 }
 
 // --- drive folders and log names ---
+
+std::wstring GetDrivePrefix() { return GetDrivePrefix(LanguageCode()); }
 
 std::wstring GetDrivePrefix(std::wstring_view languageCode) {
   const bool german = languageCode.size() >= 2 && (languageCode[0] | 0x20) == L'd' && (languageCode[1] | 0x20) == L'e';
@@ -399,7 +406,7 @@ std::wstring ExpandLogNamePlaceholders(std::wstring_view text, std::wstring_view
   const auto& src = PlaceholderSource();
   const TDateTimeParts t = src.Now ? src.Now() : TDateTimeParts{};
   auto two = [](int v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); };
-  for (std::wstring_view token : LogNameTokens) {
+  for (std::wstring_view token : LogNamePlaceholders) {
     if (TextPos(token, s) == std::wstring::npos) continue;
     std::wstring value;
     if (token == L"%date%") value = std::to_wstring(t.Year) + L"-" + two(t.Month) + L"-" + two(t.Day);
@@ -439,6 +446,8 @@ std::wstring ExpandVolumeEnvPlaceholders(std::wstring_view text, std::wstring_vi
   }
   return ExpandDatePlaceholdersFS(s, LocaleDateNames(), count);
 }
+
+std::wstring GetTaskLogName(std::wstring_view jobFile) { return GetTaskLogName(jobFile, GetLogFolder()); }
 
 std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFolder) {
   if (jobFile.empty() || !FileExists(jobFile)) return {};

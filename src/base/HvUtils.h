@@ -10,6 +10,8 @@
 
 namespace hv {
 
+class TForm;
+
 inline constexpr std::wstring_view HvRegKey = L"Software\\HarvaneSix";
 inline constexpr std::wstring_view IniPathValue = L"IniPath";
 inline constexpr std::wstring_view ProgramValue = L"Program";
@@ -37,6 +39,8 @@ std::wstring ReadRegString(HKEY rootKey, std::wstring_view keyName, std::wstring
 // The main program: "Harvane.exe" in the current folder (relative name), then in programDir, then the
 // value Program of HKEY_LOCAL_MACHINE\<keyName> (in the other registry view when missing); kept only
 // when that file exists. Empty when none is found.
+// ... with the running program's folder.
+std::wstring FindMainProgram();
 std::wstring FindMainProgram(std::wstring_view programDir, HKEY rootKey = HKEY_LOCAL_MACHINE,
                              std::wstring_view keyName = HvRegKey);
 
@@ -67,6 +71,8 @@ TSettingsPaths LocateSettings(std::wstring_view appDataPath, std::wstring_view p
 // The main program's INI file in a settings folder.
 std::wstring MainIniFileName(std::wstring_view settingsDir);
 
+// The folder for log files, from SuiteSettings.Directories.LogDir, SettingsDir or the application data.
+std::wstring GetLogFolder();
 // Log folder: logDir with "\" when set, else settingsDir with "\" when set, else appDataPath.
 std::wstring GetLogFolderFrom(std::wstring_view logDir, std::wstring_view settingsDir, std::wstring_view appDataPath);
 
@@ -92,8 +98,18 @@ std::wstring GetOrdinalText(int count);
 int CompareDateStrings(std::wstring_view a, std::wstring_view b);
 std::wstring MakeFormCaption(std::wstring_view title, std::wstring_view text, std::wstring_view fileName);
 std::wstring GetBitnessSuffix(bool is64Bit);
-// "User name: " and the name.
+std::wstring GetBitnessSuffix();
+// "User name: " and the name (CurrentUserName without argument).
 std::wstring GetUserNameLine(std::wstring_view userName);
+std::wstring GetUserNameLine();
+// The program title (ProgramVersionInfo's InternalName), " - " text, " [" file name "]".
+std::wstring MakeFormCaption(std::wstring_view text, std::wstring_view fileName);
+// Title, bitness and, with parts > 0, " (Version x.y.z)".
+std::wstring MakeProgramTitle(int parts);
+// The about box text; names otherProgram's version when that file has a version resource.
+std::wstring GetAboutText(std::wstring_view otherProgram, std::wstring_view text, int parts);
+// value * dpi of the monitor that shows the form / 96.
+int ScaleToMonitorDpi(int value, const TForm& form);
 
 // --- help ---
 
@@ -127,19 +143,17 @@ std::wstring GetVolumePath(std::wstring_view path, bool prompt);
 bool IsVolumePath(std::wstring_view path);
 std::wstring MakeVolumePath(std::wstring_view path);
 
-// "Lw?" for a German user interface, else "Drv?".
+// "Lw?" for a German user interface (LanguageCode without argument), else "Drv?".
+std::wstring GetDrivePrefix();
 std::wstring GetDrivePrefix(std::wstring_view languageCode);
 std::wstring MakeDriveFolder(std::wstring_view prefix, std::wstring_view path);
-
-inline constexpr std::wstring_view LogNameTokens[] = {
-    L"%date%", L"%time%", L"%yaw%", L"%yam%", L"%year%", L"%username%",
-    L"%computername%", L"%dest%", L"%drive%", L"%volume%"};
 
 std::wstring ExpandLogNamePlaceholders(std::wstring_view text, std::wstring_view dest);
 std::wstring ExpandVolumeEnvPlaceholders(std::wstring_view text, std::wstring_view volume, int count);
 
-// Full name of the main program's log for a job file; a relative name is taken below logFolder.
-// Empty when the job file is missing or names no log.
+// Full name of the main program's log for a job file; a relative name is taken below logFolder
+// (GetLogFolder without it). Empty when the job file is missing or names no log.
+std::wstring GetTaskLogName(std::wstring_view jobFile);
 std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFolder);
 
 }  // namespace hv

@@ -2,20 +2,15 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/InitProg.h"
 #include "base/PlaceHolders.h"
+#include "base/StringUtils.h"
 #include "base/WinApiUtils.h"
+#include "base/WinShell.h"
 
 namespace hv {
 
 namespace {
-
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-  PWSTR path = nullptr;
-  std::wstring result;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) result = path;
-  CoTaskMemFree(path);
-  return result;
-}
 
 std::wstring EnvValue(std::wstring_view name) {
   const std::wstring n(name);
@@ -24,33 +19,20 @@ std::wstring EnvValue(std::wstring_view name) {
   return (len > 0 && len < std::size(buf)) ? std::wstring(buf, len) : std::wstring();
 }
 
-std::wstring EnvOrKnown(std::wstring_view name, REFKNOWNFOLDERID id) {
-  std::wstring v = EnvValue(name);
-  return v.empty() ? KnownFolder(id) : v;
-}
-
-std::wstring ProgramFolder() {
-  wchar_t buf[MAX_PATH * 4];
-  const DWORD len = GetModuleFileNameW(nullptr, buf, static_cast<DWORD>(std::size(buf)));
-  std::wstring name(buf, len < std::size(buf) ? len : 0);
-  const size_t p = name.rfind(L'\\');
-  return p == std::wstring::npos ? std::wstring() : name.substr(0, p);
-}
-
 std::wstring SystemFolder(TPhFolder kind) {
   switch (kind) {
-    case TPhFolder::pfDocuments: return KnownFolder(FOLDERID_Documents);
-    case TPhFolder::pfAppData: return KnownFolder(FOLDERID_RoamingAppData);
-    case TPhFolder::pfLocalAppData: return KnownFolder(FOLDERID_LocalAppData);
-    case TPhFolder::pfProfile: return KnownFolder(FOLDERID_Profile);
-    case TPhFolder::pfDesktop: return KnownFolder(FOLDERID_Desktop);
-    case TPhFolder::pfFavorites: return KnownFolder(FOLDERID_Favorites);
-    case TPhFolder::pfProgramFiles: return KnownFolder(FOLDERID_ProgramFiles);
-    case TPhFolder::pfProgramFilesW6432: return EnvOrKnown(L"ProgramW6432", FOLDERID_ProgramFiles);
-    case TPhFolder::pfCommonProgramFilesW6432: return EnvOrKnown(L"CommonProgramW6432", FOLDERID_ProgramFilesCommon);
-    case TPhFolder::pfProgramFilesX86: return EnvOrKnown(L"ProgramFiles(x86)", FOLDERID_ProgramFilesX86);
-    case TPhFolder::pfCommonProgramFilesX86: return EnvOrKnown(L"CommonProgramFiles(x86)", FOLDERID_ProgramFilesCommonX86);
-    case TPhFolder::pfProgramDir: return ProgramFolder();
+    case TPhFolder::pfDocuments: return GetSpecialFolder(CSIDL_PERSONAL);
+    case TPhFolder::pfAppData: return GetAppDataFolder();
+    case TPhFolder::pfLocalAppData: return GetSpecialFolder(CSIDL_LOCAL_APPDATA);
+    case TPhFolder::pfProfile: return GetSpecialFolder(CSIDL_PROFILE);
+    case TPhFolder::pfDesktop: return GetSpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    case TPhFolder::pfFavorites: return GetSpecialFolder(CSIDL_FAVORITES);
+    case TPhFolder::pfProgramFiles: return GetProgramFilesDir(0);
+    case TPhFolder::pfProgramFilesW6432: return GetProgramFilesDir(4);
+    case TPhFolder::pfCommonProgramFilesW6432: return GetProgramFilesDir(5);
+    case TPhFolder::pfProgramFilesX86: return GetProgramFilesDir(2);
+    case TPhFolder::pfCommonProgramFilesX86: return GetProgramFilesDir(3);
+    case TPhFolder::pfProgramDir: return TrimRightChar(ProgramDir(), L'\\');
     case TPhFolder::pfAllUsersProfile: return GetAllUsersProfileDir();
     case TPhFolder::pfPublic: return GetPublicDir();
   }

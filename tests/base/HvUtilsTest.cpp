@@ -5,7 +5,12 @@
 
 #include <map>
 
+#include "base/BuConsts.h"
 #include "base/IniFileUtils.h"
+#include "base/InitProg.h"
+#include "base/PathUtils.h"
+#include "base/StringUtils.h"
+#include "base/WinApiUtils.h"
 #include "base/PlaceHolders.h"
 #include "support/TestSupport.h"
 
@@ -98,8 +103,16 @@ TEST(SettingsFolder, TakeOverOfOwnIniFile) {
   // The default folder wins over version 5; an existing file is never overwritten.
   ASSERT_TRUE(WriteBytes(def + L"\\HvStarter.ini", "v6"));
   ASSERT_TRUE(WriteBytes(v5 + L"\\HvStarter.ini", "v5"));
+  FILETIME old{};
+  old.dwHighDateTime = 0x01D00000;
+  HANDLE h = CreateFileW((def + L"\\HvStarter.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(h, nullptr, nullptr, &old);
+  CloseHandle(h);
   EXPECT_TRUE(CopyFromDefaultDir(own / L"HvStarter.ini", def));
   EXPECT_EQ(ReadBytes(own / L"HvStarter.ini"), "v6");
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExW((own / L"HvStarter.ini").c_str(), GetFileExInfoStandard, &data);
+  EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, old.dwHighDateTime) << "last-write time kept";
   ASSERT_TRUE(WriteBytes(def + L"\\HvStarter.ini", "newer"));
   EXPECT_FALSE(CopyFromDefaultDir(own / L"HvStarter.ini", def));
   CopyVersion5File(appData.Path(), own / L"HvStarter.ini");
@@ -395,26 +408,41 @@ TEST(Help, FileNameAndUserLine) {
 }
 
 TEST(SettingsFolder, DefaultDirs) {
-  auto saved = PlaceholderSource();
-  PlaceholderSource().Folder = [](TPhFolder f) -> std::wstring {
-    switch (f) {
-      case TPhFolder::pfAppData: return L"C:\\AD";
-      case TPhFolder::pfDocuments: return L"C:\\Docs";
-      case TPhFolder::pfProgramFiles: return L"C:\\PF";
-      case TPhFolder::pfProgramDir: return L"D:\\Prog";
-      default: return L"";
-    }
-  };
-  TDefaultDirs d = GetDefaultDirs();
-  EXPECT_EQ(d.AppData, L"C:\\AD\\Harvane6\\");
-  EXPECT_EQ(d.Documents, L"C:\\Docs\\");
-  EXPECT_EQ(d.ProgramFiles, L"C:\\PF\\");
-  PlaceholderSource().Folder = [](TPhFolder f) { return f == TPhFolder::pfProgramDir ? std::wstring(L"D:\\Prog") : L""; };
-  EXPECT_EQ(GetDefaultDirs().AppData, L"D:\\Prog\\") << "no application-data folder";
-  PlaceholderSource() = saved;
-
-  d = GetDefaultDirs();
+  const TDefaultDirs d = GetDefaultDirs();
   wchar_t env[MAX_PATH];
   GetEnvironmentVariableW(L"APPDATA", env, MAX_PATH);
   EXPECT_EQ(d.AppData, std::wstring(env) + L"\\Harvane6\\");
+  EXPECT_EQ(d.Documents, AddPathDelimiter(GetDocumentsPath()));
+  EXPECT_EQ(d.ProgramFiles.back(), L'\\');
+  EXPECT_EQ(GetDefaultSettingsDir(L"", L"D:\\Prog"), L"D:\\Prog\\") << "no application-data folder";
+}
+
+TEST(Texts, ProgramTitleAndAbout) {
+  InitVersionInfo(L"base_tests", L" - Vers. 1.0", L"notice", 3);
+  const TFileVersionInfo& own = ProgramVersionInfo();
+  ASSERT_FALSE(own.InternalName.empty());
+  EXPECT_EQ(MakeProgramTitle(0), own.InternalName + GetBitnessSuffix(IsProcess64Bit()));
+  EXPECT_EQ(MakeProgramTitle(3), own.InternalName + GetBitnessSuffix() + L" (" + GetProgramVersion(3, L"0.0.0.0") + L")");
+  EXPECT_EQ(MakeFormCaption(L"Job", L"C:\\a\\x.buj"), own.InternalName + L" - Job [x.buj]");
+
+  const std::wstring self = hvtest::BinaryDir() + L"\\bin\\base_tests.exe";
+  const std::wstring about = GetAboutText(self, L"2026-12-10", 2);
+  EXPECT_EQ(about.rfind(own.InternalName + GetBitnessSuffix() + L" (Version ", 0), 0u) << WideToUtf8(about);
+  EXPECT_NE(about.find(L") - 2026-12-10\r\n"), std::wstring::npos);
+  EXPECT_NE(about.find(L"\r\nPart of program package:\r\n" + own.InternalName), std::wstring::npos);
+  const std::wstring plain = GetAboutText(hvtest::BinaryDir() + L"\\bin\\Harvane.exe", L"x", 2);
+  EXPECT_EQ(plain.find(L"Part of program package:"), std::wstring::npos) << "no version resource";
+}
+
+TEST(LogFolder, FromSuiteSettings) {
+  const std::wstring savedLog = SuiteSettings.Directories.LogDir, savedDir = SettingsDir;
+  SuiteSettings.Directories.LogDir = L"D:\\Logs";
+  SettingsDir = L"C:\\S\\";
+  EXPECT_EQ(GetLogFolder(), L"D:\\Logs\\");
+  SuiteSettings.Directories.LogDir.clear();
+  EXPECT_EQ(GetLogFolder(), L"C:\\S\\");
+  SettingsDir.clear();
+  EXPECT_EQ(GetLogFolder(), GetAppDataPath());
+  SuiteSettings.Directories.LogDir = savedLog;
+  SettingsDir = savedDir;
 }
