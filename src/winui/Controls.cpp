@@ -6,6 +6,7 @@
 
 #include "winui/Dpi.h"
 #include "winui/Forms.h"
+#include "winui/Styles.h"
 
 namespace hv {
 namespace {
@@ -21,6 +22,7 @@ void TControl::Unlink() {
   if (FHandle) {
     RemoveWindowSubclass(FHandle, SubclassProc, kSubclassId);
     RemovePropW(FHandle, kControlProp);
+    RemovePropW(FHandle, kDefaultButtonProp);
     if (FForm) FForm->UnregisterControl(this);
     FHandle = nullptr;
   }
@@ -96,7 +98,14 @@ void TButton::Create(TForm& form, std::wstring_view caption, const TRect96& r96,
 
 void TButton::SetDefault(bool value) {
   FDefault = value;
-  SendMessageW(Handle(), BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  if (value)
+    SetPropW(Handle(), kDefaultButtonProp, reinterpret_cast<HANDLE>(1));
+  else
+    RemovePropW(Handle(), kDefaultButtonProp);
+  if ((GetWindowLongW(Handle(), GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW)
+    InvalidateRect(Handle(), nullptr, TRUE);
+  else
+    SendMessageW(Handle(), BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
 void TButton::Click() { SendMessageW(Handle(), BM_CLICK, 0, 0); }

@@ -48,7 +48,7 @@ bool IsPushButton(HWND wnd) {
   wchar_t cls[16];
   if (!GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) || lstrcmpiW(cls, L"Button") != 0) return false;
   LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
-  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW;
 }
 
 }  // namespace
@@ -356,39 +356,33 @@ LRESULT TForm::ColorMessage(UINT msg, HDC dc, HWND ctl) {
   return reinterpret_cast<LRESULT>(TStyleManager::Brush(bk));
 }
 
-bool TForm::CustomDrawButton(void* customDraw, LRESULT& result) {
-  auto& cd = *static_cast<NMCUSTOMDRAW*>(customDraw);
+void TForm::DrawDarkButton(const DRAWITEMSTRUCT& di) {
   const TColorScheme& s = TStyleManager::Active();
-  if (s.System || !IsPushButton(cd.hdr.hwndFrom)) return false;
-  if (cd.dwDrawStage != CDDS_PREPAINT) return false;
-  HWND b = cd.hdr.hwndFrom;
-  bool pressed = cd.uItemState & CDIS_SELECTED, hot = cd.uItemState & CDIS_HOT;
-  bool disabled = cd.uItemState & CDIS_DISABLED, isDefault = (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-  RECT r = cd.rc;
-  FillRect(cd.hdc, &r, TStyleManager::Brush(s.Face));
-  HBRUSH fill = TStyleManager::Brush(pressed ? s.ButtonPressed : hot ? s.ButtonHot : s.Button);
+  HWND b = di.hwndItem;
+  bool pressed = di.itemState & ODS_SELECTED, disabled = di.itemState & ODS_DISABLED;
+  bool isDefault = GetPropW(b, kDefaultButtonProp) != nullptr;
+  RECT r = di.rcItem;
+  FillRect(di.hDC, &r, TStyleManager::Brush(s.Face));
   HPEN pen = CreatePen(PS_SOLID, isDefault ? 2 : 1, isDefault ? s.Highlight : s.Border);
-  HGDIOBJ oldPen = SelectObject(cd.hdc, pen), oldBrush = SelectObject(cd.hdc, fill);
-  RoundRect(cd.hdc, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1, 4, 4);
-  SelectObject(cd.hdc, oldBrush);
-  SelectObject(cd.hdc, oldPen);
+  HGDIOBJ oldPen = SelectObject(di.hDC, pen);
+  HGDIOBJ oldBrush = SelectObject(di.hDC, TStyleManager::Brush(pressed ? s.ButtonPressed : s.Button));
+  RoundRect(di.hDC, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1, 4, 4);
+  SelectObject(di.hDC, oldBrush);
+  SelectObject(di.hDC, oldPen);
   DeleteObject(pen);
   int n = GetWindowTextLengthW(b);
   std::wstring text(static_cast<size_t>(n) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(b, text.data(), n + 1)));
-  SetBkMode(cd.hdc, TRANSPARENT);
-  SetTextColor(cd.hdc, disabled ? s.GrayText : s.ButtonText);
-  HGDIOBJ oldFont = SelectObject(cd.hdc, reinterpret_cast<HFONT>(SendMessageW(b, WM_GETFONT, 0, 0)));
-  UINT ui = static_cast<UINT>(SendMessageW(b, WM_QUERYUISTATE, 0, 0));
-  DrawTextW(cd.hdc, text.c_str(), -1, &r,
-            DT_CENTER | DT_VCENTER | DT_SINGLELINE | ((ui & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0));
-  SelectObject(cd.hdc, oldFont);
-  if ((cd.uItemState & CDIS_FOCUS) && !(ui & UISF_HIDEFOCUS)) {
+  SetBkMode(di.hDC, TRANSPARENT);
+  SetTextColor(di.hDC, disabled ? s.GrayText : s.ButtonText);
+  HGDIOBJ oldFont = SelectObject(di.hDC, reinterpret_cast<HFONT>(SendMessageW(b, WM_GETFONT, 0, 0)));
+  UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE | ((di.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
+  DrawTextW(di.hDC, text.c_str(), -1, &r, flags);
+  SelectObject(di.hDC, oldFont);
+  if ((di.itemState & ODS_FOCUS) && !(di.itemState & ODS_NOFOCUSRECT)) {
     InflateRect(&r, -4, -4);
-    DrawFocusRect(cd.hdc, &r);
+    DrawFocusRect(di.hDC, &r);
   }
-  result = CDRF_SKIPDEFAULT;
-  return true;
 }
 
 LRESULT CALLBACK TForm::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -427,7 +421,6 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
       auto& nm = *reinterpret_cast<NMHDR*>(lp);
       LRESULT result = 0;
-      if (nm.code == NM_CUSTOMDRAW && CustomDrawButton(reinterpret_cast<void*>(lp), result)) return result;
       if (TControl* c = TControl::FromHandle(nm.hwndFrom); c && c->HandleNotify(nm, result)) return result;
       if (OnNotify(nm, result)) return result;
       break;
@@ -435,6 +428,14 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_DRAWITEM: {
+      auto& di = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+      if (di.CtlType == ODT_BUTTON) {
+        DrawDarkButton(di);
+        return TRUE;
+      }
+      break;
+    }
     case WM_ACTIVATE:
       if (LOWORD(wp) == WA_INACTIVE) {
         HWND f = GetFocus();

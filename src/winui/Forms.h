@@ -126,7 +126,7 @@ class TForm {
   void ApplyPosition();
   bool HandleDialogKey(MSG& msg);
   LRESULT ColorMessage(UINT msg, HDC dc, HWND ctl);
-  bool CustomDrawButton(void* customDraw, LRESULT& result);
+  void DrawDarkButton(const DRAWITEMSTRUCT& di);
 
   HWND FHandle = nullptr;
   HWND FLastFocus = nullptr;

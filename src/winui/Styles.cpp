@@ -66,10 +66,14 @@ size_t& ActiveIndex() {
 BOOL CALLBACK ApplyChild(HWND child, LPARAM dark) {
   wchar_t cls[32];
   if (GetClassNameW(child, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"Button") == 0) {
-    LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-    // Themed check boxes ignore the text colour of WM_CTLCOLORSTATIC: drop their theme in the dark.
-    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)
+    LONG style = GetWindowLongW(child, GWL_STYLE), type = style & BS_TYPEMASK;
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW) {
+      LONG wanted = dark ? BS_OWNERDRAW : GetPropW(child, kDefaultButtonProp) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+      if (wanted != type) SetWindowLongW(child, GWL_STYLE, (style & ~BS_TYPEMASK) | wanted);
+    } else {
+      // Themed check boxes ignore the text colour of WM_CTLCOLORSTATIC: drop their theme in the dark.
       dark ? SetWindowTheme(child, L"", L"") : SetWindowTheme(child, nullptr, nullptr);
+    }
   }
   return TRUE;
 }

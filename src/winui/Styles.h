@@ -17,6 +17,9 @@ struct TColorScheme {
       Border, GrayText, Highlight, HighlightText, InfoBk, InfoText;
 };
 
+// Window property that marks the default push button (it keeps its look while owner-drawn).
+constexpr const wchar_t* kDefaultButtonProp = L"HvDefaultButton";
+
 class TStyleManager {
  public:
   static constexpr std::wstring_view kSystemStyle = L"Windows";
@@ -32,7 +35,8 @@ class TStyleManager {
   static COLORREF SysColor(int index);
   // A solid brush of the colour, kept for the life of the process.
   static HBRUSH Brush(COLORREF c);
-  // Dark title bar (where Windows offers it) and themes of a form and its children.
+  // Dark title bar (where Windows offers it), themes of a form's children; in the dark scheme the
+  // form draws its push buttons itself.
   static void ApplyToWindow(HWND form);
 };
 

@@ -37,8 +37,11 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
   bool ok = false;
   if (bmp && mem) {
     HGDIOBJ old = SelectObject(mem, bmp);
-    // What the screen shows (Wine's PrintWindow leaves out frames and children).
-    if (!BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) PrintWindow(wnd, mem, 0);
+    // What the window shows, frame and children included (Wine's PrintWindow leaves them out).
+    HDC windowDc = GetWindowDC(wnd);
+    if (!windowDc || !BitBlt(mem, 0, 0, w, h, windowDc, 0, 0, SRCCOPY))
+      BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    if (windowDc) ReleaseDC(wnd, windowDc);
     SelectObject(mem, old);
     GdiFlush();
     auto* px = static_cast<BYTE*>(bits);
