@@ -100,6 +100,10 @@ bool CopyFromDefaultDir(std::wstring_view fileName, std::wstring_view defaultDir
   return false;
 }
 
+bool CopyFromDefaultDir(std::wstring_view fileName) {
+  return CopyFromDefaultDir(fileName, GetAppDataSubDir(DefaultSettingsSubDir));
+}
+
 void CopyVersion5File(std::wstring_view appDataDir, std::wstring_view fileName) {
   const std::wstring source = AddPath(AddPath(appDataDir, Version5SettingsSubDir), ExtractFileName(fileName));
   if (!FileExists(fileName) && FileExists(source)) TakeOver(source, fileName);
@@ -277,6 +281,13 @@ void ShowHelp(std::wstring_view topic) {
 void CloseAllHelp() noexcept {
   if (const THtmlHelpW help = HtmlHelpFunction(false)) help(nullptr, nullptr, kHelpCloseAll, 0);
 }
+
+namespace {
+// Help windows opened by the program close with it.
+struct THelpCloser {
+  ~THelpCloser() { CloseAllHelp(); }
+} helpCloser;
+}  // namespace
 
 // --- volume-label paths ---
 

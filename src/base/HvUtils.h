@@ -47,6 +47,7 @@ std::wstring FindMainProgram(std::wstring_view programDir, HKEY rootKey = HKEY_L
 // Takes over a missing settings file from the default settings folder (version 6); true when the file
 // lies in the default folder itself or a copy was tried.
 bool CopyFromDefaultDir(std::wstring_view fileName, std::wstring_view defaultDir);
+bool CopyFromDefaultDir(std::wstring_view fileName);
 // Takes over a missing settings file from "Harvane5\" below appDataDir.
 void CopyVersion5File(std::wstring_view appDataDir, std::wstring_view fileName);
 

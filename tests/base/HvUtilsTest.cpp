@@ -118,6 +118,10 @@ TEST(SettingsFolder, TakeOverOfOwnIniFile) {
   CopyVersion5File(appData.Path(), own / L"HvStarter.ini");
   EXPECT_EQ(ReadBytes(own / L"HvStarter.ini"), "v6");
 
+  // Without a folder: the real default folder below application data.
+  EXPECT_TRUE(CopyFromDefaultDir(GetAppDataSubDir(L"Harvane6\\") + L"HvTestNone.ini"));
+  EXPECT_FALSE(CopyFromDefaultDir(own / L"HvTestNone.ini"));
+
   // Nothing anywhere: nothing happens.
   EXPECT_FALSE(CopyFromDefaultDir(own / L"None.ini", def));
   CopyVersion5File(appData.Path(), own / L"None.ini");
