@@ -48,7 +48,7 @@ void TakeOver(const std::wstring& source, std::wstring_view dest) {
 
 TDefaultDirs GetDefaultDirs() {
   TDefaultDirs dirs;
-  dirs.AppData = GetDefaultSettingsDir(GetAppDataPath(), ProgramDir());
+  dirs.AppData = GetAppDataSubDir(DefaultSettingsSubDir);
   dirs.Documents = AddPathDelimiter(GetDocumentsPath());
   dirs.ProgramFiles = AddPathDelimiter(GetProgramFilesPath());
   return dirs;
