@@ -1,15 +1,16 @@
 #include "base/InitProg.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "base/BuConsts.h"
 #include "base/ExtSysUtils.h"
+#include "base/HvUtils.h"
 #include "base/LangUtils.h"
 #include "base/PathUtils.h"
 #include "base/ShowMessageDlg.h"
 #include "base/StringUtils.h"
 #include "base/StyleUtils.h"
+#include "base/WinShell.h"
 #include "winui/Forms.h"
 #include "winui/Translate.h"
 
@@ -33,15 +34,6 @@ TFileVersionInfo& VersionInfo() {
   return info;
 }
 
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-  PWSTR path = nullptr;
-  std::wstring r;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) r = path;
-  CoTaskMemFree(path);
-  while (r.size() > 3 && r.back() == L'\\') r.pop_back();
-  return r;
-}
-
 }  // namespace
 
 const std::wstring& ProgramDir() {
@@ -62,13 +54,13 @@ const std::wstring& ProgramName() {
 
 const TFileVersionInfo& ProgramVersionInfo() { return VersionInfo(); }
 
-std::wstring GetAppDataPath() { return KnownFolder(FOLDERID_RoamingAppData); }
+std::wstring GetAppDataPath() { return GetAppDataFolder(); }
 std::wstring GetAppDataSubDir(std::wstring_view subDir) {
   std::wstring appData = GetAppDataPath();
   return appData.empty() ? ProgramDir() : AddPath(appData, subDir);
 }
-std::wstring GetDocumentsPath() { return KnownFolder(FOLDERID_Documents); }
-std::wstring GetProgramFilesPath() { return KnownFolder(FOLDERID_ProgramFiles); }
+std::wstring GetDocumentsPath() { return GetDocumentsFolder(); }
+std::wstring GetProgramFilesPath() { return GetProgramFilesDir(0); }
 
 std::wstring MakeVersionText(std::wstring_view version, int parts) {
   size_t end = 0;
@@ -113,16 +105,6 @@ TVersionCaption InitVersionInfo(std::wstring_view title, std::wstring_view fallb
   return r;
 }
 
-std::wstring GetStartSettingsDir() {
-  wchar_t buf[MAX_PATH * 2];
-  DWORD size = sizeof(buf);
-  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\HarvaneSix", L"IniPath", RRF_RT_REG_SZ, nullptr, buf, &size) ==
-          ERROR_SUCCESS &&
-      buf[0])
-    return buf;
-  return L"Harvane6\\";
-}
-
 bool CfgDarkMode() {
   wchar_t buf[32];
   DWORD n = GetPrivateProfileStringW(L"Config", L"DarkMode", L"", buf, static_cast<DWORD>(std::size(buf)),
@@ -145,7 +127,7 @@ int RunProgram(const TProgramEntry& entry) {
     Is64BitProcess();
     ScreenReaderActive();
     SuiteFormatSettings();
-    InitLanguage(GetStartSettingsDir(), L"Harvane.cfg", entry.ExtraDomains);
+    InitLanguage(GetRegIniPath(L"Harvane6\\"), L"Harvane.cfg", entry.ExtraDomains);
     TApplication& app = Application();
     app.Initialize();
     app.MainFormOnTaskBar = true;

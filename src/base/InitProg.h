@@ -37,10 +37,6 @@ struct TVersionCaption {
 TVersionCaption InitVersionInfo(std::wstring_view title, std::wstring_view fallbackVersion,
                                 std::wstring_view fallbackNotice, int parts);
 
-// The settings folder as far as the language set-up needs it: HKCU "Software\HarvaneSix" value
-// IniPath, else "Harvane6\" (relative: below the application data).
-std::wstring GetStartSettingsDir();
-
 // [Config] "DarkMode" of "Harvane.cfg" (CfgFileName), false when missing.
 bool CfgDarkMode();
 // Registers "Windows10 Dark" as the dark style; switches to it with the option dark, else follows

@@ -1,10 +1,9 @@
 #include "hvwatchdog/DirectMain.h"
 
-#include "base/BuConsts.h"
+#include "base/HvUtils.h"
 #include "base/InitProg.h"
 #include "base/LangUtils.h"
 #include "base/StringUtils.h"
-#include "base/WinApiUtils.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -22,7 +21,7 @@ void TfrmHvWatchdog::FormCreate() {
   ProgVersName = v.Caption;
   ProgVersDate = v.BuildDate;
   SetCaption(_(L"File change monitoring with direct backup") + L" (" + ProgramVersionInfo().InternalName +
-             (Is64BitProcess() ? L" - 64-bit" : L" - 32-bit") + L" " + GetProgramVersion(3, L"0.0.0.0") + L")");
+             GetBitnessSuffix() + L" " + GetProgramVersion(3, L"0.0.0.0") + L")");
   for (const auto& arg : CommandLineArgs())
     if (arg.size() > 1 && (arg[0] == L'/' || arg[0] == L'-') && MatchOption(arg.substr(1), L"dark")) UseDarkMode = true;
   InitProgramStyle(UseDarkMode);
