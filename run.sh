@@ -21,6 +21,7 @@ fi
 hv_wine_prefix
 trap hv_stop_display EXIT
 hv_start_display
+if [[ -n "$HV_XVFB_PID" ]]; then hv_wine_windows_managed N; else hv_wine_windows_managed Y; fi
 set +e
 wine "$exe" "$@"
 exit $?

@@ -10,6 +10,7 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 
 hv_wine_prefix
+hv_wine_windows_managed N
 cleanup() {
   hv_stop_wineserver
   hv_stop_display

@@ -14,10 +14,13 @@ hv_wine_prefix() {
     WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 || true
     "$HV_WINESERVER" -w || true
   fi
-  # Unmanaged windows: Wine draws their frames itself and does not wait ~2 s for a window
-  # manager (there is none on Xvfb) whenever a window hides.
-  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+}
+
+# Y: a window manager frames the windows (a desktop); N: Wine draws the frames itself and does not
+# wait ~2 s for a window manager whenever a window hides (Xvfb has none).
+hv_wine_windows_managed() {
+  if ! grep -q "\"Managed\"=\"$1\"" "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1 || true
     "$HV_WINESERVER" -w || true
   fi
 }

@@ -152,6 +152,23 @@ TEST_F(FormsTest, LayoutScalesWithTheDpi) {
   EXPECT_EQ(f.btOk.BoundsRect().left, 120);
 }
 
+TEST_F(FormsTest, DpiChangeAppliesTheSuggestedRectangleFontAndLayout) {
+  TTestForm f;
+  f.Create();
+  LOGFONTW before{}, after{};
+  GetObjectW(f.Font(), sizeof(before), &before);
+  RECT suggested{40, 50, 40 + 600, 50 + 300};
+  SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(f.Dpi(), 192u);
+  RECT r = f.BoundsRect();
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.right - r.left, 600);
+  EXPECT_EQ(f.btOk.BoundsRect().left, 240);
+  GetObjectW(f.Font(), sizeof(after), &after);
+  EXPECT_EQ(after.lfHeight, 2 * before.lfHeight);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(f.btOk.Handle(), WM_GETFONT, 0, 0)), f.Font());
+}
+
 TEST_F(FormsTest, MainFormCloseEndsTheApplication) {
   auto& main = Application().CreateForm<TTestForm>();
   TTestHooks::OnFormShown = [&](TForm& f) {
