@@ -88,6 +88,18 @@ TFormatSettings& FormatSettings() {
       fs.DecimalSeparator = buf[0];
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, buf, static_cast<int>(std::size(buf))) > 1)
       fs.ThousandSeparator = buf[0];
+    wchar_t symbol[32];
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SCURRENCY, symbol, static_cast<int>(std::size(symbol))) > 0)
+      fs.CurrencyString = symbol;
+    auto number = [](LCTYPE type, DWORD max, uint8_t& value) {
+      DWORD v = 0;
+      if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&v),
+                          sizeof(v) / sizeof(wchar_t)) > 0 && v <= max)
+        value = static_cast<uint8_t>(v);
+    };
+    number(LOCALE_ICURRENCY, 3, fs.CurrencyFormat);
+    number(LOCALE_INEGCURR, 15, fs.NegCurrFormat);
+    number(LOCALE_ICURRDIGITS, 18, fs.CurrencyDecimals);
     return fs;
   }();
   return settings;
@@ -160,6 +172,23 @@ std::wstring FloatText(double v, wchar_t type, int precision, const TFormatSetti
   return s;
 }
 
+// An amount of money: the grouped number placed with the currency symbol as the settings say.
+std::wstring CurrencyText(double v, int decimals, const TFormatSettings& fs) {
+  static const wchar_t* const positive[] = {L"$1", L"1$", L"$ 1", L"1 $"};
+  static const wchar_t* const negative[] = {L"($1)", L"-$1", L"$-1", L"$1-", L"(1$)", L"-1$", L"1-$", L"1$-",
+                                            L"-1 $", L"-$ 1", L"1 $-", L"$ 1-", L"$ -1", L"1- $", L"($ 1)", L"(1 $)"};
+  if (std::isnan(v) || std::isinf(v)) return FixedText(v, decimals, true, fs);
+  std::wstring number = FixedText(std::fabs(v), decimals, true, fs);
+  const bool neg = v < 0 && number.find_first_of(L"123456789") != std::wstring::npos;
+  std::wstring r;
+  for (const wchar_t* t = neg ? negative[fs.NegCurrFormat % 16] : positive[fs.CurrencyFormat % 4]; *t; ++t) {
+    if (*t == L'$') r += fs.CurrencyString;
+    else if (*t == L'1') r += number;
+    else r += *t;
+  }
+  return r;
+}
+
 }  // namespace
 
 std::wstring FormatErrorText(std::wstring_view pattern) noexcept {
@@ -183,21 +212,23 @@ std::wstring FormatV(std::wstring_view pattern, std::span<const TFormatArg> args
     if (next >= args.size()) BadFormat(pattern);
     return args[next++];
   };
-  // A number of the specifier, or "*" for one from the arguments; -1 when absent.
+  // A number of the specifier, or "*" for one from the arguments; -1 when absent or negative.
+  // Widths and precisions beyond kMaxNumber are refused rather than allocated.
+  constexpr int64_t kMaxNumber = 100000;
   auto readNumber = [&]() -> int {
+    int64_t v = 0;
     if (i < n && pattern[i] == L'*') {
       ++i;
       const TFormatArg& a = takeArg();
       if (a.GetKind() != TFormatArg::Kind::Int32 && a.GetKind() != TFormatArg::Kind::Int64) BadFormat(pattern);
-      return static_cast<int>(a.Int());
+      v = a.Int();
+      if (v < 0) return -1;
+    } else {
+      if (i >= n || pattern[i] < L'0' || pattern[i] > L'9') return -1;
+      while (i < n && pattern[i] >= L'0' && pattern[i] <= L'9' && v <= kMaxNumber) v = v * 10 + (pattern[i++] - L'0');
     }
-    if (i >= n || pattern[i] < L'0' || pattern[i] > L'9') return -1;
-    int v = 0;
-    while (i < n && pattern[i] >= L'0' && pattern[i] <= L'9') {
-      v = v * 10 + (pattern[i++] - L'0');
-      if (v > 100000) BadFormat(pattern);
-    }
-    return v;
+    if (v > kMaxNumber) BadFormat(pattern);
+    return static_cast<int>(v);
   };
 
   while (i < n) {
@@ -212,25 +243,27 @@ std::wstring FormatV(std::wstring_view pattern, std::span<const TFormatArg> args
       ++i;
       continue;
     }
-    // [index ":"]
+    // [index ":"] ["-"] [width]: a leading number is the index when ":" follows, else the width.
+    const size_t numberStart = i;
     int number = readNumber();
+    bool haveWidth = i != numberStart;
     if (i < n && pattern[i] == L':') {
       ++i;
-      if (number < 0) number = 0;
-      next = static_cast<size_t>(number);
-      number = -1;
+      next = static_cast<size_t>(std::max(number, 0));
+      haveWidth = false;
     }
     bool left = false;
-    if (number < 0 && i < n && pattern[i] == L'-') {
+    if (!haveWidth && i < n && pattern[i] == L'-') {
       left = true;
       ++i;
     }
-    int width = number >= 0 ? number : readNumber();
+    int width = haveWidth ? number : readNumber();
     int precision = -1;
     if (i < n && pattern[i] == L'.') {
       ++i;
+      const bool fromArg = i < n && pattern[i] == L'*';
       precision = readNumber();
-      if (precision < 0) precision = 0;
+      if (precision < 0 && !fromArg) precision = 0;  // "." without digits; a negative "*" means none
     }
     if (i >= n) BadFormat(pattern);
     wchar_t type = pattern[i++];
@@ -272,8 +305,10 @@ std::wstring FormatV(std::wstring_view pattern, std::span<const TFormatArg> args
       case L'n':
       case L'm': {
         if (a.GetKind() != K::Float) BadFormat(pattern);
-        if (type == L'f' || type == L'n' || type == L'm')
-          text = FixedText(a.Float(), precision < 0 ? 2 : std::min(precision, 18), type != L'f', fs);
+        if (type == L'm')
+          text = CurrencyText(a.Float(), precision < 0 ? fs.CurrencyDecimals : std::min(precision, 18), fs);
+        else if (type == L'f' || type == L'n')
+          text = FixedText(a.Float(), precision < 0 ? 2 : std::min(precision, 18), type == L'n', fs);
         else
           text = FloatText(a.Float(), type, precision < 0 || precision > 18 ? 15 : std::max(precision, 1), fs);
         break;

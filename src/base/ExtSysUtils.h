@@ -56,6 +56,11 @@ std::wstring SystemErrorTextForVersion(uint32_t errorCode, unsigned majorVersion
 struct TFormatSettings {
   wchar_t DecimalSeparator = L'.';
   wchar_t ThousandSeparator = L',';
+  // "%m": symbol, placement of positive (0-3) and negative (0-15) amounts as Windows numbers them, decimals.
+  std::wstring CurrencyString = L"$";
+  uint8_t CurrencyFormat = 0;
+  uint8_t NegCurrFormat = 0;
+  uint8_t CurrencyDecimals = 2;
 };
 // The process-wide copy (read from the user's locale on first use).
 TFormatSettings& FormatSettings();

@@ -33,6 +33,7 @@ TEST_F(FormatTest, PatternsOfTheCatalogues) {
   EXPECT_EQ(SafeFormat(L"%.1f%%", 99.95), L"100.0%");
   EXPECT_EQ(SafeFormat(L"[%5s|%-5s|%.2s]", L"ab", L"ab", L"abc"), L"[   ab|ab   |ab]");
   EXPECT_EQ(SafeFormat(L"[%*d]", 4, 7), L"[   7]");
+  EXPECT_EQ(SafeFormat(L"[%.*s|%-*d]", -1, L"abc", 3, 7), L"[abc|7  ]") << "a negative \"*\" precision means none";
   EXPECT_EQ(SafeFormat(L"%.3d", -7), L"-007");
   EXPECT_EQ(SafeFormat(L"%e", 1500.0), L"1.50000000000000E+003");
   EXPECT_EQ(SafeFormat(L"%g", 1.5), L"1.5");
@@ -48,6 +49,12 @@ TEST_F(FormatTest, LocaleSeparatorsComeFromTheSettings) {
   EXPECT_EQ(SafeFormat(L"%.2f", 0.5), L"0,50");
 }
 
+TEST_F(FormatTest, MoneyFollowsTheCurrencySettings) {
+  EXPECT_EQ(SafeFormat(L"%m|%m|%.0m", 1234.5, -5.0, 2.0), L"$1,234.50|($5.00)|$2");
+  FormatSettings() = TFormatSettings{L',', L'.', L"\u20AC", 3, 8, 2};
+  EXPECT_EQ(SafeFormat(L"%m|%m", 1234.5, -1234.5), L"1.234,50 \u20AC|-1.234,50 \u20AC");
+}
+
 TEST_F(FormatTest, FailuresGiveTheFallbackText) {
   struct Case { const wchar_t* pattern; std::wstring result; } cases[] = {
       {L"%d", SafeFormat(L"%d", L"text")},
@@ -57,6 +64,8 @@ TEST_F(FormatTest, FailuresGiveTheFallbackText) {
       {L"50%", SafeFormat(L"50%")},
       {L"%3:s", SafeFormat(L"%3:s", L"a")},
       {L"%s", SafeFormat(L"%s", 5)},
+      {L"[%*d]", SafeFormat(L"[%*d]", 100000000, 7)},  // huge widths are refused, not allocated
+      {L"%.*d", SafeFormat(L"%.*d", 200000000, 1)},
   };
   for (const auto& c : cases) EXPECT_EQ(c.result, std::wstring(L"Format error: ") + c.pattern);
   EXPECT_EQ(SafeFormat(L"plain text"), L"plain text");
