@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ExtSysUtils.h"
 #include "winui/Forms.h"
 
 namespace hv {
@@ -76,5 +77,11 @@ bool InitiateShutdownConfirm(std::wstring_view message, bool reboot, DWORD reaso
 // The code pages Windows supports as "name - (number)", sorted by text; extra (when given) comes
 // first, led by a blank, with the number 0. False (list unchanged) when the enumeration fails.
 bool GetCodePageList(std::vector<std::pair<std::wstring, UINT>>& list, std::wstring_view extra);
+
+// The name the program units use for SafeFormat; the same function.
+template <class... A>
+std::wstring SafeFormatStr(std::wstring_view pattern, const A&... args) noexcept {
+  return SafeFormat(pattern, args...);
+}
 
 }  // namespace hv

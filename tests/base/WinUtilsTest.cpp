@@ -94,5 +94,10 @@ TEST(WinUtilsTest, CodePageList) {
   EXPECT_NE(list[0].first[0], L' ');
 }
 
+TEST(WinUtilsTest, SafeFormatStrIsSafeFormat) {
+  EXPECT_EQ(SafeFormatStr(L"%s: %u", L"a", 2u), L"a: 2");
+  EXPECT_EQ(SafeFormatStr(L"%d", L"x"), L"Format error: %d");
+}
+
 }  // namespace
 }  // namespace hv
