@@ -165,7 +165,8 @@ std::wstring EncryptString(std::wstring_view key, std::wstring_view text, int pa
   TWipe wipe{bytes};
   if (bytes.empty()) return {};
   const size_t pad = padLength > 0 ? static_cast<size_t>(padLength) : 0;
-  if (bytes.size() > pad) bytes.resize(pad);
+  // Without a pad length the text is neither cut nor padded.
+  if (pad > 0 && bytes.size() > pad) bytes.resize(pad);
   const size_t length = bytes.size();
   if (pad > 0 && length < pad - 1) bytes += RandomPadding(pad - 1 - length);
   return EncryptRecord(key, bytes, length, hex);

@@ -16,7 +16,7 @@ std::wstring DescrambleKey(std::wstring_view stored);
 
 // Texts are stored as single-byte characters of the ANSI code page.
 // An empty text gives an empty string. A longer text is cut to padLength; a shorter one is padded
-// with random characters to padLength - 1.
+// with random characters to padLength - 1. A padLength of 0 or below leaves the text as it is.
 std::wstring EncryptString(std::wstring_view key, std::wstring_view text, int padLength, bool hex = false);
 // Length prefix of length and text, encrypted when key is not empty.
 std::wstring EncryptData(std::wstring_view key, std::wstring_view text, size_t length, bool hex);

@@ -145,7 +145,9 @@ FILETIME DateTimeToFileTime(TDateTime dateTime) {
   double days = std::trunc(dateTime);
   double x = days + std::fabs(dateTime - days);
   double ticks = std::round((x + kDaysFrom1601To1899) * kTicksPerDay);
-  return ticks <= 0 ? NullFileTime() : ToFileTime(static_cast<uint64_t>(ticks));
+  // Out of the range of file times (also NaN): no time.
+  if (!(ticks > 0 && ticks < 9223372036854775808.0)) return NullFileTime();
+  return ToFileTime(static_cast<uint64_t>(ticks));
 }
 
 uint32_t GetFileAttrData(std::wstring_view name, WIN32_FILE_ATTRIBUTE_DATA& data, bool followLink) {

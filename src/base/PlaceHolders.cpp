@@ -124,7 +124,10 @@ std::wstring YearAndWeek(const TDateTimeParts& t) {
 
 std::wstring CounterValue(int64_t x, int64_t n) {
   if (n <= 0) return {};
-  const int64_t r = ((x - 1) % n + n) % n + 1;
+  // Adding n only to a negative remainder: a modulus near the top of the range must not overflow.
+  int64_t r = (x - 1) % n;
+  if (r < 0) r += n;
+  ++r;
   return IntToStrZero(r, n < 10 ? 1 : n < 100 ? 2 : 3);
 }
 

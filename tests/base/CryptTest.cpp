@@ -106,6 +106,14 @@ TEST(Crypt, PaddingAndCutting) {
   }
 }
 
+TEST(Crypt, NoPadLengthKeepsTheWholeText) {
+  for (int pad : {0, -1}) {
+    const std::wstring stored = EncryptString(L"short key", L"secret", pad);
+    EXPECT_EQ(Record(L"short key", stored), std::string(1, char(6 + 33)) + "secret") << pad;
+    EXPECT_EQ(DecryptString(L"short key", stored), L"secret") << pad;
+  }
+}
+
 TEST(Crypt, StoredLengths) {
   // Mode-1 key: 84 bytes; the built-in key gives AES-256: 92 bytes. "z" may shorten either.
   std::wstring shortKey = EncryptString(L"short key", L"0123456789", kPasswordPadLength);

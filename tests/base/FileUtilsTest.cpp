@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -122,6 +124,9 @@ TEST(FileTimes, DateTimeConversionsKeepTheZone) {
   EXPECT_FALSE(FileTimeToDateTime(FT(0xFFFFFFFFFFFFFFFFull), dt));
   EXPECT_NEAR(dt, NowLocal(), 1.0 / 1440) << "an invalid time gives now";
   EXPECT_TRUE(IsNullFileTime(NullFileTime()));
+  // A date-time far out of range (a damaged stored value) is no time, not an undefined conversion.
+  for (double bad : {1e300, -1e300, std::nan(""), std::numeric_limits<double>::infinity(), 11464869.0})
+    EXPECT_TRUE(IsNullFileTime(DateTimeToFileTime(bad))) << bad;
 }
 
 TEST(FileTimes, SetFileWriteTimeReplacesOnlyFarFutureTimesWithUtcNow) {

@@ -112,6 +112,7 @@ TEST(DatePlaceholders, Counters) {
       {L"[%d#0%]", 1, L"[]"},
       {L"[%v#-3%]", 4, L"[]"},
       {L"[%v#99999999999999999999%]", 4, L"[]"},
+      {L"[%y#9223372036854775807%]", 1, L"[2024]"},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpandDatePlaceholdersFS(c.in, names, c.count), c.out) << c.in;
 }
