@@ -350,13 +350,15 @@ void CopyFileTimeAttr(std::wstring_view source, std::wstring_view dest, int32_t 
   if (uint32_t error = out->Close()) RaiseCopyError(rsErrWriting, dest, error);
 
   if (uint32_t error = SetFileWriteTime(temp.Name, sourceTime, true)) RaiseCopyError(rsErrSetTime, dest, error);
-  if (GetFileAttributesW(finalDest.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      !SetFileAttributesW(finalDest.c_str(), FILE_ATTRIBUTE_ARCHIVE)) {
+  const DWORD oldDestAttr = GetFileAttributesW(finalDest.c_str());
+  if (oldDestAttr != INVALID_FILE_ATTRIBUTES && !SetFileAttributesW(finalDest.c_str(), FILE_ATTRIBUTE_ARCHIVE)) {
     const DWORD error = GetLastError();
     RaiseCopyError(rsErrCreating, dest, error);
   }
   if (!MoveFileExW(temp.Name.c_str(), finalDest.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     const DWORD error = GetLastError();
+    // The destination stays as it was, its attributes included.
+    if (oldDestAttr != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(finalDest.c_str(), oldDestAttr);
     RaiseCopyError(rsErrCreating, dest, error);
   }
   temp.Name.clear();

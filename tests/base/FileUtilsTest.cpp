@@ -259,6 +259,8 @@ TEST(CopyFileTimeAttr, AFailedCopyLeavesTheDestinationAsItWas) {
   const std::wstring src = dir / L"src.bin", dst = dir / L"dst.bin";
   ASSERT_TRUE(hvtest::WriteBytes(src, Pattern(20000)));
   ASSERT_TRUE(hvtest::WriteBytes(dst, "old"));
+  const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+  ASSERT_TRUE(SetFileAttributesW(dst.c_str(), kept));
   // The destination is held open by someone else: the new copy cannot take its place.
   HANDLE holder = CreateFileW(dst.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   try {
@@ -270,7 +272,9 @@ TEST(CopyFileTimeAttr, AFailedCopyLeavesTheDestinationAsItWas) {
   }
   CloseHandle(holder);
   EXPECT_EQ(hvtest::ReadBytes(dst), "old");
+  EXPECT_EQ(GetFileAttributesW(dst.c_str()) & kept, kept) << "the attributes are kept too";
   EXPECT_EQ(CountFiles(dir.Path()), 2) << "the temporary copy is removed";
+  SetFileAttributesW(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
 
   // A source that fails on reading (a host file that gives an I/O error under Wine).
   const std::wstring failing = L"Z:\\proc\\self\\mem";
