@@ -45,7 +45,7 @@ TCopyThread::TCopyThread(std::wstring_view sourceName, std::wstring_view destNam
 }
 
 TCopyThread::~TCopyThread() {
-  WaitFor();
+  StopAndWait();
   if (FEvent) CloseHandle(FEvent);
 }
 
@@ -54,6 +54,10 @@ void TCopyThread::Start() {
 }
 
 void TCopyThread::WaitFor() {
+  if (FThread.joinable()) FThread.join();
+}
+
+void TCopyThread::StopAndWait() {
   if (!FThread.joinable()) return;
   if (!Done()) {
     // Only an owner that gives up early gets here: stop the copy and let a paused one go on.
@@ -646,7 +650,7 @@ TGZipThread::TGZipThread(std::wstring_view sourceName, std::wstring_view destNam
   if (!suspend) Start();
 }
 
-TGZipThread::~TGZipThread() { WaitFor(); }
+TGZipThread::~TGZipThread() { StopAndWait(); }
 
 void TGZipThread::Execute() {
   FNeedCrc = true;
@@ -678,7 +682,7 @@ TWinCopyThread::TWinCopyThread(std::wstring_view sourceName, std::wstring_view d
   if (!suspend) Start();
 }
 
-TWinCopyThread::~TWinCopyThread() { WaitFor(); }
+TWinCopyThread::~TWinCopyThread() { StopAndWait(); }
 
 void TWinCopyThread::Execute() {
   if (FVerify) SetNoWriteCache(true);

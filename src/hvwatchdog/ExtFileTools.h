@@ -79,6 +79,8 @@ class TCopyThread {
   TCopyThread(TNoStart, std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority);
 
   virtual void Execute();
+  // Stops a copy still running and waits for its thread (destructors).
+  void StopAndWait();
   void FinishCopy(int32_t code);
   void DoProgress(TFileAction action, int64_t count, bool speedLimit);
   bool SetSysError(uint32_t code);

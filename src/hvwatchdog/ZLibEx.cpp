@@ -60,17 +60,8 @@ TZCompressionStream::~TZCompressionStream() {
 }
 
 void TZCompressionStream::WriteBuffer(const void* buffer, int64_t count) {
-  if (count <= 0) return;
-  if (auto* hs = dynamic_cast<THandleStream*>(&FStream)) {
-    DWORD put = 0;
-    if (!WriteFile(hs->Handle(), buffer, static_cast<DWORD>(count), &put, nullptr)) {
-      DWORD err = GetLastError();
-      throw EWriteFileStreamError(err);
-    }
-    if (put != count) throw EWriteFileStreamError(ERROR_DISK_FULL);
-  } else {
-    FStream.WriteAll(buffer, count);
-  }
+  // A handle stream writes straight through its handle; a short write is a full disk.
+  if (count > 0) FStream.WriteAll(buffer, count);
 }
 
 int64_t TZCompressionStream::Write(const void* buffer, int64_t count) {
