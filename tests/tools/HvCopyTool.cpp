@@ -1,0 +1,37 @@
+// Test tool: copies one file with the watchdog's copy engine.
+//   HvCopyTool <plain|gzip|zip|zipstored> <source> <destination> [verify]
+// Prints the copy-error code and its text; the exit code is the copy-error code (0: success).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/StringUtils.h"
+#include "hvwatchdog/ExtFileTools.h"
+#include "hvwatchdog/FileErrors.h"
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace hv;
+  if (argc < 4) {
+    std::fputs("usage: HvCopyTool <plain|gzip|zip|zipstored> <source> <destination> [verify]\n", stderr);
+    return 2;
+  }
+  const std::wstring mode = argv[1];
+  TCopyOptions options = CopyOptions({coOverwrite, coAttributes, coTimeStamp});
+  if (mode == L"gzip")
+    options |= CopyOptions({coCompress});
+  else if (mode == L"zip")
+    options |= CopyOptions({coZipCompress, coCompress});
+  else if (mode == L"zipstored")
+    options |= CopyOptions({coZipCompress});
+  else if (mode != L"plain")
+    return 2;
+  if (argc > 4 && std::wstring(argv[4]) == L"verify") options |= CopyOptions({coVerify});
+  TWinCopyThread copy(argv[2], argv[3], options, false, 0x80000, kPriorityNormal);
+  copy.WaitFor();
+  const int32_t code = copy.ErrorCode();
+  std::printf("0x%04x %s", static_cast<unsigned>(code), WideToUtf8(FormatCopyError(code, L"", L"")).c_str());
+  if (!copy.SysErrorMsg().empty()) std::printf(" [%s]", WideToUtf8(copy.SysErrorMsg()).c_str());
+  std::printf("\n");
+  return code;
+}
