@@ -32,8 +32,6 @@ void TStream::WriteAll(const void* buffer, int64_t count) {
   if (Write(buffer, count) != count) throw EWriteFileStreamError(ERROR_DISK_FULL);
 }
 
-THandleStream::~THandleStream() { Close(); }
-
 std::unique_ptr<THandleStream> THandleStream::OpenRead(std::wstring_view name) {
   std::wstring n(name);
   HANDLE h = CreateFileW(n.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -51,7 +49,7 @@ int64_t THandleStream::Read(void* buffer, int64_t count) {
   while (count > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count, 0x40000000));
     DWORD got = 0;
-    if (!ReadFile(FHandle, p, chunk, &got, nullptr)) {
+    if (!ReadFile(FHandle.Get(), p, chunk, &got, nullptr)) {
       DWORD err = GetLastError();
       if (err == ERROR_HANDLE_EOF) break;
       throw EReadFileStreamError(err);
@@ -70,7 +68,7 @@ int64_t THandleStream::Write(const void* buffer, int64_t count) {
   while (count > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count, 0x40000000));
     DWORD put = 0;
-    if (!WriteFile(FHandle, p, chunk, &put, nullptr)) {
+    if (!WriteFile(FHandle.Get(), p, chunk, &put, nullptr)) {
       DWORD err = GetLastError();
       throw EWriteFileStreamError(err);
     }
@@ -88,7 +86,7 @@ int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
   DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
                  : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
                                                     : FILE_END;
-  if (!SetFilePointerEx(FHandle, d, &r, method)) {
+  if (!SetFilePointerEx(FHandle.Get(), d, &r, method)) {
     DWORD err = GetLastError();
     throw EFileStreamError(err);
   }
@@ -97,21 +95,14 @@ int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 int64_t THandleStream::Size() {
   LARGE_INTEGER s;
-  if (!GetFileSizeEx(FHandle, &s)) {
+  if (!GetFileSizeEx(FHandle.Get(), &s)) {
     DWORD err = GetLastError();
     throw EFileStreamError(err);
   }
   return s.QuadPart;
 }
 
-uint32_t THandleStream::Flush() { return FlushFileBuffers(FHandle) ? 0 : GetLastError(); }
-
-uint32_t THandleStream::Close() {
-  if (FHandle == INVALID_HANDLE_VALUE || !FHandle) return 0;
-  uint32_t result = CloseHandle(FHandle) ? 0 : GetLastError();
-  FHandle = INVALID_HANDLE_VALUE;
-  return result;
-}
+uint32_t THandleStream::Flush() { return FlushFileBuffers(FHandle.Get()) ? 0 : GetLastError(); }
 
 namespace {
 HANDLE CreateDest(std::wstring_view fileName, bool overwrite, uint32_t writeMode, uint32_t shareMode) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/ExtSysUtils.h"
+#include "base/Handles.h"
 
 namespace hv {
 
@@ -47,11 +48,10 @@ class TStream {
   void WriteAll(const void* buffer, int64_t count);
 };
 
-// A stream that owns a file handle (a void* so that <windows.h> stays out of this header).
+// A stream that owns a file handle.
 class THandleStream : public TStream {
  public:
-  explicit THandleStream(void* handle) : FHandle(handle) {}
-  ~THandleStream() override;
+  explicit THandleStream(HANDLE handle) : FHandle(handle) {}
   THandleStream(const THandleStream&) = delete;
   THandleStream& operator=(const THandleStream&) = delete;
 
@@ -62,14 +62,14 @@ class THandleStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   int64_t Size() override;
-  void* Handle() const { return FHandle; }
+  HANDLE Handle() const { return FHandle.Get(); }
   // Flushes the system's buffers to disk; a Windows error code or 0.
   uint32_t Flush();
   // Closes the handle; a Windows error code or 0.
-  uint32_t Close();
+  uint32_t Close() { return FHandle.Close(); }
 
  private:
-  void* FHandle;
+  TFileHandle FHandle;
 };
 
 // The destination stream: CREATE_ALWAYS with overwrite, else CREATE_NEW; flags writeMode | NORMAL.

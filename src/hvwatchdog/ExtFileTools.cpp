@@ -44,10 +44,7 @@ TCopyThread::TCopyThread(std::wstring_view sourceName, std::wstring_view destNam
   if (!suspend) Start();
 }
 
-TCopyThread::~TCopyThread() {
-  StopAndWait();
-  if (FEvent) CloseHandle(FEvent);
-}
+TCopyThread::~TCopyThread() { StopAndWait(); }
 
 void TCopyThread::Start() {
   if (!FThread.joinable() && !Done()) FThread = std::thread([this] { Run(); });
@@ -62,7 +59,7 @@ void TCopyThread::StopAndWait() {
   if (!Done()) {
     // Only an owner that gives up early gets here: stop the copy and let a paused one go on.
     FUserBreak = true;
-    if (FEvent) SetEvent(FEvent);
+    if (FEvent) SetEvent(FEvent.Get());
   }
   FThread.join();
 }
@@ -83,13 +80,13 @@ void TCopyThread::SetPaused(bool value) {
   if (Done() || value == FPaused) return;
   FPaused = value;
   if (value)
-    ResetEvent(FEvent);
+    ResetEvent(FEvent.Get());
   else
-    SetEvent(FEvent);
+    SetEvent(FEvent.Get());
 }
 
 void TCopyThread::Gate() {
-  if (FEvent) WaitForSingleObject(FEvent, INFINITE);
+  if (FEvent) WaitForSingleObject(FEvent.Get(), INFINITE);
 }
 
 void TCopyThread::DoProgress(TFileAction action, int64_t count, bool speedLimit) {
@@ -198,7 +195,7 @@ int32_t TCopyThread::CopyStream(TStream& source, TStream* dest, int64_t length, 
       break;
     }
     UTotal += got;
-    DoProgress(dest ? acCopy : acPrepare, UTotal, speedLimit);
+    DoProgress(dest ? TFileAction::acCopy : TFileAction::acPrepare, UTotal, speedLimit);
     if (FNeedCrc) FCrc = crc32(FCrc, buf, static_cast<uInt>(got));
     if (dest && got > 0) {
       int64_t put;
@@ -242,7 +239,7 @@ int32_t TCopyThread::DeflateStream(TStream& source, TStream& dest, bool speedLim
         break;
       }
       UTotal += got;
-      DoProgress(acCompress, UTotal, speedLimit);
+      DoProgress(TFileAction::acCompress, UTotal, speedLimit);
       FCrc = crc32(FCrc, buf, static_cast<uInt>(got));
       if (got > 0) z.Write(buf, got);
       if (FUserBreak) {
@@ -280,7 +277,7 @@ int32_t TCopyThread::InflateStream(TStream& source, TStream* dest, int64_t lengt
       }
       FCrc = crc32(FCrc, buf, static_cast<uInt>(got));
       total += got;
-      DoProgress(acUnCompress, total, speedLimit);
+      DoProgress(TFileAction::acUnCompress, total, speedLimit);
       if (dest && got > 0) {
         int64_t put;
         try {
@@ -314,7 +311,7 @@ int32_t TCopyThread::PlainCopy() {
     ReleaseStreams();
     return r;
   }
-  DoProgress(acCopy, -SourceFileData.FileSize, false);
+  DoProgress(TFileAction::acCopy, -SourceFileData.FileSize, false);
   r = CopyStream(*sSource, sDest.get(), 0, true, true);
   if (!r && UTotal != SourceFileData.FileSize) {
     FSysErrMsg = SafeFormat(_(L"The size of the source changed during the copy (%d -> %d bytes)"),
@@ -352,7 +349,7 @@ int32_t TCopyThread::GzipFile() {
     }
   }
   if (!r) {
-    DoProgress(acCompress, -SourceFileData.FileSize, false);
+    DoProgress(TFileAction::acCompress, -SourceFileData.FileSize, false);
     r = DeflateStream(*sSource, *sDest, true);
   }
   if (!r && SourceFileData.FileSize != UTotal) {
@@ -401,10 +398,10 @@ int32_t TCopyThread::WriteZipData(bool compress) {
   const int64_t size = SourceFileData.FileSize;
   int32_t r;
   if (size > 0 && compress) {
-    DoProgress(acCompress, -size, false);
+    DoProgress(TFileAction::acCompress, -size, false);
     r = DeflateStream(*sSource, *sDest, true);
   } else {
-    DoProgress(acCopy, -size, false);
+    DoProgress(TFileAction::acCopy, -size, false);
     r = CopyStream(*sSource, sDest.get(), 0, true, true);
   }
   if (!r && size != UTotal) {
@@ -471,7 +468,7 @@ int32_t TCopyThread::ShellCopyFile() {
   if (!GetFileData(SourceName, SourceFileData)) return 270;
   if (DestName.empty()) return 257;
   const bool quiet = (ShellCopy & scmQuiet) || SourceFileData.FileSize < 0x100000;
-  DoProgress(acCopy, -1, false);
+  DoProgress(TFileAction::acCopy, -1, false);
   if (SetSysError(static_cast<uint32_t>(ShellItemCopy(nullptr, SourceName, DestName, quiet)))) return 261;
   if (FVerify) {
     UTotal = 0;
@@ -482,7 +479,7 @@ int32_t TCopyThread::ShellCopyFile() {
       FSysErrMsg = e.Message();
       return 268;
     }
-    DoProgress(acVerify, -SourceFileData.FileSize, false);
+    DoProgress(TFileAction::acVerify, -SourceFileData.FileSize, false);
     int32_t r = CopyStream(*sSource, nullptr, 0, true, true);
     sSource.reset();
     if (r == 128) return r;
@@ -551,7 +548,7 @@ int32_t TCopyThread::VerifyCopy() {
   const int64_t wantSize = UTotal;
   FCrc = 0;
   UTotal = 0;
-  DoProgress(acVerify, -wantSize, false);
+  DoProgress(TFileAction::acVerify, -wantSize, false);
   r = CopyStream(*sDest, nullptr, 0, true, true);
   if (r != 128 && (r || FCrc != wantCrc || UTotal != wantSize)) r = 268;
   FCrc = wantCrc;
@@ -570,7 +567,7 @@ int32_t TCopyThread::VerifyGzFile() {
   if (!r) {
     FCrc = 0;
     UTotal = 0;
-    DoProgress(acVerify, -info.USize, false);
+    DoProgress(TFileAction::acVerify, -info.USize, false);
     r = InflateStream(*sDest, nullptr, info.CSize, true);
     if (r != 128 && (r || FCrc != wantCrc || UTotal != wantSize)) r = 268;
   }
@@ -592,7 +589,7 @@ int32_t TCopyThread::VerifyZipFile() {
   } else {
     FCrc = 0;
     UTotal = 0;
-    DoProgress(acVerify, -info.USize, false);
+    DoProgress(TFileAction::acVerify, -info.USize, false);
     r = info.Method == 8 ? InflateStream(*sDest, nullptr, info.CSize, true)
                          : CopyStream(*sDest, nullptr, info.CSize, true, false);
     if (r != 128 && (r || FCrc != info.Crc || FCrc != wantCrc || UTotal != wantSize)) r = 268;

@@ -9,7 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "hvwatchdog/AesLibTypes.h"
+#include "base/AesLib.h"
+#include "base/Handles.h"
 #include "hvwatchdog/CopyStreams.h"
 #include "hvwatchdog/FilePropUtils.h"
 #include "hvwatchdog/ZLibEx.h"
@@ -110,7 +111,7 @@ class TCopyThread {
   bool FVerify = false;
   uint32_t FSysError = 0;
   std::atomic<bool> FPaused{false};
-  void* FEvent;
+  TUniqueHandle<TKernelHandleTraits> FEvent;
   int32_t FError = 0;
   int32_t FErrFlag = 0x1000;
   std::wstring FSysErrMsg;

@@ -14,19 +14,11 @@
 namespace hv {
 
 namespace {
-constexpr double kFileTimeDays = 864000000000.0;  // 100-ns units per day
-constexpr double kDaysTo1899 = 109205.0;           // 1601-01-01 .. 1899-12-30
-
 FILETIME ToFT(TFileTime t) { return FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)}; }
 TFileTime FromFT(const FILETIME& f) { return (static_cast<TFileTime>(f.dwHighDateTime) << 32) | f.dwLowDateTime; }
 
-TDateTime NowLocal() {
-  SYSTEMTIME st;
-  GetLocalTime(&st);
-  FILETIME ft;
-  SystemTimeToFileTime(&st, &ft);
-  return FileTimeToDateTime(FromFT(ft));
-}
+// False for a value that is no valid time.
+bool ToDateTime(TFileTime t, TDateTime& dt) { return FileTimeToDateTime(ToFT(t), dt); }
 
 std::wstring FileNamePart(std::wstring_view name) {
   size_t p = name.find_last_of(L"\\/:");
@@ -151,7 +143,7 @@ bool GetFileData(std::wstring_view name, TFileData& data) {
 uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times, bool checkTime, bool allTimes,
                            bool followLink) {
   TDateTime nowDt = NowLocal();
-  TFileTime now = DateTimeToFileTime(nowDt);
+  TFileTime now = FromFT(DateTimeToFileTime(nowDt));
   TFileTimestamps t = times;
   if (!t.Valid) {
     t.CreationTime = t.LastAccessTime = t.LastWriteTime = now;
@@ -159,7 +151,8 @@ uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times,
     for (TFileTime* p : {&t.CreationTime, &t.LastAccessTime, &t.LastWriteTime}) {
       // A file time is UTC; the comparison is made on local time as the user sees it.
       FILETIME utc = ToFT(*p), local;
-      if (!FileTimeToLocalFileTime(&utc, &local) || FileTimeToDateTime(FromFT(local)) - nowDt > 1.0) *p = now;
+      TDateTime dt;
+      if (!FileTimeToLocalFileTime(&utc, &local) || !ToDateTime(FromFT(local), dt) || dt - nowDt > 1.0) *p = now;
     }
   }
   HANDLE h = CreateFileW(LongPathXL(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
@@ -172,15 +165,8 @@ uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times,
   return err;
 }
 
-TDateTime FileTimeToDateTime(TFileTime ft) { return static_cast<double>(ft) / kFileTimeDays - kDaysTo1899; }
-
-TFileTime DateTimeToFileTime(TDateTime dt) {
-  double v = (dt + kDaysTo1899) * kFileTimeDays;
-  return v <= 0 ? 0 : static_cast<TFileTime>(std::llround(v));
-}
-
 TFileTime LocalDateTimeToFileTime(TDateTime dt) {
-  FILETIME local = ToFT(DateTimeToFileTime(dt)), utc;
+  FILETIME local = DateTimeToFileTime(dt), utc;
   return LocalFileTimeToFileTime(&local, &utc) ? FromFT(utc) : FromFT(local);
 }
 

@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileUtils.h"
+
 struct IStream;
 
 namespace hv {
 
 // 100-ns units since 1601 (UTC), as FILETIME.
 using TFileTime = uint64_t;
-// Days since 1899-12-30 with the time of day as fraction.
-using TDateTime = double;
 
 struct TFileTimestamps {
   bool Valid = false;
@@ -59,9 +59,6 @@ bool GetFileData(std::wstring_view name, TFileData& data);
 uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times, bool checkTime, bool allTimes,
                            bool followLink);
 
-// Conversions without time-zone change.
-TDateTime FileTimeToDateTime(TFileTime ft);
-TFileTime DateTimeToFileTime(TDateTime dt);
 TFileTime LocalDateTimeToFileTime(TDateTime dt);
 // DOS date in the high word, DOS time in the low word (local time); -1 on failure.
 int32_t FileTimeToDosTime(TFileTime ft);

@@ -210,7 +210,7 @@ TEST(CopyEngine, FaultsGiveTheirCodeAndKeepTheEarlierCopy) {
 class TFullDiskStream : public THandleStream {
  public:
   TFullDiskStream(std::unique_ptr<THandleStream> inner, int64_t room, bool shortWrite)
-      : THandleStream(nullptr), FInner(std::move(inner)), FRoom(room), FShort(shortWrite) {}
+      : THandleStream(INVALID_HANDLE_VALUE), FInner(std::move(inner)), FRoom(room), FShort(shortWrite) {}
   int64_t Write(const void* buffer, int64_t count) override {
     if (count > FRoom) {
       if (!FShort) throw EWriteFileStreamError(ERROR_DISK_FULL);
