@@ -619,7 +619,7 @@ int32_t TCopyThread::CommitCopy(int32_t code) {
       return 262;
     }
   }
-  const DWORD flags = MOVEFILE_WRITE_THROUGH | (Overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
+  const DWORD flags = Overwrite ? MOVEFILE_REPLACE_EXISTING : 0;
   if (!MoveFileExW(TempNameXL.c_str(), DestNameXL.c_str(), flags)) {
     const DWORD err = GetLastError();
     SetSysError(err);
