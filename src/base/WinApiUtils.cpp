@@ -195,12 +195,14 @@ bool IsProcessRunning(std::wstring_view name, bool byPath) {
 
 HMODULE LoadLibrarySilent(std::wstring_view name, UINT errorMode) {
   const std::wstring library(name);
-  UINT oldMode = SetErrorMode(errorMode);
+  // The thread's own error mode: threads loading at once cannot leave the process's mode changed.
+  DWORD oldMode = 0;
+  SetThreadErrorMode(errorMode, &oldMode);
   unsigned oldMask = _controlfp(0, 0);
   _controlfp(oldMask | _EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW | _EM_UNDERFLOW, _MCW_EM);
   HMODULE module = LoadLibraryW(library.c_str());
   _controlfp(oldMask, _MCW_EM);
-  SetErrorMode(oldMode);
+  SetThreadErrorMode(oldMode, nullptr);
   return module;
 }
 

@@ -65,8 +65,8 @@ std::wstring GetFileVersionText(std::wstring_view fileName, std::wstring_view de
 std::wstring GetProcessImagePath(DWORD processId);
 // A process whose executable name (byPath: full image path) equals name, ignoring case.
 bool IsProcessRunning(std::wstring_view name, bool byPath);
-// LoadLibraryW with the given error mode (0x8000: no error boxes) and floating-point exceptions
-// masked during the load; null on failure.
+// LoadLibraryW with the given error mode for the calling thread (0x8000: no error boxes) and
+// floating-point exceptions masked during the load; null on failure.
 HMODULE LoadLibrarySilent(std::wstring_view name, UINT errorMode);
 // Suspends or hibernates the computer; false when the function is missing or fails.
 bool SetSystemSuspendState(bool hibernate, bool forceCritical, bool disableWakeEvent);

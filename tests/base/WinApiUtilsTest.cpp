@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/TestSupport.h"
 
@@ -183,4 +185,17 @@ TEST(WinApi, OptionalFunctionsAndSuspendSeam) {
   HMODULE m = LoadLibrarySilent(L"version.dll", SEM_NOOPENFILEERRORBOX);
   EXPECT_NE(m, nullptr);
   if (m) FreeLibrary(m);
+}
+
+TEST(WinApiUtils, LoadLibrarySilentOnThreadsLeavesTheProcessErrorModeAlone) {
+  const UINT saved = SetErrorMode(0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([] {
+      for (int i = 0; i < 300; ++i)
+        if (HMODULE m = LoadLibrarySilent(L"version.dll", SEM_NOOPENFILEERRORBOX)) FreeLibrary(m);
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(GetErrorMode(), 0u);
+  SetErrorMode(saved);
 }
