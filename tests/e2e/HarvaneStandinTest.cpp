@@ -203,3 +203,15 @@ TEST_F(StandinTest, ExitCodes) {
   EXPECT_EQ(TUnicodeIniFile::CreateForRead(forced).ReadInt64(L"Global", L"BackupCount", 0), 0);
   EXPECT_EQ(TUnicodeIniFile::CreateForRead(ok).ReadInt64(L"Global", L"BackupCount", 0), 3) << "two backups, one edit";
 }
+
+TEST_F(StandinTest, RecordIsKeptWhileAnotherRunAppends) {
+  // Jobs of a group run at the same time and append to one record file.
+  const std::wstring ok = WriteBackupJob(L"ok.buj", Dest, Source);
+  TFileHandle other(CreateFileW(Record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(Run({ok}), 0u);
+  other.Reset();
+  EXPECT_EQ(LastRecord(L"ExitCode"), L"0");
+  EXPECT_NE(Utf8ToWide(ReadBytes(Dest + L"\\ok.log")).find(L"Exit code: 0"), std::wstring::npos);
+}

@@ -51,9 +51,15 @@ std::wstring NowText() {
   return buf;
 }
 
+// Runs of the same group append at the same time: each write goes to the end as one piece.
 void AppendUtf8(const std::wstring& file, const std::wstring& text) {
-  TFileHandle h(CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  TFileHandle h;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    h.Reset(CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h || GetLastError() != ERROR_SHARING_VIOLATION) break;
+    Sleep(20);
+  }
   if (!h) return;
   const std::string bytes = WideToUtf8(text);
   DWORD written = 0;
