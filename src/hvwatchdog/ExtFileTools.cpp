@@ -4,6 +4,10 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "base/ExtSysUtils.h"
 #include "hvwatchdog/ArchiveFormats.h"
@@ -22,6 +26,51 @@ std::wstring FileNamePart(std::wstring_view name) {
 }
 
 bool IsDiskFull(uint32_t code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+
+// Worker threads that run one copy after another; an idle worker ends after a while.
+class TCopyWorkers {
+ public:
+  void Run(std::function<void()> job) {
+    std::lock_guard lock(FMutex);
+    FJobs.push_back(std::move(job));
+    if (FIdle == 0) {
+      std::thread([this] { Work(); }).detach();
+    } else {
+      --FIdle;
+      FWake.notify_one();
+    }
+  }
+
+ private:
+  void Work() {
+    std::unique_lock lock(FMutex);
+    for (;;) {
+      if (FJobs.empty()) {
+        ++FIdle;
+        if (!FWake.wait_for(lock, std::chrono::seconds(10), [this] { return !FJobs.empty(); })) {
+          --FIdle;
+          return;
+        }
+        // The one who queued the job counted this worker as busy again.
+      }
+      auto job = std::move(FJobs.front());
+      FJobs.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+  std::mutex FMutex;
+  std::condition_variable FWake;
+  std::deque<std::function<void()>> FJobs;
+  int FIdle = 0;
+};
+
+// Never destroyed: idle workers may still wait on it while the process ends.
+TCopyWorkers& Workers() {
+  static auto* workers = new TCopyWorkers;
+  return *workers;
+}
 
 }  // namespace
 
@@ -47,24 +96,38 @@ TCopyThread::TCopyThread(std::wstring_view sourceName, std::wstring_view destNam
 TCopyThread::~TCopyThread() { StopAndWait(); }
 
 void TCopyThread::Start() {
-  if (!FThread.joinable() && !Done()) FThread = std::thread([this] { Run(); });
+  if (FStarted) return;
+  FStarted = true;
+  FDoneEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr), [](void* h) {
+    if (h) CloseHandle(h);
+  });
+  Workers().Run([this, done = FDoneEvent] {
+    Run();
+    // This object may be gone from here on.
+    if (done) SetEvent(done.get());
+  });
 }
 
 void TCopyThread::WaitFor() {
-  if (FThread.joinable()) FThread.join();
+  if (!FStarted) return;
+  if (FDoneEvent)
+    WaitForSingleObject(FDoneEvent.get(), INFINITE);
+  else
+    while (!Done()) Sleep(1);
 }
 
 void TCopyThread::StopAndWait() {
-  if (!FThread.joinable()) return;
+  if (!FStarted) return;
   if (!Done()) {
     // Only an owner that gives up early gets here: stop the copy and let a paused one go on.
     FUserBreak = true;
     if (FEvent) SetEvent(FEvent.Get());
   }
-  FThread.join();
+  WaitFor();
 }
 
 void TCopyThread::Run() noexcept {
+  const int oldPriority = GetThreadPriority(GetCurrentThread());
   try {
     SetThreadPriority(GetCurrentThread(), FPriority);
     Execute();
@@ -73,6 +136,7 @@ void TCopyThread::Run() noexcept {
     if (!TempNameXL.empty()) DeleteFileXL(TempNameXL, true);
     FError = FErrFlag | 0x105;
   }
+  SetThreadPriority(GetCurrentThread(), oldPriority);
   FDone.store(true, std::memory_order_release);
 }
 
@@ -143,14 +207,30 @@ int32_t TCopyThread::WriteErrorCode(const std::exception& e) {
 }
 
 int32_t TCopyThread::OpenStreams() {
-  if (!GetFileData(SourceNameXL, SourceFileData)) return 270;
-  if (DestName.empty()) return 257;
+  // The source's size, times and attributes come from the handle the copy reads through.
+  SourceFileData.Reset();
+  SourceFileData.FileName = FName;
   try {
     sSource = THandleStream::OpenRead(SourceNameXL);
-  } catch (const Exception& e) {
+  } catch (const EOSError& e) {
+    const uint32_t code = e.ErrorCode();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) return 270;
     FSysErrMsg = e.Message();
     return 258;
   }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(sSource->Handle(), &info)) {
+    SetSysError(GetLastError());
+    return 258;
+  }
+  auto ft = [](const FILETIME& f) { return (static_cast<TFileTime>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  SourceFileData.FileSize = (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  SourceFileData.FileAttr = info.dwFileAttributes;
+  SourceFileData.TimeStamps.Valid = true;
+  SourceFileData.TimeStamps.CreationTime = ft(info.ftCreationTime);
+  SourceFileData.TimeStamps.LastAccessTime = ft(info.ftLastAccessTime);
+  SourceFileData.TimeStamps.LastWriteTime = ft(info.ftLastWriteTime);
+  if (DestName.empty()) return 257;
   if (!Overwrite && FileGetAttrXL(DestNameXL, false) != -1) {
     SetSysError(ERROR_FILE_EXISTS);
     return 257;
@@ -493,14 +573,23 @@ int32_t TCopyThread::ShellCopyFile() {
 
 int32_t TCopyThread::CompleteCopy(bool summary, bool altStreams, bool acl) {
   int32_t r = 0;
+  const std::wstring& target = TempNameXL.empty() ? DestNameXL : TempNameXL;
+  uint32_t wantAttr = SourceFileData.FileAttr & 0x31A7;
+  if (ResetArchiveBit) wantAttr &= ~static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE);
+  // Without streams, summary or permissions to add, times and attributes go through the open handle.
+  const bool byHandle = sDest && sDest->Handle() != INVALID_HANDLE_VALUE && !summary && !altStreams && !acl;
   if (sDest) {
     if (FVerify && SetSysError(sDest->Flush())) r = 261;
+    if (!r && byHandle && CopyTimeStamp &&
+        SetSysError(SetHandleTimestamps(sDest->Handle(), SourceFileData.TimeStamps, CheckTime, CopyCreationTime)))
+      r = 527;
+    if (!r && byHandle && CopyAttr && SetSysError(SetHandleAttributes(sDest->Handle(), wantAttr))) r = 518;
     // A failed close can lose data that the system still held.
-    if (!r && SetSysError(sDest->Close())) r = 261;
+    if (SetSysError(sDest->Close()) && (r == 0 || (r & 0xF00) == 0x200)) r = 261;
   }
   ReleaseStreams();
-  const std::wstring& target = TempNameXL.empty() ? DestNameXL : TempNameXL;
-  if (!r && altStreams) {
+  if (r || byHandle) return r;
+  if (altStreams) {
     uint32_t e = CopyAlternateStreams(SourceNameXL, target);
     // A system without stream enumeration has nothing to copy.
     if (e != ERROR_CALL_NOT_IMPLEMENTED && SetSysError(e)) r = 549;
@@ -515,10 +604,9 @@ int32_t TCopyThread::CompleteCopy(bool summary, bool altStreams, bool acl) {
       SetSysError(SetFileTimestamps(target, SourceFileData.TimeStamps, CheckTime, CopyCreationTime, false)))
     r = 527;
   if (!r && CopyAttr) {
-    uint32_t want = SourceFileData.FileAttr & 0x31A7;
-    if (ResetArchiveBit) want &= ~static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE);
     int32_t cur = FileGetAttrXL(target, false);
-    if ((cur == -1 || (static_cast<uint32_t>(cur) & 0x31A7) != want) && SetSysError(FileSetAttrXL(target, want, false)))
+    if ((cur == -1 || (static_cast<uint32_t>(cur) & 0x31A7) != wantAttr) &&
+        SetSysError(FileSetAttrXL(target, wantAttr, false)))
       r = 518;
   }
   return r;

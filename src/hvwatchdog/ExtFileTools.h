@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "base/AesLib.h"
@@ -45,7 +44,8 @@ class TCopyThread {
   TCopyThread(const TCopyThread&) = delete;
   TCopyThread& operator=(const TCopyThread&) = delete;
 
-  // Starts a thread created suspended.
+  // Starts a copy created suspended. The copy runs on a worker of a process-wide pool, so that
+  // many small files do not pay for a new thread each.
   void Start();
   void CancelThread() { FUserBreak = true; }
   void SetPaused(bool value);
@@ -137,7 +137,10 @@ class TCopyThread {
  private:
   void Run() noexcept;
   std::atomic<bool> FDone{false};
-  std::thread FThread;
+  bool FStarted = false;
+  // Set when the copy has ended; shared with the worker, which may still signal it after the owner
+  // has freed this object.
+  std::shared_ptr<void> FDoneEvent;
 };
 
 class TGZipThread : public TCopyThread {

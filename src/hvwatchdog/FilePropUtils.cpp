@@ -140,8 +140,9 @@ bool GetFileData(std::wstring_view name, TFileData& data) {
   return true;
 }
 
-uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times, bool checkTime, bool allTimes,
-                           bool followLink) {
+namespace {
+// Missing times become now; with checkTime so does a time more than a day ahead (local time).
+TFileTimestamps CheckedTimestamps(const TFileTimestamps& times, bool checkTime) {
   TDateTime nowDt = NowLocal();
   TFileTime now = FromFT(DateTimeToFileTime(nowDt));
   TFileTimestamps t = times;
@@ -149,20 +150,40 @@ uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times,
     t.CreationTime = t.LastAccessTime = t.LastWriteTime = now;
   } else if (checkTime) {
     for (TFileTime* p : {&t.CreationTime, &t.LastAccessTime, &t.LastWriteTime}) {
-      // A file time is UTC; the comparison is made on local time as the user sees it.
       FILETIME utc = ToFT(*p), local;
       TDateTime dt;
       if (!FileTimeToLocalFileTime(&utc, &local) || !ToDateTime(FromFT(local), dt) || dt - nowDt > 1.0) *p = now;
     }
   }
+  return t;
+}
+
+uint32_t ApplyTimestamps(HANDLE h, const TFileTimestamps& t, bool allTimes) {
+  FILETIME c = ToFT(t.CreationTime), a = ToFT(t.LastAccessTime), w = ToFT(t.LastWriteTime);
+  BOOL ok = allTimes ? SetFileTime(h, &c, &a, &w) : SetFileTime(h, nullptr, nullptr, &w);
+  return ok ? 0 : GetLastError();
+}
+}  // namespace
+
+uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times, bool checkTime, bool allTimes,
+                           bool followLink) {
+  const TFileTimestamps t = CheckedTimestamps(times, checkTime);
   HANDLE h = CreateFileW(LongPathXL(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
   if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  FILETIME c = ToFT(t.CreationTime), a = ToFT(t.LastAccessTime), w = ToFT(t.LastWriteTime);
-  BOOL ok = allTimes ? SetFileTime(h, &c, &a, &w) : SetFileTime(h, nullptr, nullptr, &w);
-  DWORD err = ok ? 0 : GetLastError();
+  uint32_t err = ApplyTimestamps(h, t, allTimes);
   CloseHandle(h);
   return err;
+}
+
+uint32_t SetHandleTimestamps(void* handle, const TFileTimestamps& times, bool checkTime, bool allTimes) {
+  return ApplyTimestamps(handle, CheckedTimestamps(times, checkTime), allTimes);
+}
+
+uint32_t SetHandleAttributes(void* handle, uint32_t attr) {
+  FILE_BASIC_INFO info{};
+  info.FileAttributes = attr & 0x31A7 ? attr & 0x31A7 : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info) ? 0 : GetLastError();
 }
 
 TFileTime LocalDateTimeToFileTime(TDateTime dt) {

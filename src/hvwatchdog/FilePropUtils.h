@@ -58,6 +58,10 @@ bool IsDirectory(std::wstring_view path);
 bool GetFileData(std::wstring_view name, TFileData& data);
 uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times, bool checkTime, bool allTimes,
                            bool followLink);
+// The same on a handle open for writing (no second open of the file).
+uint32_t SetHandleTimestamps(void* handle, const TFileTimestamps& times, bool checkTime, bool allTimes);
+// Attributes through a handle open for writing; 0 or the Windows error code.
+uint32_t SetHandleAttributes(void* handle, uint32_t attr);
 
 TFileTime LocalDateTimeToFileTime(TDateTime dt);
 // DOS date in the high word, DOS time in the low word (local time); -1 on failure.
