@@ -70,9 +70,15 @@ PY
 printf 'earlier copy' >"$dst/keep.txt"
 mkdir -p "$work/ro"
 # Root ignores permissions: the folder is made immutable instead.
-if [[ $(id -u) == 0 ]]; then chattr +i "$work/ro"; else chmod a-w "$work/ro"; fi
-out=$(copy plain "$src/one.bin" "$work/ro/one.bin") && fail "read-only folder accepted"
-[[ $out == 0x1101* ]] || fail "read-only folder: $out"
+# Where the file system has no immutable flag (tmpfs, some overlays) the case is skipped.
+ro_ready=1
+if [[ $(id -u) == 0 ]]; then chattr +i "$work/ro" 2>/dev/null || ro_ready=0; else chmod a-w "$work/ro"; fi
+if ((ro_ready)); then
+  out=$(copy plain "$src/one.bin" "$work/ro/one.bin") && fail "read-only folder accepted"
+  [[ $out == 0x1101* ]] || fail "read-only folder: $out"
+else
+  echo "note: no immutable flag on this file system; read-only folder case skipped"
+fi
 out=$(copy gzip "$src/one.bin" "$work/missing/one.gz") && fail "missing folder accepted"
 [[ $out == 0x2101* ]] || fail "missing folder: $out"
 if [[ $(id -u) != 0 ]]; then
