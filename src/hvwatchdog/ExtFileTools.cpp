@@ -630,65 +630,55 @@ int32_t TCopyThread::OpenForVerify(const std::wstring& fileName) {
   return 278;
 }
 
+// Reads the open copy with fresh totals; the copy's own CRC and sizes are what the read must give,
+// and they are restored afterwards.
+int32_t TCopyThread::VerifyRead(int64_t announcedSize, const std::function<int32_t()>& read) {
+  const uint32_t wantCrc = FCrc;
+  const int64_t wantSize = UTotal, wantC = CTotal;
+  FCrc = 0;
+  UTotal = 0;
+  DoProgress(TFileAction::acVerify, -announcedSize, false);
+  int32_t r = read();
+  if (r != 128 && (r || FCrc != wantCrc || UTotal != wantSize)) r = 268;
+  FCrc = wantCrc;
+  UTotal = wantSize;
+  CTotal = wantC;
+  sDest.reset();
+  return r;
+}
+
 int32_t TCopyThread::VerifyCopy() {
   const std::wstring& target = TempNameXL.empty() ? DestNameXL : TempNameXL;
   int32_t r = OpenForVerify(target);
   if (r) return r;
-  const uint32_t wantCrc = FCrc;
-  const int64_t wantSize = UTotal;
-  FCrc = 0;
-  UTotal = 0;
-  DoProgress(TFileAction::acVerify, -wantSize, false);
-  r = CopyStream(*sDest, nullptr, 0, true, true);
-  if (r != 128 && (r || FCrc != wantCrc || UTotal != wantSize)) r = 268;
-  FCrc = wantCrc;
-  UTotal = wantSize;
-  sDest.reset();
-  return r;
+  return VerifyRead(UTotal, [this] { return CopyStream(*sDest, nullptr, 0, true, true); });
 }
 
 int32_t TCopyThread::VerifyGzFile() {
   int32_t r = OpenForVerify(TempNameXL);
   if (r) return r;
-  const uint32_t wantCrc = FCrc;
-  const int64_t wantSize = UTotal, wantC = CTotal;
   TGzHeaderInfo info;
   r = ReadGzHeader(*sDest, info);
-  if (!r) {
-    FCrc = 0;
-    UTotal = 0;
-    DoProgress(TFileAction::acVerify, -info.USize, false);
-    r = InflateStream(*sDest, nullptr, info.CSize, true);
-    if (r != 128 && (r || FCrc != wantCrc || UTotal != wantSize)) r = 268;
+  if (r) {
+    sDest.reset();
+    return r;
   }
-  FCrc = wantCrc;
-  UTotal = wantSize;
-  CTotal = wantC;
-  sDest.reset();
-  return r;
+  return VerifyRead(info.USize, [&] { return InflateStream(*sDest, nullptr, info.CSize, true); });
 }
 
 int32_t TCopyThread::VerifyZipFile() {
   int32_t r = OpenForVerify(TempNameXL);
   if (r) return r;
-  const uint32_t wantCrc = FCrc;
-  const int64_t wantSize = UTotal, wantC = CTotal;
   TZipFileInfo info;
   if (!ReadZipHeader(*sDest, info)) {
-    r = 8;
-  } else {
-    FCrc = 0;
-    UTotal = 0;
-    DoProgress(TFileAction::acVerify, -info.USize, false);
-    r = info.Method == 8 ? InflateStream(*sDest, nullptr, info.CSize, true)
-                         : CopyStream(*sDest, nullptr, info.CSize, true, false);
-    if (r != 128 && (r || FCrc != info.Crc || FCrc != wantCrc || UTotal != wantSize)) r = 268;
+    sDest.reset();
+    return 8;
   }
-  FCrc = wantCrc;
-  UTotal = wantSize;
-  CTotal = wantC;
-  sDest.reset();
-  return r;
+  return VerifyRead(info.USize, [&] {
+    int32_t rr = info.Method == 8 ? InflateStream(*sDest, nullptr, info.CSize, true)
+                                  : CopyStream(*sDest, nullptr, info.CSize, true, false);
+    return !rr && FCrc != info.Crc ? 268 : rr;
+  });
 }
 
 int32_t TCopyThread::CommitCopy(int32_t code) {

@@ -99,6 +99,7 @@ class TCopyThread {
   int32_t ShellCopyFile();
   int32_t CompleteCopy(bool summary, bool altStreams, bool acl);
   int32_t OpenForVerify(const std::wstring& fileName);
+  int32_t VerifyRead(int64_t announcedSize, const std::function<int32_t()>& read);
   int32_t VerifyCopy();
   int32_t VerifyGzFile();
   int32_t VerifyZipFile();
