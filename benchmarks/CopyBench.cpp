@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "hvwatchdog/ExtFileTools.h"
+#include "hvwatchdog/copy/ExtFileTools.h"
 
 namespace {
 

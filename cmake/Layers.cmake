@@ -5,11 +5,16 @@ target_compile_definitions(hv_defaults INTERFACE
 target_compile_options(hv_defaults INTERFACE -municode -Wall -Wextra -Wno-unused-parameter)
 target_link_options(hv_defaults INTERFACE -municode)
 
-# hv_layer(NAME [DEPENDS libs...] [SYSTEM_LIBS libs...])
-# A static library of every .cpp in the current folder; headers are included as "<layer>/<Unit>.h".
+# hv_layer(NAME [RECURSE] [DEPENDS libs...] [SYSTEM_LIBS libs...])
+# A static library of every .cpp in the current folder (with RECURSE: and its topic folders); headers are
+# included by their path below src/, as "base/text/StringUtils.h".
 function(hv_layer name)
-  cmake_parse_arguments(L "" "" "DEPENDS;SYSTEM_LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(L "RECURSE" "" "DEPENDS;SYSTEM_LIBS" ${ARGN})
+  if(L_RECURSE)
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -1,8 +1,8 @@
 #include "hvstarter/StarterMain.h"
 
-#include "base/InitProg.h"
-#include "base/LangUtils.h"
-#include "base/StringUtils.h"
+#include "base/app/InitProg.h"
+#include "base/app/LangUtils.h"
+#include "base/text/StringUtils.h"
 
 namespace hv {
 

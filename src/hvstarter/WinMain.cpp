@@ -1,7 +1,7 @@
 // HvStarter: runs groups of job files of the main backup program under another account.
 #include <windows.h>
 
-#include "base/InitProg.h"
+#include "base/app/InitProg.h"
 #include "hvstarter/StarterMain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

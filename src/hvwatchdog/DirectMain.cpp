@@ -1,9 +1,9 @@
 #include "hvwatchdog/DirectMain.h"
 
-#include "base/HvUtils.h"
-#include "base/InitProg.h"
-#include "base/LangUtils.h"
-#include "base/StringUtils.h"
+#include "base/app/HvUtils.h"
+#include "base/app/InitProg.h"
+#include "base/app/LangUtils.h"
+#include "base/text/StringUtils.h"
 #include "winui/Translate.h"
 
 namespace hv {

@@ -1,7 +1,7 @@
 // HvWatchdog: watches directories and copies changed files itself.
 #include <windows.h>
 
-#include "base/InitProg.h"
+#include "base/app/InitProg.h"
 #include "hvwatchdog/DirectMain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -1,7 +1,7 @@
 // QlBackup: backs up and restores Thunderbird mail profiles through the main backup program.
 #include <windows.h>
 
-#include "base/InitProg.h"
+#include "base/app/InitProg.h"
 #include "qlbackup/QlMain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -1,4 +1,4 @@
-#include "base/AesLib.h"
+#include "base/security/AesLib.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "base/Handles.h"
+#include "base/os/Handles.h"
 
 using namespace hv;
 

@@ -1,4 +1,4 @@
-#include "base/BuConsts.h"
+#include "base/settings/BuConsts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "base/Crypt.h"
+#include "base/security/Crypt.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>
 
-#include "base/AesLib.h"
-#include "base/StringUtils.h"
+#include "base/security/AesLib.h"
+#include "base/text/StringUtils.h"
 
 using namespace hv;
 

@@ -1,4 +1,4 @@
-#include "base/ExtSysUtils.h"
+#include "base/text/ExtSysUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

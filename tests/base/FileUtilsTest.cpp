@@ -1,4 +1,4 @@
-#include "base/FileUtils.h"
+#include "base/os/FileUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "base/Handles.h"
+#include "base/os/Handles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,17 @@
-#include "base/HvUtils.h"
+#include "base/app/HvUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <map>
 
-#include "base/BuConsts.h"
-#include "base/IniFileUtils.h"
-#include "base/InitProg.h"
-#include "base/PathUtils.h"
-#include "base/StringUtils.h"
-#include "base/WinApiUtils.h"
-#include "base/PlaceHolders.h"
+#include "base/settings/BuConsts.h"
+#include "base/settings/IniFileUtils.h"
+#include "base/app/InitProg.h"
+#include "base/text/PathUtils.h"
+#include "base/text/StringUtils.h"
+#include "base/os/WinApiUtils.h"
+#include "base/app/PlaceHolders.h"
 #include "support/TestSupport.h"
 
 using namespace hv;

@@ -1,10 +1,10 @@
-#include "base/IniFileUtils.h"
+#include "base/settings/IniFileUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "base/Handles.h"
-#include "base/StringUtils.h"
+#include "base/os/Handles.h"
+#include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
 
 using namespace hv;

@@ -1,9 +1,9 @@
-#include "base/LangUtils.h"
+#include "base/app/LangUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "base/InitProg.h"
+#include "base/app/InitProg.h"
 #include "support/TestSupport.h"
 #include "winui/Translate.h"
 

@@ -1,8 +1,8 @@
-#include "base/ListUtils.h"
+#include "base/settings/ListUtils.h"
 
 #include <gtest/gtest.h>
 
-#include "base/IniFileUtils.h"
+#include "base/settings/IniFileUtils.h"
 #include "support/TestSupport.h"
 
 using namespace hv;

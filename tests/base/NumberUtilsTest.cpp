@@ -1,8 +1,8 @@
-#include "base/NumberUtils.h"
+#include "base/text/NumberUtils.h"
 
 #include <gtest/gtest.h>
 
-#include "base/ExtSysUtils.h"
+#include "base/text/ExtSysUtils.h"
 
 using namespace hv;
 

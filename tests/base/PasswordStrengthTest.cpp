@@ -1,4 +1,4 @@
-#include "base/PasswordStrength.h"
+#include "base/security/PasswordStrength.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "base/PathUtils.h"
+#include "base/text/PathUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

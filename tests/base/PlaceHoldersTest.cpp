@@ -1,4 +1,4 @@
-#include "base/PlaceHolders.h"
+#include "base/app/PlaceHolders.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "base/StringUtils.h"
+#include "base/text/StringUtils.h"
 
 #include <gtest/gtest.h>
 

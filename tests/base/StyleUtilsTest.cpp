@@ -1,9 +1,9 @@
-#include "base/StyleUtils.h"
+#include "base/app/StyleUtils.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "base/SystemInfo.h"
+#include "base/app/SystemInfo.h"
 #include "winui/Styles.h"
 
 namespace hv {

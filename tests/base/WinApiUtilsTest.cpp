@@ -1,4 +1,4 @@
-#include "base/WinApiUtils.h"
+#include "base/os/WinApiUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "base/WinDevUtils.h"
+#include "base/os/WinDevUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "base/WinExecute.h"
+#include "base/os/WinExecute.h"
 
 #include <gtest/gtest.h>
 #include <tlhelp32.h>

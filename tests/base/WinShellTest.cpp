@@ -1,4 +1,4 @@
-#include "base/WinShell.h"
+#include "base/os/WinShell.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "base/ExtSysUtils.h"
-#include "base/PathUtils.h"
+#include "base/text/ExtSysUtils.h"
+#include "base/text/PathUtils.h"
 #include "support/TestSupport.h"
 
 using namespace hv;

@@ -1,4 +1,4 @@
-#include "base/WinUtils.h"
+#include "base/os/WinUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "base/Handles.h"
-#include "base/HvUtils.h"
-#include "base/IniFileUtils.h"
-#include "base/PathUtils.h"
-#include "base/StringUtils.h"
+#include "base/os/Handles.h"
+#include "base/app/HvUtils.h"
+#include "base/settings/IniFileUtils.h"
+#include "base/text/PathUtils.h"
+#include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
 
 using namespace hv;

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "base/WinApiUtils.h"
+#include "base/os/WinApiUtils.h"
 #include "support/TestSupport.h"
 #include "winui/TestHooks.h"
 

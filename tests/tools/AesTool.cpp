@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "base/AesLib.h"
-#include "base/StringUtils.h"
+#include "base/security/AesLib.h"
+#include "base/text/StringUtils.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 6) return 2;

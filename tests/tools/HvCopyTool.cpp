@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "base/StringUtils.h"
-#include "hvwatchdog/ExtFileTools.h"
-#include "hvwatchdog/FileErrors.h"
+#include "base/text/StringUtils.h"
+#include "hvwatchdog/copy/ExtFileTools.h"
+#include "hvwatchdog/copy/FileErrors.h"
 
 int wmain(int argc, wchar_t** argv) {
   using namespace hv;

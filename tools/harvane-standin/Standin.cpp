@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "base/Handles.h"
-#include "base/HvUtils.h"
-#include "base/IniFileUtils.h"
-#include "base/PathUtils.h"
-#include "base/PlaceHolders.h"
-#include "base/StringUtils.h"
-#include "base/WinApiUtils.h"
+#include "base/os/Handles.h"
+#include "base/app/HvUtils.h"
+#include "base/settings/IniFileUtils.h"
+#include "base/text/PathUtils.h"
+#include "base/app/PlaceHolders.h"
+#include "base/text/StringUtils.h"
+#include "base/os/WinApiUtils.h"
 
 using namespace hv;
 

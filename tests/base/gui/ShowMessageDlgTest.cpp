@@ -1,9 +1,9 @@
 // The message box driven through the test hooks.
-#include "base/ShowMessageDlg.h"
+#include "base/app/ShowMessageDlg.h"
 
 #include <gtest/gtest.h>
 
-#include "base/LangUtils.h"
+#include "base/app/LangUtils.h"
 #include "support/TestSupport.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"

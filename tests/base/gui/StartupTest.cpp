@@ -1,9 +1,9 @@
 // The common start-up order, with recording forms in place of a program's.
 #include <gtest/gtest.h>
 
-#include "base/InitProg.h"
-#include "base/LangUtils.h"
-#include "base/WinUtils.h"
+#include "base/app/InitProg.h"
+#include "base/app/LangUtils.h"
+#include "base/os/WinUtils.h"
 #include "winui/TestHooks.h"
 
 namespace hv {

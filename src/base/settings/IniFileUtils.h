@@ -1,0 +1,129 @@
+#pragma once
+// INI files held wholly in memory: read when the object is made, written in one piece by
+// UpdateFile. Sections and keys are found without regard to case and keep the order in which
+// they were first added. Keys the program never touches survive a rewrite.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/text/ExtSysUtils.h"
+
+namespace hv {
+
+// Writing an INI file failed; the file as it was before is left in place.
+class EWriteError : public Exception {
+ public:
+  EWriteError(std::wstring_view fileName, uint32_t errorCode);
+  uint32_t ErrorCode() const noexcept { return FErrorCode; }
+
+ private:
+  uint32_t FErrorCode;
+};
+
+// How a file's text is stored: detected from the byte-order mark when reading.
+enum class TIniEncoding : uint8_t { ieAnsi, ieUtf8, ieUtf16LE, ieUtf16BE };
+
+// Bytes of a text file to text: UTF-8, UTF-16LE and UTF-16BE by their byte-order mark, else the
+// ANSI code page. encoding receives what was found.
+std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding);
+
+class TMemIniFile {
+ public:
+  // Loads the file; a missing file (or folder) gives an empty object. A file that exists but
+  // cannot be read raises EOSError.
+  explicit TMemIniFile(std::wstring_view fileName);
+  virtual ~TMemIniFile() = default;
+  TMemIniFile(TMemIniFile&&) noexcept = default;
+  TMemIniFile& operator=(TMemIniFile&&) noexcept = default;
+
+  const std::wstring& FileName() const noexcept { return FFileName; }
+  TIniEncoding Encoding() const noexcept { return FEncoding; }
+  void SetEncoding(TIniEncoding e) noexcept { FEncoding = e; }
+
+  std::wstring ReadString(std::wstring_view section, std::wstring_view ident, std::wstring_view def) const;
+  void WriteString(std::wstring_view section, std::wstring_view ident, std::wstring_view value);
+  // Decimal or hexadecimal ("$", "0x"); def when missing, not a number or out of range.
+  int32_t ReadInteger(std::wstring_view section, std::wstring_view ident, int32_t def) const;
+  void WriteInteger(std::wstring_view section, std::wstring_view ident, int32_t value);
+  // "0" is false, any other number true; def when missing or not a number.
+  bool ReadBool(std::wstring_view section, std::wstring_view ident, bool def) const;
+  // Written as "1" or "0".
+  void WriteBool(std::wstring_view section, std::wstring_view ident, bool value);
+
+  bool SectionExists(std::wstring_view section) const;
+  bool ValueExists(std::wstring_view section, std::wstring_view ident) const;
+  std::vector<std::wstring> ReadSections() const;
+  // The key names of a section, in file order.
+  std::vector<std::wstring> ReadSection(std::wstring_view section) const;
+  std::vector<std::pair<std::wstring, std::wstring>> ReadSectionValues(std::wstring_view section) const;
+  void DeleteKey(std::wstring_view section, std::wstring_view ident);
+  // Removes the section with its header.
+  void EraseSection(std::wstring_view section);
+  void Clear();
+
+  // Writes the whole file through a temporary file in the same folder that then replaces the
+  // old one, so a failure leaves the old file intact. Raises EWriteError.
+  virtual void UpdateFile();
+
+  // The text as it is written to the file.
+  std::wstring GetText() const;
+
+ protected:
+  struct TIniLine {
+    std::wstring Key;
+    std::wstring Value;
+    bool IsKey = true;  // false: a comment or other line kept as it stands (in Value)
+  };
+  struct TIniSection {
+    std::wstring Name;
+    std::vector<TIniLine> Lines;
+  };
+
+  TIniSection* FindSection(std::wstring_view name);
+  const TIniSection* FindSection(std::wstring_view name) const;
+  TIniSection& AddSection(std::wstring_view name);
+  void SetText(std::wstring_view text);
+  void WriteFile() const;
+
+ private:
+  std::wstring FFileName;
+  TIniEncoding FEncoding = TIniEncoding::ieAnsi;
+  std::vector<std::wstring> FPreamble;  // lines before the first section
+  std::vector<TIniSection> FSections;
+};
+
+// The suite's settings and job files: UTF-16LE with a byte-order mark, lines ending in CR LF, a
+// section "Unicode" with "Encoding". Nothing is written by the destructor: a writer calls
+// UpdateFile where it is done with the object.
+class TUnicodeIniFile : public TMemIniFile {
+ public:
+  // Read only: UpdateFile never touches the file, whatever was written into the object.
+  static TUnicodeIniFile CreateForRead(std::wstring_view fileName);
+  // Loads the whole file (untouched keys survive), drops all sections when clearEntries, and
+  // makes sure [Unicode] has an "Encoding" key ("UTF-16LE" unless one is there).
+  static TUnicodeIniFile CreateForWrite(std::wstring_view fileName, bool clearEntries);
+
+  bool ReadOnly() const noexcept { return FReadOnly; }
+
+  // A key of the section "Unicode" ("Program", "Version").
+  void WriteProgramInfo(std::wstring_view ident, std::wstring_view value);
+  // More than two characters beginning with "0x" (or "0X"): hexadecimal; else decimal, a
+  // leading "$" also marking hexadecimal. def when missing or not a number.
+  int64_t ReadInt64(std::wstring_view section, std::wstring_view ident, int64_t def) const;
+  void WriteInt64(std::wstring_view section, std::wstring_view ident, int64_t value);
+  // Deletes every key of the section and keeps its header.
+  void EraseSectionValues(std::wstring_view section);
+
+  void UpdateFile() override;
+
+ private:
+  TUnicodeIniFile(std::wstring_view fileName, bool readOnly);
+  bool FReadOnly;
+};
+
+// One Boolean of any INI file (encoding detected); def when the file cannot be read.
+bool ReadIniBool(std::wstring_view fileName, std::wstring_view section, std::wstring_view ident, bool def);
+
+}  // namespace hv
