@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 
 using namespace hv;
 

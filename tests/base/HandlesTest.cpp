@@ -1,4 +1,4 @@
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 
 #include <gtest/gtest.h>
 

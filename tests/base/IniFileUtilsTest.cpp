@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/app/HvUtils.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/text/PathUtils.h"

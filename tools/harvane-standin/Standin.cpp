@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/app/HvUtils.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/text/PathUtils.h"

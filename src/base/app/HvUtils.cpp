@@ -7,7 +7,7 @@
 #include "base/settings/BuConsts.h"
 #include "base/text/ExtSysUtils.h"
 #include "base/os/FileUtils.h"
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/app/InitProg.h"
 #include "base/app/LangUtils.h"

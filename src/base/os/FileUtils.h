@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/text/ExtSysUtils.h"
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "winui/Translate.h"
 
 namespace hv {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/text/ExtSysUtils.h"
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/text/PathUtils.h"
 
 namespace hv {

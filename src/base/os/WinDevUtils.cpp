@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
 #include "winui/Translate.h"

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <limits>
 
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
 #include "winui/Translate.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "base/text/ExtSysUtils.h"
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 
 namespace hv {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/security/AesLib.h"
-#include "base/os/Handles.h"
+#include "winui/Handles.h"
 #include "hvwatchdog/copy/CopyStreams.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
 #include "hvwatchdog/copy/ZLibEx.h"
