@@ -58,7 +58,8 @@ LRESULT CALLBACK TControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
   try {
     return self->ControlProc(msg, wp, lp);
   } catch (...) {
-    return DefSubclassProc(wnd, msg, wp, lp);
+    Application().HandleException();
+    return 0;
   }
 }
 
@@ -190,24 +191,20 @@ void TImage::Create(TForm& form, const TRect96& r96, HWND parent) {
   CreateWnd(form, parent, WC_STATICW, L"", WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, r96);
 }
 
-TImage::~TImage() {
-  if (FIcon) DestroyIcon(FIcon);
-}
-
 void TImage::SetSystemIcon(const wchar_t* id) {
   RECT r{};
   GetClientRect(Handle(), &r);
   using Fn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
   static const Fn scaleDown = reinterpret_cast<Fn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
-  HICON icon = nullptr;
-  if (!scaleDown || FAILED(scaleDown(nullptr, id, r.right, r.bottom, &icon)))
-    icon = static_cast<HICON>(LoadImageW(nullptr, id, IMAGE_ICON, r.right, r.bottom, LR_SHARED));
-  if (icon) icon = CopyIcon(icon);
-  HICON old = reinterpret_cast<HICON>(SendMessageW(Handle(), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
-  (void)old;
-  if (FIcon) DestroyIcon(FIcon);
-  FIcon = icon;
+  TIconHandle icon;  // LoadIconWithScaleDown gives an icon of our own, LoadImageW a shared one
+  if (!scaleDown || FAILED(scaleDown(nullptr, id, r.right, r.bottom, icon.Put()))) {
+    icon.Reset();
+    if (auto shared = static_cast<HICON>(LoadImageW(nullptr, id, IMAGE_ICON, r.right, r.bottom, LR_SHARED)))
+      icon.Reset(CopyIcon(shared));
+  }
+  SendMessageW(Handle(), STM_SETICON, reinterpret_cast<WPARAM>(icon.Get()), 0);
+  FIcon = std::move(icon);
 }
 
 // --- TTimer
@@ -247,6 +244,7 @@ void CALLBACK TTimer::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   try {
     if (it->second->OnTimer) it->second->OnTimer();
   } catch (...) {
+    Application().HandleException();
   }
 }
 

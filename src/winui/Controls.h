@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "winui/Handles.h"
+
 namespace hv {
 
 class TForm;
@@ -121,12 +123,11 @@ class TPanel : public TControl {
 class TImage : public TControl {
  public:
   void Create(TForm& form, const TRect96& r96, HWND parent = nullptr);
-  ~TImage() override;
   // One of the system icons (IDI_WARNING ...) at the control's current size.
   void SetSystemIcon(const wchar_t* id);
 
  private:
-  HICON FIcon = nullptr;
+  TIconHandle FIcon;
 };
 
 // A timer of the thread's message loop (no window needed).

@@ -3,8 +3,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <mutex>
 
 #include "winui/Dpi.h"
+#include "winui/Errors.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"
 #include "winui/Translate.h"
@@ -93,11 +95,15 @@ void TForm::Create(HWND owner) {
   if (isMain && Application().MainFormOnTaskBar) exStyle |= WS_EX_APPWINDOW;
   int x = (style & WS_POPUP) ? 0 : CW_USEDEFAULT;
   FCreating = true;
-  CreateWindowExW(exStyle, kFormClass, L"", style, x, 0, 100, 100, owner, nullptr,
-                  GetModuleHandleW(nullptr), this);
-  if (!FHandle) {
-    FCreating = false;
-    return;
+  struct TCreating {
+    bool& F;
+    ~TCreating() { F = false; }
+  } creating{FCreating};
+  HWND wnd = CreateWindowExW(exStyle, kFormClass, L"", style, x, 0, 100, 100, owner, nullptr,
+                             GetModuleHandleW(nullptr), this);
+  if (!wnd || !FHandle) {
+    DWORD code = GetLastError();
+    throw EOSError(L"CreateWindowExW", code ? code : ERROR_INVALID_WINDOW_HANDLE, kFormClass);
   }
   FDpi = DpiForWindow(FHandle);
   RebuildFont();
@@ -106,7 +112,6 @@ void TForm::Create(HWND owner) {
   SetClientSize(Scale(ClientWidth96), Scale(ClientHeight96));
   Relayout(FDpi);
   TStyleManager::ApplyToWindow(FHandle);
-  FCreating = false;
 }
 
 int TForm::Scale(int v96) const { return hv::Scale(v96, FDpi); }
@@ -218,7 +223,7 @@ void TForm::Close() {
 }
 
 int TForm::ShowModal() {
-  if (!FHandle) return mrNone;
+  if (!FHandle) throw EOSError(L"ShowModal", ERROR_INVALID_WINDOW_HANDLE, kFormClass);
   TDisabledWindows disabled{FHandle, {}};
   EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&disabled));
   ModalResult = mrNone;
@@ -403,7 +408,8 @@ LRESULT CALLBACK TForm::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) 
   try {
     return self->WndProc(msg, wp, lp);
   } catch (...) {
-    return DefWindowProcW(wnd, msg, wp, lp);
+    Application().HandleException();
+    return 0;
   }
 }
 
@@ -483,6 +489,7 @@ TApplication& Application() {
 }
 
 void TApplication::Initialize() {
+  FMainThread = GetCurrentThreadId();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
   using Fn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
@@ -546,6 +553,36 @@ void TApplication::DestroyForms() {
   FMainForm = nullptr;
 }
 
+void TApplication::HandleException() noexcept { HandleException(ExceptionMessage(std::current_exception())); }
+
+void TApplication::HandleException(const std::wstring& message) noexcept {
+  // A report opened by a report (a message that throws again while the box is open) goes to the log.
+  if (GetCurrentThreadId() != FMainThread || !ShowErrorDialogs || !OnException || FReporting) {
+    LogError(message);
+    return;
+  }
+  FReporting = true;
+  try {
+    OnException(message);
+  } catch (...) {
+    LogError(message);
+  }
+  FReporting = false;
+}
+
+void TApplication::LogError(const std::wstring& message) noexcept {
+  static std::mutex lock;
+  try {
+    std::lock_guard guard(lock);
+    if (OnLog) {
+      OnLog(message);
+      return;
+    }
+  } catch (...) {
+  }
+  OutputDebugStringW(message.c_str());
+}
+
 void TApplication::Reset() {
   DestroyForms();
   MSG msg;
@@ -554,6 +591,9 @@ void TApplication::Reset() {
   FTerminated = false;
   ShowMainForm = true;
   MainFormOnTaskBar = true;
+  ShowErrorDialogs = true;
+  OnException = nullptr;
+  OnLog = nullptr;
   Tag = 0;
 }
 

@@ -15,13 +15,13 @@
 
 namespace hv {
 
-// Modal results (the values of IDOK ... and the class library's extras).
+// Modal results: the values of IDOK ... and the extras mrAll, mrNoToAll, mrYesToAll.
 enum : int {
   mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
   mrClose = 8, mrHelp = 9, mrAll = 12, mrNoToAll = 13, mrYesToAll = 14
 };
 
-// Button kinds of the class library.
+// Button kinds that the message boxes offer.
 enum class TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp, mbClose };
 
 enum class TPosition { poDesigned, poScreenCenter, poMainFormCenter };
@@ -139,7 +139,7 @@ class TForm {
 
 class TApplication {
  public:
-  // Common controls; COM on this thread.
+  // Common controls and dpi awareness; the calling thread runs the message loop.
   void Initialize();
   bool MainFormOnTaskBar = true;
   bool ShowMainForm = true;
@@ -176,9 +176,24 @@ class TApplication {
   // Shows a help text (F11 on a form); set by the start-up code.
   std::function<void(const std::wstring&)> OnShowHint;
 
+  // Reports the exception being handled (call it in a catch block) or a message, once: on the
+  // thread of the message loop through OnException, else (another thread, no window may be
+  // shown, or while a report is open) through OnLog. Never throws.
+  void HandleException() noexcept;
+  void HandleException(const std::wstring& message) noexcept;
+  // Shows an error (the suite's message box, set by the start-up code); without it: OnLog.
+  std::function<void(const std::wstring&)> OnException;
+  // Writes a line to the program's log; without it the text goes to the debugger output.
+  std::function<void(const std::wstring&)> OnLog;
+  // False while no window may be shown (unattended runs): errors go to the log.
+  bool ShowErrorDialogs = true;
+
  private:
   void Dispatch(MSG& msg);
+  void LogError(const std::wstring& message) noexcept;
   std::vector<std::unique_ptr<TForm>> FForms;
+  DWORD FMainThread = GetCurrentThreadId();
+  bool FReporting = false;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
 };

@@ -83,11 +83,56 @@ struct TViewTraits {
   static bool Close(pointer p) noexcept { return UnmapViewOfFile(p) != FALSE; }
 };
 
+// Pens, brushes, fonts, bitmaps, regions (not while selected into a DC).
+template <class T>
+struct TGdiObjectTraits {
+  using pointer = T;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer h) noexcept { return DeleteObject(h) != FALSE; }
+};
+// Icons and cursors made by CreateIcon..., CopyIcon or LoadImage without LR_SHARED.
+struct TIconTraits {
+  using pointer = HICON;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer h) noexcept { return DestroyIcon(h) != FALSE; }
+};
+// Memory and other DCs made by CreateCompatibleDC / CreateDCW.
+struct TDCTraits {
+  using pointer = HDC;
+  static pointer Invalid() noexcept { return nullptr; }
+  static bool Close(pointer h) noexcept { return DeleteDC(h) != FALSE; }
+};
+
 using TFileHandle = TUniqueHandle<TFileHandleTraits>;
 using TKernelHandle = TUniqueHandle<TKernelHandleTraits>;
 using TFindHandle = TUniqueHandle<TFindHandleTraits>;
 using TRegKey = TUniqueHandle<TRegKeyTraits>;
 using TModule = TUniqueHandle<TModuleTraits>;
 using TMappedView = TUniqueHandle<TViewTraits>;
+using TGdiObjectHandle = TUniqueHandle<TGdiObjectTraits<HGDIOBJ>>;
+using TFontHandle = TUniqueHandle<TGdiObjectTraits<HFONT>>;
+using TPenHandle = TUniqueHandle<TGdiObjectTraits<HPEN>>;
+using TBrushHandle = TUniqueHandle<TGdiObjectTraits<HBRUSH>>;
+using TBitmapHandle = TUniqueHandle<TGdiObjectTraits<HBITMAP>>;
+using TIconHandle = TUniqueHandle<TIconTraits>;
+using TDCHandle = TUniqueHandle<TDCTraits>;
+
+// A DC of a window (GetDC / GetWindowDC), given back with ReleaseDC.
+class TWindowDCHandle {
+ public:
+  explicit TWindowDCHandle(HWND wnd, bool whole = false) noexcept
+      : FWnd(wnd), FDC(whole ? GetWindowDC(wnd) : GetDC(wnd)) {}
+  ~TWindowDCHandle() {
+    if (FDC) ReleaseDC(FWnd, FDC);
+  }
+  TWindowDCHandle(const TWindowDCHandle&) = delete;
+  TWindowDCHandle& operator=(const TWindowDCHandle&) = delete;
+  HDC Get() const noexcept { return FDC; }
+  explicit operator bool() const noexcept { return FDC != nullptr; }
+
+ private:
+  HWND FWnd;
+  HDC FDC;
+};
 
 }  // namespace hv

@@ -1,5 +1,5 @@
 #pragma once
-// Colour schemes of the class library: the plain Windows style and a dark one. Forms and
+// Colour schemes of winui: the plain Windows style and a dark one. Forms and
 // controls take their colours from the active scheme; switching repaints every window.
 #include <windows.h>
 

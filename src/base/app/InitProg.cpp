@@ -132,6 +132,7 @@ int RunProgram(const TProgramEntry& entry) {
     app.Initialize();
     app.MainFormOnTaskBar = true;
     app.OnShowHint = [](const std::wstring& text) { MessageDialog(text, TMsgDialogType::mdtCustom); };
+    app.OnException = [](const std::wstring& text) { ErrorDialog(text); };
     if (entry.CreateForms) entry.CreateForms();
     if (!entry.ShowMainForm) app.ShowMainForm = false;
     if (entry.CheckForce && entry.CheckForce()) {
@@ -141,10 +142,12 @@ int RunProgram(const TProgramEntry& entry) {
     app.Run();
     app.DestroyForms();
     return 0;
-  } catch (const Exception& e) {
-    MessageBoxW(nullptr, e.Message().c_str(), ProgramName().c_str(), MB_ICONERROR | MB_OK);
-  } catch (const std::exception& e) {
-    MessageBoxW(nullptr, Utf8ToWide(e.what()).c_str(), ProgramName().c_str(), MB_ICONERROR | MB_OK);
+  } catch (...) {
+    std::wstring message = ExceptionMessage(std::current_exception());
+    TApplication& app = Application();
+    app.DestroyForms();
+    if (!app.OnException) app.OnException = [](const std::wstring& text) { ErrorDialog(text); };
+    app.HandleException(message);
   }
   Application().DestroyForms();
   return 1;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "winui/Unicode.h"
+
 namespace hv {
 
 enum class TTextChange : uint8_t { tcNone, tcLower, tcUpper };
@@ -14,12 +16,7 @@ enum class TTextChange : uint8_t { tcNone, tcLower, tcUpper };
 using TSepSet = std::bitset<256>;
 TSepSet MakeSepSet(std::wstring_view chars);
 
-// UTF-8 <-> UTF-16, the one pair of converters of the suite. Invalid input is replaced, not refused.
-std::wstring Utf8ToWide(std::string_view s);
-std::string WideToUtf8(std::wstring_view s);
-// The same for single-byte text in the system's ANSI code page.
-std::wstring AnsiToWide(std::string_view s);
-std::string WideToAnsi(std::wstring_view s);
+// Utf8ToWide, WideToUtf8, AnsiToWide, WideToAnsi: see winui/Unicode.h.
 
 // Locale (user default) case mapping of a whole string.
 std::wstring AnsiUpperCase(std::wstring_view s);

@@ -3,6 +3,7 @@
 
 #include "base/app/InitProg.h"
 #include "base/app/LangUtils.h"
+#include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
 #include "winui/TestHooks.h"
 
@@ -66,6 +67,42 @@ TEST_F(StartupTest, MainFormThatShowsItself) {
   };
   EXPECT_EQ(RunProgram(entry), 0);
   EXPECT_EQ(steps, std::vector<std::string>{"shown"});
+}
+
+// Start-up errors and errors of a running form's handlers reach the suite's message box.
+TEST_F(StartupTest, ErrorsShowTheSuitesMessageBox) {
+  std::vector<std::wstring> boxes;
+  TTestHooks::AnswerModal = [&](TForm& f) {
+    auto* box = dynamic_cast<TShowMsgDialog*>(&f);
+    if (!box) return std::optional<int>();
+    EXPECT_EQ(box->DlgType(), TMsgDialogType::mdtError);
+    boxes.push_back(box->Message());
+    return std::optional<int>(mrCancel);
+  };
+  TProgramEntry entry;
+  entry.CreateForms = [] { throw EOSError(L"RegOpenKeyExW", ERROR_FILE_NOT_FOUND, L"Software"); };
+  EXPECT_EQ(RunProgram(entry), 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].starts_with(L"RegOpenKeyExW (Software): ")) << boxes[0];
+  Application().Reset();
+
+  boxes.clear();
+  struct TMain : TForm {
+    TButton btFail;
+    void FormCreate() override {
+      btFail.Create(*this, L"Fail", {10, 10, 80, 26});
+      btFail.OnClick = [] { throw Exception(L"The handler failed"); };
+    }
+  };
+  entry.CreateForms = [] { Application().CreateForm<TMain>(); };
+  TTestHooks::OnFormShown = [](TForm& f) {
+    if (auto* main = dynamic_cast<TMain*>(&f)) {
+      main->btFail.Click();
+      PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    }
+  };
+  EXPECT_EQ(RunProgram(entry), 0);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"The handler failed"});
 }
 
 TEST_F(StartupTest, PlaceFormFollowsThePositionRule) {

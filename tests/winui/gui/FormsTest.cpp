@@ -1,6 +1,9 @@
 // Real hidden and shown windows under Wine, driven by messages.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "winui/Errors.h"
 #include "winui/Forms.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"
@@ -191,6 +194,65 @@ TEST_F(FormsTest, TimerFiresInTheMessageLoop) {
   EXPECT_EQ(f.ShowModal(), mrAbort);
   t.SetEnabled(false);
   EXPECT_EQ(fired, 2);
+}
+
+// Errors reach the application once: a dialog on the loop's thread, the log elsewhere or while a
+// report is open; the form goes on working.
+TEST_F(FormsTest, ExceptionsFromHandlersAreReportedOnce) {
+  std::vector<std::wstring> shown, logged;
+  Application().OnLog = [&](const std::wstring& m) { logged.push_back(m); };
+  TTestForm f;
+  f.Create();
+  int throws = 0;
+  f.btOk.OnClick = [&] {
+    ++throws;
+    throw EOSError(L"CopyFileW", ERROR_ACCESS_DENIED, L"a.txt");
+  };
+  TTimer t;
+  t.SetInterval(10);
+  t.OnTimer = [&] {
+    t.SetEnabled(false);
+    throw std::runtime_error("timer failed");
+  };
+  TTestHooks::OnFormShown = [&](TForm&) {
+    f.btOk.Click();
+    t.SetEnabled(true);
+  };
+  Application().OnException = [&](const std::wstring& m) {
+    shown.push_back(m);
+    if (shown.size() == 1) f.btOk.Click();  // throws again while the report is open
+    if (shown.size() == 2) f.btCancel.Click();
+  };
+  EXPECT_EQ(f.ShowModal(), mrCancel);  // the failed click gave no modal result
+  EXPECT_EQ(throws, 2);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_TRUE(shown[0].starts_with(L"CopyFileW (a.txt): ")) << shown[0];
+  EXPECT_EQ(shown[1], L"timer failed");
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0], shown[0]);
+
+  std::thread([] {
+    try {
+      throw Exception(L"from a worker");
+    } catch (...) {
+      Application().HandleException();
+    }
+  }).join();
+  EXPECT_EQ(shown.size(), 2u);
+  EXPECT_EQ(logged.back(), L"from a worker");
+}
+
+TEST_F(FormsTest, AFormWithoutWindowIsAnError) {
+  TTestForm f;
+  EXPECT_THROW(f.ShowModal(), EOSError);
+  try {
+    f.Create(reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF0)));  // no such owner
+    ADD_FAILURE() << "created";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.Call(), L"CreateWindowExW");
+    EXPECT_NE(e.ErrorCode(), 0u);
+  }
+  EXPECT_EQ(f.Handle(), nullptr);
 }
 
 TEST_F(FormsTest, DarkSchemeSwitchesAndScreenshotsAreWritten) {
