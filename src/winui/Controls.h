@@ -52,6 +52,8 @@ class TControl {
   // Called by the parent for WM_COMMAND / WM_NOTIFY of this control.
   virtual void HandleCommand(WORD code) {}
   virtual bool HandleNotify(const NMHDR& nm, LRESULT& result) { return false; }
+  // Called by the parent for WM_DRAWITEM of an owner-drawn control; true when drawn.
+  virtual bool HandleDrawItem(const DRAWITEMSTRUCT& di) { return false; }
 
  protected:
   // Creates the window as a child of parent (the form's client area when parent is null).

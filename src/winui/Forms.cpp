@@ -89,6 +89,10 @@ void TForm::Create(HWND owner) {
       style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
       exStyle |= WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
       break;
+    case TBorderStyle::bsNone:
+      style |= WS_POPUP;
+      exStyle |= WS_EX_TOOLWINDOW;
+      break;
   }
   bool isMain = Application().MainForm() == this;
   if (!owner && !isMain) owner = Application().OwnerWindow();
@@ -436,6 +440,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DRAWITEM: {
       auto& di = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+      if (TControl* c = TControl::FromHandle(di.hwndItem); c && c->HandleDrawItem(di)) return TRUE;
       if (di.CtlType == ODT_BUTTON) {
         DrawDarkButton(di);
         return TRUE;

@@ -26,7 +26,8 @@ enum class TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore,
 
 enum class TPosition { poDesigned, poScreenCenter, poMainFormCenter };
 enum class TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
-enum class TBorderStyle { bsSizeable, bsDialog, bsToolWindow };
+// bsNone: a borderless pop-up (drop-down lists and the like).
+enum class TBorderStyle { bsSizeable, bsDialog, bsToolWindow, bsNone };
 
 struct TPoint {
   int X = 0, Y = 0;

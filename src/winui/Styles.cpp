@@ -64,6 +64,7 @@ size_t& ActiveIndex() {
 }
 
 BOOL CALLBACK ApplyChild(HWND child, LPARAM dark) {
+  SendMessageW(child, WM_HV_SCHEMECHANGED, static_cast<WPARAM>(dark), 0);
   wchar_t cls[32];
   if (GetClassNameW(child, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"Button") == 0) {
     LONG style = GetWindowLongW(child, GWL_STYLE), type = style & BS_TYPEMASK;
@@ -146,6 +147,31 @@ void TStyleManager::ApplyToWindow(HWND form) {
   if (setAttr) setAttr(form, kUseImmersiveDarkMode, &dark, sizeof(dark));
   EnumChildWindows(form, ApplyChild, dark);
   RedrawWindow(form, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void TStyleManager::DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, bool enabled) {
+  RECT box{r.left, r.top + (r.bottom - r.top - size) / 2, 0, 0};
+  box.right = box.left + size;
+  box.bottom = box.top + size;
+  const TColorScheme& s = Active();
+  if (s.System) {
+    DrawFrameControl(dc, &box, DFC_BUTTON,
+                     DFCS_BUTTONCHECK | DFCS_FLAT | (checked ? DFCS_CHECKED : 0) | (enabled ? 0 : DFCS_INACTIVE));
+    return;
+  }
+  FillRect(dc, &box, Brush(s.Edit));
+  FrameRect(dc, &box, Brush(enabled ? s.Border : s.GrayText));
+  if (!checked) return;
+  // A tick from the left third down to the bottom middle and up to the right.
+  int w = size, pen = w >= 20 ? 2 : 1;
+  HPEN p = CreatePen(PS_SOLID, pen, enabled ? s.EditText : s.GrayText);
+  HGDIOBJ old = SelectObject(dc, p);
+  POINT pts[3] = {{box.left + w * 2 / 9, box.top + w / 2},
+                  {box.left + w * 4 / 9, box.top + w * 7 / 10},
+                  {box.left + w * 7 / 9, box.top + w * 3 / 10}};
+  Polyline(dc, pts, 3);
+  SelectObject(dc, old);
+  DeleteObject(p);
 }
 
 }  // namespace hv

@@ -17,6 +17,10 @@ struct TColorScheme {
       Border, GrayText, Highlight, HighlightText, InfoBk, InfoText;
 };
 
+// Sent to every child window when the scheme changes (and once after a form is created);
+// wParam: 1 for a dark scheme. Wrappers set the colours of their controls on it.
+constexpr UINT WM_HV_SCHEMECHANGED = WM_APP + 0x0F02;
+
 // Window property that marks the default push button (it keeps its look while owner-drawn).
 constexpr const wchar_t* kDefaultButtonProp = L"HvDefaultButton";
 
@@ -38,6 +42,8 @@ class TStyleManager {
   // Dark title bar (where Windows offers it), themes of a form's children; in the dark scheme the
   // form draws its push buttons itself.
   static void ApplyToWindow(HWND form);
+  // A flat check box of an owner-drawn item in the scheme's colours, centred in r.
+  static void DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, bool enabled);
 };
 
 }  // namespace hv

@@ -14,14 +14,14 @@ namespace {
 
 class FakeCombo : public IHistoryCombo {
  public:
-  THistoryList Items() const override { return FItems; }
-  void SetItems(const THistoryList& items) override { FItems = items; }
+  TStringList Items() const override { return FItems; }
+  void SetItems(const TStringList& items) override { FItems = items; }
   int DropDownCount() const override { return Count; }
   void SetItemIndex(int index) override { ItemIndex = index; }
   bool IsDropDownList() const override { return DropDownList; }
   void SetDropDownStyle(bool dropDown) override { DropDown = dropDown; }
 
-  THistoryList FItems;
+  TStringList FItems;
   int Count = 3;
   int ItemIndex = -1;
   bool DropDownList = false;
@@ -40,15 +40,15 @@ std::string Utf16File(const std::wstring& text) {
 }  // namespace
 
 TEST(HistoryList, AddMovesAndDrops) {
-  THistoryList list = {L"a", L"b", L"c", L"ABC"};
+  TStringList list = {L"a", L"b", L"c", L"ABC"};
   AddToHistoryList(list, L"abc", 50);
-  EXPECT_EQ(list, (THistoryList{L"abc", L"a", L"b", L"c"})) << "moved to the top, newest spelling";
+  EXPECT_EQ(list, (TStringList{L"abc", L"a", L"b", L"c"})) << "moved to the top, newest spelling";
   AddToHistoryList(list, L"", 50);
   EXPECT_EQ(list.size(), 4u);
   AddToHistoryList(list, L"A", 50);
-  EXPECT_EQ(list, (THistoryList{L"A", L"abc", L"b", L"c"}));
+  EXPECT_EQ(list, (TStringList{L"A", L"abc", L"b", L"c"}));
 
-  THistoryList full;
+  TStringList full;
   for (int i = 0; i < 50; ++i) full.push_back(L"x" + std::to_wstring(i));
   AddToHistory(full, L"new");
   EXPECT_EQ(full.size(), 50u);
@@ -63,13 +63,13 @@ TEST(HistoryIni, LoadSkipsGapsEmptiesAndRepeats) {
   const std::wstring file = tmp / L"h.ini";
   ASSERT_TRUE(WriteBytes(file, Utf16File(L"[MailTo]\r\nAddress0=a@x\r\nAddress2=#b# c\r\nAddress3=A@X\r\n"
                                          L"Address4=\r\nAddress5=d\r\n[Empty]\r\n")));
-  THistoryList list = {L"keep"};
+  TStringList list = {L"keep"};
   LoadHistory(file, L"Missing", L"", list, false);
-  EXPECT_EQ(list, THistoryList{L"keep"}) << "missing section: list unchanged";
+  EXPECT_EQ(list, TStringList{L"keep"}) << "missing section: list unchanged";
   LoadHistory(file, L"MailTo", L"Address", list, true);
-  EXPECT_EQ(list, (THistoryList{L"a@x", L"\"b\" c", L"d"}));
+  EXPECT_EQ(list, (TStringList{L"a@x", L"\"b\" c", L"d"}));
   LoadHistoryFile(file, L"MailTo", L"Address", list, 3, false);
-  EXPECT_EQ(list, (THistoryList{L"a@x", L"#b# c"}));
+  EXPECT_EQ(list, (TStringList{L"a@x", L"#b# c"}));
   LoadHistory(file, L"Empty", L"", list, false);
   EXPECT_TRUE(list.empty());
 }
@@ -92,9 +92,9 @@ TEST(HistoryIni, SaveEraseSwapAndEncoding) {
   EXPECT_EQ(ini.ReadString(L"Subjects", L"History0", L""), L"#a# b");
   EXPECT_EQ(ini.ReadString(L"Config", L"ProtDir", L""), L"C:\\Logs") << "other sections kept";
 
-  THistoryList back;
+  TStringList back;
   LoadHistory(file, L"Subjects", L"", back, true);
-  EXPECT_EQ(back, (THistoryList{L"\"a\" b", L"Grüße", L"x"}));
+  EXPECT_EQ(back, (TStringList{L"\"a\" b", L"Grüße", L"x"}));
 
   // Without erase, a longer earlier history keeps its tail.
   SaveHistoryFile(file, L"Subjects", L"", false, {L"n"}, 50, false);
@@ -124,7 +124,7 @@ TEST(HistoryCombo, LoadSaveAdd) {
 
   FakeCombo loaded;
   LoadHistoryCombo(file, L"Srv", loaded, -1, false);
-  EXPECT_EQ(loaded.FItems, (THistoryList{L"1", L"2", L"3"}));
+  EXPECT_EQ(loaded.FItems, (TStringList{L"1", L"2", L"3"}));
   EXPECT_EQ(loaded.ItemIndex, 0);
   EXPECT_TRUE(loaded.DropDown);
 
@@ -133,7 +133,7 @@ TEST(HistoryCombo, LoadSaveAdd) {
   EXPECT_EQ(single.ItemIndex, 0);
   EXPECT_FALSE(single.DropDown) << "one item: simple style";
   AddToHistoryCombo(loaded, L"new");
-  EXPECT_EQ(loaded.FItems, (THistoryList{L"new", L"1", L"2"}));
+  EXPECT_EQ(loaded.FItems, (TStringList{L"new", L"1", L"2"}));
 
   FakeCombo list;
   list.DropDownList = true;

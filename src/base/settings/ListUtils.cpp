@@ -4,6 +4,7 @@
 
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
+#include "winui/ListControls.h"
 
 namespace hv {
 
@@ -17,7 +18,16 @@ int ComboCount(const IHistoryCombo& combo, int count) { return count < 0 ? combo
 
 }  // namespace
 
-int IndexOfText(const THistoryList& list, std::wstring_view text) {
+TStringList TComboHistory::Items() const { return FCombo.Items(); }
+void TComboHistory::SetItems(const TStringList& items) { FCombo.SetItems(items); }
+int TComboHistory::DropDownCount() const { return FCombo.DropDownCount(); }
+void TComboHistory::SetItemIndex(int index) { FCombo.SetItemIndex(index); }
+bool TComboHistory::IsDropDownList() const { return FCombo.IsDropDownList(); }
+void TComboHistory::SetDropDownStyle(bool dropDown) {
+  FCombo.SetStyle(dropDown ? TComboBoxStyle::csDropDown : TComboBoxStyle::csSimple);
+}
+
+int IndexOfText(const TStringList& list, std::wstring_view text) {
   for (size_t i = 0; i < list.size(); ++i) {
     if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, list[i].data(), static_cast<int>(list[i].size()),
                        text.data(), static_cast<int>(text.size())) == CSTR_EQUAL)
@@ -27,7 +37,7 @@ int IndexOfText(const THistoryList& list, std::wstring_view text) {
 }
 
 void LoadHistoryIni(const TMemIniFile& ini, std::wstring_view section, std::wstring_view prefix,
-                    THistoryList& list, int count, bool swap) {
+                    TStringList& list, int count, bool swap) {
   if (!ini.SectionExists(section)) return;
   list.clear();
   const std::wstring key = PrefixOrDefault(prefix);
@@ -40,19 +50,19 @@ void LoadHistoryIni(const TMemIniFile& ini, std::wstring_view section, std::wstr
 }
 
 void LoadHistoryFile(std::wstring_view fileName, std::wstring_view section, std::wstring_view prefix,
-                     THistoryList& list, int count, bool swap) {
+                     TStringList& list, int count, bool swap) {
   const TMemIniFile ini(fileName);
   LoadHistoryIni(ini, section, prefix, list, count, swap);
 }
 
 void LoadHistory(std::wstring_view fileName, std::wstring_view section, std::wstring_view prefix,
-                 THistoryList& list, bool swap) {
+                 TStringList& list, bool swap) {
   LoadHistoryFile(fileName, section, prefix, list, DefaultHistoryLength, swap);
 }
 
 void LoadHistoryCombo(std::wstring_view fileName, std::wstring_view section, IHistoryCombo& combo, int count,
                       bool swap) {
-  THistoryList items = combo.Items();
+  TStringList items = combo.Items();
   LoadHistoryFile(fileName, section, L"", items, ComboCount(combo, count), swap);
   combo.SetItems(items);
   if (!items.empty()) combo.SetItemIndex(0);
@@ -60,7 +70,7 @@ void LoadHistoryCombo(std::wstring_view fileName, std::wstring_view section, IHi
 }
 
 void SaveHistoryIni(TMemIniFile& ini, std::wstring_view section, std::wstring_view prefix, bool erase,
-                    const THistoryList& list, int count, bool swap) {
+                    const TStringList& list, int count, bool swap) {
   const std::wstring key = PrefixOrDefault(prefix);
   if (erase) ini.EraseSection(section);
   const size_t n = count < 0 ? 0 : std::min(static_cast<size_t>(count), list.size());
@@ -69,7 +79,7 @@ void SaveHistoryIni(TMemIniFile& ini, std::wstring_view section, std::wstring_vi
 }
 
 void SaveHistoryFile(std::wstring_view fileName, std::wstring_view section, std::wstring_view prefix, bool erase,
-                     const THistoryList& list, int count, bool swap) {
+                     const TStringList& list, int count, bool swap) {
   TMemIniFile ini(fileName);
   // The suite's files are UTF-16LE: never write them back as ANSI.
   if (ini.Encoding() == TIniEncoding::ieAnsi) ini.SetEncoding(TIniEncoding::ieUtf16LE);
@@ -78,7 +88,7 @@ void SaveHistoryFile(std::wstring_view fileName, std::wstring_view section, std:
 }
 
 void SaveHistory(std::wstring_view fileName, std::wstring_view section, std::wstring_view prefix, bool erase,
-                 const THistoryList& list, bool swap) {
+                 const TStringList& list, bool swap) {
   SaveHistoryFile(fileName, section, prefix, erase, list, DefaultHistoryLength, swap);
 }
 
@@ -87,7 +97,7 @@ void SaveHistoryCombo(std::wstring_view fileName, std::wstring_view section, boo
   SaveHistoryFile(fileName, section, L"", erase, combo.Items(), ComboCount(combo, count), swap);
 }
 
-void AddToHistoryList(THistoryList& list, std::wstring_view text, int max) {
+void AddToHistoryList(TStringList& list, std::wstring_view text, int max) {
   if (text.empty()) return;
   const int i = IndexOfText(list, text);
   if (i < 0) {
@@ -103,10 +113,10 @@ void AddToHistoryList(THistoryList& list, std::wstring_view text, int max) {
   list[0] = text;
 }
 
-void AddToHistory(THistoryList& list, std::wstring_view text) { AddToHistoryList(list, text, DefaultHistoryLength); }
+void AddToHistory(TStringList& list, std::wstring_view text) { AddToHistoryList(list, text, DefaultHistoryLength); }
 
 void AddToHistoryCombo(IHistoryCombo& combo, std::wstring_view text) {
-  THistoryList items = combo.Items();
+  TStringList items = combo.Items();
   AddToHistoryList(items, text, combo.DropDownCount());
   combo.SetItems(items);
   if (!items.empty()) combo.SetItemIndex(0);

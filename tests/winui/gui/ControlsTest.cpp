@@ -1,0 +1,467 @@
+// The list, container and common controls as real windows, driven by messages.
+#include <gtest/gtest.h>
+#include <windowsx.h>
+
+#include "winui/ComCtrls.h"
+#include "winui/Dpi.h"
+#include "winui/Forms.h"
+#include "winui/ListControls.h"
+#include "winui/Styles.h"
+#include "winui/TestHooks.h"
+#include "winui/Translate.h"
+
+namespace hv {
+namespace {
+
+class TGalleryForm : public TForm {
+ public:
+  TComboBox cbDropDown, cbSimple, cbList, cbOwner;
+  TListBox lbMulti;
+  TCheckListBox clbDays;
+  TGroupBox gbOptions;
+  TCheckBox cbInGroup;
+  TRadioGroup rgCycle;
+  TEdit edCount;
+  TUpDown udCount;
+  TMemo moLog;
+  TPageControl pcPages;
+  TLabel laCount, laPage1, laPage2;
+  TListView lvTasks;
+  TTreeView tvFolders;
+  TStatusBar sbStatus;
+
+  TGalleryForm() {
+    BorderStyle = TBorderStyle::bsDialog;
+    ClientWidth96 = 600;
+    ClientHeight96 = 430;
+  }
+
+ protected:
+  void FormCreate() override {
+    SetCaption(L"Control gallery");
+    cbDropDown.Create(*this, TComboBoxStyle::csDropDown, {10, 10, 140, 24});
+    for (auto s : {L"smtp.example.org", L"mail.example.net", L"relay.example.com"}) cbDropDown.Add(s);
+    cbDropDown.SetItemIndex(0);
+    cbList.Create(*this, TComboBoxStyle::csDropDownList, {160, 10, 140, 24});
+    for (auto s : {L"hour(s)", L"minute(s)", L"second(s)"}) cbList.Add(s);
+    cbList.SetItemIndex(1);
+    cbOwner.Create(*this, TComboBoxStyle::csOwnerDrawFixed, {310, 10, 140, 24});
+    cbOwner.SetItemHeight96(18);
+    for (auto s : {L"Daily", L"Weekly", L"Monthly"}) cbOwner.Add(s);
+    cbOwner.SetItemIndex(2);
+    cbSimple.Create(*this, TComboBoxStyle::csSimple, {460, 10, 130, 24});
+    cbSimple.SetText(L"simple");
+
+    lbMulti.MultiSelect = true;
+    lbMulti.ExtendedSelect = true;
+    lbMulti.Create(*this, {10, 44, 140, 110});
+    for (auto s : {L"Inbox", L"Sent", L"Drafts", L"Archive", L"Trash", L"Junk"}) lbMulti.Add(s);
+    lbMulti.SetSelected(1, true);
+    lbMulti.SetSelected(3, true);
+    clbDays.Create(*this, {160, 44, 140, 110});
+    for (auto s : {L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday"}) clbDays.Add(s);
+    clbDays.SetChecked(0, true);
+    clbDays.SetChecked(2, true);
+
+    gbOptions.Create(*this, L"Options", {310, 44, 140, 110});
+    cbInGroup.Create(*this, L"Verify copies", {8, 22, 124, 20}, gbOptions.Handle());
+    cbInGroup.SetChecked(true);
+    laCount.Create(*this, L"Count:", {8, 52, 50, 18}, gbOptions.Handle());
+    edCount.Create(*this, L"5", {60, 50, 52, 22}, gbOptions.Handle());
+    udCount.Create(*this, {112, 50, 16, 22}, gbOptions.Handle());
+    udCount.SetAssociate(&edCount);
+    udCount.SetRange(1, 24);
+    udCount.SetPosition(5);
+
+    rgCycle.Create(*this, L"Perform this task:", {460, 44, 130, 110});
+    rgCycle.SetItems({L"Daily", L"Weekly", L"Monthly", L"Once"});
+    rgCycle.SetItemIndex(1);
+
+    moLog.Create(*this, {10, 164, 290, 90});
+    moLog.SetFont(L"Courier New", 9);
+    moLog.SetText(L"[12:00:01] Backup started\r\n[12:00:05] Copied 120 files\r\n[12:00:06] Done");
+
+    pcPages.Create(*this, {310, 164, 280, 90});
+    TTabSheet& p1 = pcPages.AddPage(L"Settings");
+    TTabSheet& p2 = pcPages.AddPage(L"Schedule");
+    laPage1.Create(*this, L"The first page", {8, 8, 200, 18}, p1.Handle());
+    laPage2.Create(*this, L"The second page", {8, 8, 200, 18}, p2.Handle());
+
+    lvTasks.GridLines = true;
+    lvTasks.Create(*this, {10, 264, 290, 130});
+    lvTasks.AddColumn(L"Name", 120);
+    lvTasks.AddColumn(L"Status", 70);
+    lvTasks.AddColumn(L"Next run time", 90);
+    for (int i = 0; i < 4; ++i) {
+      int row = lvTasks.AddItem(L"Ql-Backup-Profile" + std::to_wstring(i), i);
+      lvTasks.SetItemText(row, 1, i % 2 ? L"Ready" : L"Running");
+      lvTasks.SetItemText(row, 2, L"2026-12-1" + std::to_wstring(i));
+    }
+    lvTasks.SetItemIndex(1);
+    tvFolders.Create(*this, {310, 264, 280, 130});
+    HTREEITEM c = tvFolders.AddItem(nullptr, L"C:\\");
+    HTREEITEM users = tvFolders.AddItem(c, L"Users");
+    tvFolders.AddItem(users, L"Public");
+    tvFolders.AddItem(c, L"Windows");
+    tvFolders.AddItem(nullptr, L"D:\\", 0, true);
+    tvFolders.Expand(c);
+    tvFolders.Expand(users);
+    tvFolders.SetSelected(users);
+
+    sbStatus.Create(*this);
+    sbStatus.SetPanels({200, 120, -1});
+    sbStatus.SetPanelText(0, L" Line: 3 of 4");
+    sbStatus.SetPanelText(1, L"UTF-8");
+    sbStatus.SetPanelText(2, L"Ready");
+  }
+};
+
+class ControlsTest : public testing::Test {
+ protected:
+  void SetUp() override { Application().Initialize(); }
+  void TearDown() override {
+    TTestHooks::Clear();
+    Application().Reset();
+    ClearCatalogs();
+    TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
+  }
+  // Shows the form and runs fn inside its message loop, then closes it.
+  template <class F>
+  void RunShown(TForm& f, F fn) {
+    TTestHooks::OnFormShown = [&](TForm&) {
+      fn();
+      f.ModalResult = mrOk;
+    };
+    f.ShowModal();
+  }
+};
+
+void Pump() { Application().ProcessMessages(); }
+
+void Click(HWND wnd, POINT pt) {
+  SendMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+  SendMessageW(wnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+}
+
+void Key(HWND wnd, WORD key, wchar_t ch = 0) {
+  SendMessageW(wnd, WM_KEYDOWN, key, 0);
+  if (ch) SendMessageW(wnd, WM_CHAR, ch, 0);
+  SendMessageW(wnd, WM_KEYUP, key, 0xC0000000);
+}
+
+TEST_F(ControlsTest, GalleryInBothSchemesAtTwoDpis) {
+  for (bool dark : {false, true}) {
+    TStyleManager::TrySetStyle(dark ? TStyleManager::kDarkStyle : TStyleManager::kSystemStyle);
+    for (UINT dpi : {96u, 192u}) {
+      TGalleryForm f;
+      f.Create();
+      ASSERT_TRUE(f.Handle());
+      if (dpi != f.Dpi()) {
+        RECT r = f.BoundsRect();
+        RECT suggested{0, 0, (r.right - r.left) * static_cast<int>(dpi) / static_cast<int>(f.Dpi()),
+                       (r.bottom - r.top) * static_cast<int>(dpi) / static_cast<int>(f.Dpi())};
+        SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+      }
+      EXPECT_EQ(f.Dpi(), dpi);
+      RunShown(f, [&] {
+        f.SetPos(0, 0);
+        // The status bar sits at the bottom, full width; its panels scale.
+        SIZE client = f.ClientSize();
+        RECT sb = f.sbStatus.BoundsRect();
+        EXPECT_EQ(sb.bottom, client.cy);
+        EXPECT_EQ(sb.right - sb.left, client.cx);
+        RECT part{};
+        SendMessageW(f.sbStatus.Handle(), SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
+        EXPECT_NEAR(part.right, Scale(200, dpi), 2);
+        // Pages fill the page control below the tabs.
+        RECT pc = f.pcPages.BoundsRect(), page = f.pcPages.Page(0).BoundsRect();
+        EXPECT_GT(page.top, 0);
+        EXPECT_LT(page.right, pc.right - pc.left);
+        EXPECT_EQ(f.lvTasks.ColumnWidth(0), Scale(120, dpi));
+        std::wstring name = std::wstring(L"winui-gallery-") + (dark ? L"dark-" : L"light-") + std::to_wstring(dpi);
+        EXPECT_TRUE(SaveScreenshot(f.Handle(), name));
+      });
+    }
+  }
+}
+
+TEST_F(ControlsTest, ComboBoxTypesSelectsAndKeepsItsItemsWhenItsStyleChanges) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    int changes = 0, selects = 0;
+    f.cbDropDown.OnChange = [&] { ++changes; };
+    f.cbDropDown.OnSelect = [&] { ++selects; };
+    // Typing into the edit part.
+    COMBOBOXINFO ci{};
+    ci.cbSize = sizeof(ci);
+    ASSERT_TRUE(GetComboBoxInfo(f.cbDropDown.Handle(), &ci));
+    SetWindowTextW(ci.hwndItem, L"");
+    f.cbDropDown.SetFocus();
+    for (wchar_t c : std::wstring(L"abc")) SendMessageW(ci.hwndItem, WM_CHAR, c, 0);
+    Pump();
+    EXPECT_EQ(f.cbDropDown.Text(), L"abc");
+    EXPECT_GE(changes, 3);
+    // Picking from the list by key: the selection and both events.
+    changes = 0;
+    SendMessageW(ci.hwndItem, WM_KEYDOWN, VK_DOWN, 0);
+    Pump();
+    EXPECT_GE(f.cbDropDown.ItemIndex(), 0);
+    EXPECT_EQ(selects, 1);
+    EXPECT_EQ(changes, 1);
+
+    HWND before = GetWindow(f.cbDropDown.Handle(), GW_HWNDPREV);
+    f.cbDropDown.SetItemIndex(2);
+    f.cbDropDown.SetStyle(TComboBoxStyle::csSimple);
+    EXPECT_EQ(f.cbDropDown.Style(), TComboBoxStyle::csSimple);
+    EXPECT_EQ(GetWindowLongW(f.cbDropDown.Handle(), GWL_STYLE) & 3, CBS_SIMPLE);
+    EXPECT_EQ(f.cbDropDown.Items(), (std::vector<std::wstring>{L"smtp.example.org", L"mail.example.net",
+                                                               L"relay.example.com"}));
+    EXPECT_EQ(f.cbDropDown.Text(), L"relay.example.com");
+    EXPECT_EQ(GetWindow(f.cbDropDown.Handle(), GW_HWNDPREV), before);
+    EXPECT_EQ(TControl::FromHandle(f.cbDropDown.Handle()), &f.cbDropDown);
+
+    f.cbList.SetItemIndex(-1);
+    EXPECT_EQ(f.cbList.ItemIndex(), -1);
+    EXPECT_EQ(f.cbList.IndexOf(L"MINUTE(S)"), 1);
+  });
+}
+
+TEST_F(ControlsTest, ListBoxSelectsByClickAndReportsTheSelection) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    int clicks = 0;
+    f.lbMulti.OnClick = [&] { ++clicks; };
+    EXPECT_EQ(f.lbMulti.SelCount(), 2);
+    RECT r = f.lbMulti.ItemRect(4);
+    Click(f.lbMulti.Handle(), {r.left + 5, r.top + 2});
+    Pump();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(f.lbMulti.SelCount(), 1);  // a plain click selects one item
+    EXPECT_TRUE(f.lbMulti.Selected(4));
+    EXPECT_EQ(f.lbMulti.ItemIndex(), 4);
+    EXPECT_EQ(f.lbMulti.ItemAtPos({r.left + 5, r.top + 2}), 4);
+    f.lbMulti.Delete(0);
+    EXPECT_EQ(f.lbMulti.Item(0), L"Sent");
+  });
+}
+
+TEST_F(ControlsTest, CheckListTogglesBySpaceAndClickAndKeepsMarksWithTheirItems) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    std::vector<int> toggled;
+    f.clbDays.OnClickCheck = [&](int i) { toggled.push_back(i); };
+    f.clbDays.SetFocus();
+    f.clbDays.SetItemIndex(1);
+    Key(f.clbDays.Handle(), VK_SPACE, L' ');
+    EXPECT_TRUE(f.clbDays.Checked(1));
+    RECT r = f.clbDays.ItemRect(0);
+    Click(f.clbDays.Handle(), {r.left + 4, (r.top + r.bottom) / 2});  // on the box
+    EXPECT_FALSE(f.clbDays.Checked(0));
+    Click(f.clbDays.Handle(), {r.right - 4, (r.top + r.bottom) / 2});  // on the text: selects only
+    EXPECT_FALSE(f.clbDays.Checked(0));
+    EXPECT_EQ(toggled, (std::vector<int>{1, 0}));
+    // Marks: Tuesday and Wednesday; inserting before them and deleting keeps them on their items.
+    f.clbDays.Insert(0, L"Sunday");
+    EXPECT_TRUE(f.clbDays.Checked(2) && f.clbDays.Checked(3));
+    f.clbDays.Delete(2);
+    EXPECT_EQ(f.clbDays.Item(2), L"Wednesday");
+    EXPECT_TRUE(f.clbDays.Checked(2));
+    EXPECT_FALSE(f.clbDays.Checked(1));
+    EXPECT_FALSE(f.clbDays.Checked(99));
+    f.clbDays.Clear();
+    f.clbDays.Add(L"x");
+    EXPECT_FALSE(f.clbDays.Checked(0));
+  });
+}
+
+TEST_F(ControlsTest, RadioGroupAndGroupBoxChildren) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    int clicks = 0;
+    f.rgCycle.OnClick = [&] { ++clicks; };
+    EXPECT_EQ(f.rgCycle.ItemIndex(), 1);
+    f.rgCycle.Button(3).Click();
+    Pump();
+    EXPECT_EQ(f.rgCycle.ItemIndex(), 3);
+    EXPECT_EQ(clicks, 1);
+    f.rgCycle.SetItemIndex(0);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(f.rgCycle.Items().size(), 4u);
+    // Buttons lie inside the box, one below the other.
+    RECT box = f.rgCycle.BoundsRect(), b0 = f.rgCycle.Button(0).BoundsRect(), b3 = f.rgCycle.Button(3).BoundsRect();
+    EXPECT_LT(b3.bottom, box.bottom - box.top);
+    EXPECT_GT(b3.top, b0.bottom - 1);
+    // A check box inside a group box reaches its handler through the box.
+    int checks = 0;
+    f.cbInGroup.OnClick = [&] { ++checks; };
+    SendMessageW(f.cbInGroup.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(checks, 1);
+    EXPECT_FALSE(f.cbInGroup.Checked());
+  });
+}
+
+TEST_F(ControlsTest, UpDownStepsByArrowKeysAndClicksWithinItsRange) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    std::vector<bool> clicks;
+    f.udCount.OnClick = [&](bool up) { clicks.push_back(up); };
+    f.udCount.SetIncrement(5);
+    f.edCount.SetFocus();
+    Key(f.edCount.Handle(), VK_UP);
+    EXPECT_EQ(f.udCount.Position(), 10);
+    EXPECT_EQ(f.edCount.Text(), L"10");
+    RECT r{};
+    GetClientRect(f.udCount.Handle(), &r);
+    for (int i = 0; i < 4; ++i) Click(f.udCount.Handle(), {r.right / 2, r.bottom / 4});
+    Pump();
+    EXPECT_EQ(f.udCount.Position(), 24);  // clamped at the maximum
+    Click(f.udCount.Handle(), {r.right / 2, r.bottom * 3 / 4});
+    Pump();
+    EXPECT_EQ(f.udCount.Position(), 19);
+    ASSERT_GE(clicks.size(), 3u);
+    EXPECT_TRUE(clicks.front());
+    EXPECT_FALSE(clicks.back());
+    f.udCount.SetPosition(-3);
+    EXPECT_EQ(f.udCount.Position(), 1);
+  });
+}
+
+TEST_F(ControlsTest, MemoHoldsLargeTextsAndReportsLinesAndCaret) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    std::wstring text;
+    for (int i = 0; i < 5000; ++i) text += L"line " + std::to_wstring(i) + L" of a long log file\r\n";
+    ASSERT_GT(text.size(), 100000u);
+    f.moLog.SetText(text);
+    EXPECT_EQ(f.moLog.Text().size(), text.size());
+    EXPECT_EQ(f.moLog.LineCount(), 5001);
+    EXPECT_EQ(f.moLog.Line(4321), L"line 4321 of a long log file");
+    f.moLog.SetSel(f.moLog.LineIndex(4000), 4);
+    EXPECT_EQ(f.moLog.CaretLine(), 4000);
+    EXPECT_EQ(f.moLog.SelText(), L"line");
+    f.moLog.ScrollToLine(3000);
+    EXPECT_EQ(f.moLog.FirstVisibleLine(), 3000);
+    // Read-only: typing changes nothing; keys still report.
+    WORD lastKey = 0;
+    f.moLog.OnKeyUp = [&](WORD k) { lastKey = k; };
+    Key(f.moLog.Handle(), 'X', L'X');
+    EXPECT_EQ(lastKey, 'X');
+    EXPECT_EQ(f.moLog.Text().size(), text.size());
+  });
+}
+
+TEST_F(ControlsTest, PageControlSwitchesPagesByTabAndHidesItsTabs) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    int changes = 0;
+    bool allow = false;
+    f.pcPages.OnChanging = [&] { return allow; };
+    f.pcPages.OnChange = [&] { ++changes; };
+    EXPECT_TRUE(f.pcPages.Page(0).Visible());
+    EXPECT_FALSE(f.pcPages.Page(1).Visible());
+    RECT tab{};
+    SendMessageW(f.pcPages.TabHandle(), TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&tab));
+    POINT at{(tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2};
+    Click(f.pcPages.TabHandle(), at);  // refused
+    Pump();
+    EXPECT_EQ(f.pcPages.ActivePageIndex(), 0);
+    EXPECT_EQ(changes, 0);
+    allow = true;
+    Click(f.pcPages.TabHandle(), at);
+    Pump();
+    EXPECT_EQ(f.pcPages.ActivePageIndex(), 1);
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(f.pcPages.Page(1).Visible());
+    EXPECT_FALSE(f.pcPages.Page(0).Visible());
+    // Wizard pages: no tabs, the page fills the control, switched in code without events.
+    f.pcPages.SetTabsVisible(false);
+    f.pcPages.SetActivePageIndex(0);
+    RECT pc{}, page = f.pcPages.Page(0).BoundsRect();
+    GetClientRect(f.pcPages.Handle(), &pc);
+    EXPECT_EQ(page.top, 0);
+    EXPECT_EQ(page.bottom, pc.bottom);
+    EXPECT_FALSE(IsWindowVisible(f.pcPages.TabHandle()));
+    EXPECT_EQ(changes, 1);
+  });
+}
+
+TEST_F(ControlsTest, PageCaptionsAreTranslated) {
+  SetCatalog(L"default", {{L"Schedule", L"Zeitplan"}});
+  TGalleryForm f;
+  f.Create();
+  wchar_t buf[64] = L"";
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = buf;
+  item.cchTextMax = 64;
+  SendMessageW(f.pcPages.TabHandle(), TCM_GETITEMW, 1, reinterpret_cast<LPARAM>(&item));
+  EXPECT_STREQ(buf, L"Zeitplan");
+}
+
+TEST_F(ControlsTest, ListViewSelectsRowsByClickAndKeepsSubItems) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    int selects = 0, dbl = 0;
+    f.lvTasks.OnSelectItem = [&] { ++selects; };
+    f.lvTasks.OnDblClick = [&] { ++dbl; };
+    EXPECT_EQ(f.lvTasks.Count(), 4);
+    EXPECT_EQ(f.lvTasks.ItemText(2, 1), L"Running");
+    EXPECT_EQ(f.lvTasks.ItemData(3), 3);
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    SendMessageW(f.lvTasks.Handle(), LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&r));
+    Click(f.lvTasks.Handle(), {r.left + 10, (r.top + r.bottom) / 2});
+    Pump();
+    EXPECT_EQ(f.lvTasks.ItemIndex(), 3);
+    EXPECT_GE(selects, 1);
+    SendMessageW(f.lvTasks.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(r.left + 10, (r.top + r.bottom) / 2));
+    SendMessageW(f.lvTasks.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(r.left + 10, (r.top + r.bottom) / 2));
+    Pump();
+    EXPECT_EQ(dbl, 1);
+    f.lvTasks.Delete(0);
+    EXPECT_EQ(f.lvTasks.ItemText(0), L"Ql-Backup-Profile1");
+  });
+}
+
+TEST_F(ControlsTest, TreeViewFillsChildrenWhenExpandedAndCanRefuse) {
+  TGalleryForm f;
+  f.Create();
+  RunShown(f, [&] {
+    HTREEITEM d = f.tvFolders.FindChild(nullptr, L"d:\\");
+    ASSERT_TRUE(d);
+    EXPECT_FALSE(f.tvFolders.FirstChild(d));
+    bool allow = false;
+    f.tvFolders.OnExpanding = [&](HTREEITEM item) {
+      if (allow && !f.tvFolders.FirstChild(item)) f.tvFolders.AddItem(item, L"Data");
+      return allow;
+    };
+    std::vector<std::wstring> changed;
+    f.tvFolders.OnChange = [&](HTREEITEM item) { changed.push_back(f.tvFolders.ItemText(item)); };
+    f.tvFolders.SetFocus();
+    f.tvFolders.SetSelected(d);
+    Key(f.tvFolders.Handle(), VK_RIGHT);
+    EXPECT_FALSE(f.tvFolders.Expanded(d));
+    allow = true;
+    Key(f.tvFolders.Handle(), VK_RIGHT);
+    EXPECT_TRUE(f.tvFolders.Expanded(d));
+    HTREEITEM data = f.tvFolders.FirstChild(d);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(f.tvFolders.ItemText(data), L"Data");
+    EXPECT_EQ(f.tvFolders.Parent(data), d);
+    Key(f.tvFolders.Handle(), VK_DOWN);
+    EXPECT_EQ(f.tvFolders.Selected(), data);
+    EXPECT_EQ(changed, (std::vector<std::wstring>{L"D:\\", L"Data"}));
+    EXPECT_EQ(f.tvFolders.Count(), 6);
+  });
+}
+
+}  // namespace
+}  // namespace hv
