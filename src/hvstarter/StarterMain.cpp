@@ -4,7 +4,7 @@
 #include "base/app/LangUtils.h"
 #include "base/text/StringUtils.h"
 
-namespace hv {
+namespace hv::hvstarter {
 
 TMainForm::TMainForm() {
   KeyPreview = true;
@@ -24,4 +24,4 @@ void TMainForm::FormCreate() {
 
 bool TMainForm::CheckForce() { return false; }
 
-}  // namespace hv
+}  // namespace hv::hvstarter

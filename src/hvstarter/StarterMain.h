@@ -4,7 +4,7 @@
 
 #include "winui/Forms.h"
 
-namespace hv {
+namespace hv::hvstarter {
 
 class TMainForm : public TForm {
  public:
@@ -20,4 +20,4 @@ class TMainForm : public TForm {
   void FormCreate() override;
 };
 
-}  // namespace hv
+}  // namespace hv::hvstarter

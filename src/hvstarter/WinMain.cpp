@@ -5,10 +5,10 @@
 #include "hvstarter/StarterMain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  hv::TMainForm* mainForm = nullptr;
+  hv::hvstarter::TMainForm* mainForm = nullptr;
   hv::TProgramEntry entry;
   entry.ExtraDomains = {L"winui", L"Indy10", L"Units"};
-  entry.CreateForms = [&] { mainForm = &hv::Application().CreateForm<hv::TMainForm>(); };
+  entry.CreateForms = [&] { mainForm = &hv::Application().CreateForm<hv::hvstarter::TMainForm>(); };
   entry.CheckForce = [&] { return mainForm->CheckForce(); };
   return hv::RunProgram(entry);
 }

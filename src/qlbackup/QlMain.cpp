@@ -4,7 +4,7 @@
 #include "base/app/LangUtils.h"
 #include "base/text/StringUtils.h"
 
-namespace hv {
+namespace hv::qlbackup {
 
 TMainForm::TMainForm() {
   KeyPreview = true;
@@ -25,4 +25,4 @@ void TMainForm::FormCreate() {
 
 bool TMainForm::CheckForce() { return false; }
 
-}  // namespace hv
+}  // namespace hv::qlbackup

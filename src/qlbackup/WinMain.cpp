@@ -5,10 +5,10 @@
 #include "qlbackup/QlMain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  hv::TMainForm* mainForm = nullptr;
+  hv::qlbackup::TMainForm* mainForm = nullptr;
   hv::TProgramEntry entry;
   entry.ExtraDomains = {L"winui", L"Units"};
-  entry.CreateForms = [&] { mainForm = &hv::Application().CreateForm<hv::TMainForm>(); };
+  entry.CreateForms = [&] { mainForm = &hv::Application().CreateForm<hv::qlbackup::TMainForm>(); };
   entry.CheckForce = [&] { return mainForm->CheckForce(); };
   return hv::RunProgram(entry);
 }

@@ -5,6 +5,9 @@
 
 #include <vector>
 
+#include "winui/ComScope.h"
+#include "winui/Handles.h"
+
 namespace hv {
 
 using Microsoft::WRL::ComPtr;
@@ -24,8 +27,8 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
   RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   GdiFlush();
 
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
+  TWindowDCHandle screen(nullptr);
+  TDCHandle mem(CreateCompatibleDC(screen.Get()));
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
   bi.bmiHeader.biWidth = w;
@@ -33,22 +36,23 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  TBitmapHandle bmp(CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   bool ok = false;
   if (bmp && mem) {
-    HGDIOBJ old = SelectObject(mem, bmp);
-    // What the window shows, frame and children included (Wine's PrintWindow leaves them out).
-    HDC windowDc = GetWindowDC(wnd);
-    if (!windowDc || !BitBlt(mem, 0, 0, w, h, windowDc, 0, 0, SRCCOPY))
-      BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    if (windowDc) ReleaseDC(wnd, windowDc);
-    SelectObject(mem, old);
+    HGDIOBJ old = SelectObject(mem.Get(), bmp.Get());
+    {
+      // What the window shows, frame and children included (Wine's PrintWindow leaves them out).
+      TWindowDCHandle windowDc(wnd, true);
+      if (!windowDc || !BitBlt(mem.Get(), 0, 0, w, h, windowDc.Get(), 0, 0, SRCCOPY))
+        BitBlt(mem.Get(), 0, 0, w, h, screen.Get(), r.left, r.top, SRCCOPY);
+    }
+    SelectObject(mem.Get(), old);
     GdiFlush();
     auto* px = static_cast<BYTE*>(bits);
     for (int i = 0; i < w * h; ++i) px[i * 4 + 3] = 0xFF;
 
-    bool coInit = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     {
+      TComScope com;
       ComPtr<IWICImagingFactory> factory;
       ComPtr<IWICStream> stream;
       ComPtr<IWICBitmapEncoder> encoder;
@@ -65,11 +69,7 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
            SUCCEEDED(frame->WritePixels(h, w * 4, w * h * 4, px)) && SUCCEEDED(frame->Commit()) &&
            SUCCEEDED(encoder->Commit());
     }
-    if (coInit) CoUninitialize();
   }
-  if (bmp) DeleteObject(bmp);
-  if (mem) DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
   return ok;
 }
 

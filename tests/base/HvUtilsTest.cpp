@@ -13,6 +13,7 @@
 #include "base/os/WinApiUtils.h"
 #include "base/app/PlaceHolders.h"
 #include "support/TestSupport.h"
+#include "winui/Forms.h"
 
 using namespace hv;
 using hvtest::ReadBytes;
@@ -126,6 +127,16 @@ TEST(SettingsFolder, TakeOverOfOwnIniFile) {
   EXPECT_FALSE(CopyFromDefaultDir(own / L"None.ini", def));
   CopyVersion5File(appData.Path(), own / L"None.ini");
   EXPECT_FALSE(Exists(own / L"None.ini"));
+
+  // A copy that fails is reported, and the program goes on with default settings.
+  std::vector<std::wstring> logged;
+  Application().OnLog = [&](const std::wstring& m) { logged.push_back(m); };
+  EXPECT_TRUE(CopyFromDefaultDir(own / L"no-folder\\HvStarter.ini", def));
+  CopyVersion5File(appData.Path(), own / L"no-folder\\QlBackup.ini");
+  Application().OnLog = nullptr;
+  ASSERT_EQ(logged.size(), 2u);
+  EXPECT_NE(logged[0].find(def + L"\\HvStarter.ini"), std::wstring::npos) << logged[0];
+  EXPECT_NE(logged[1].find(v5 + L"\\QlBackup.ini"), std::wstring::npos) << logged[1];
 }
 
 TEST(MainProgram, CurrentFolderProgramFolderRegistry) {

@@ -31,33 +31,33 @@ TEST(WinExecute, ExitCodesAreMarked) {
       {L"0", 0}, {L"2", 0x20000002}, {L"0x1FFFFFFF", 0x3FFFFFFF}, {L"-1", 0xFFFFFFFF},
   };
   for (const auto& c : cases) {
-    HANDLE h = StartProcess(Child(c.cmd), L"");
-    ASSERT_NE(h, nullptr);
+    TKernelHandle h = StartProcess(Child(c.cmd), L"");
+    ASSERT_TRUE(h);
     EXPECT_EQ(WaitForProcess(h, 0, false), c.result) << c.cmd;
-    EXPECT_EQ(h, nullptr) << "the handle is closed";
+    EXPECT_FALSE(h) << "the handle is closed";
   }
 }
 
 TEST(WinExecute, TimeOutKeepsTheHandleUnlessTheExitCodeIsWanted) {
-  HANDLE h = StartProcess(Child(L"5 1500"), L"");
+  TKernelHandle h = StartProcess(Child(L"5 1500"), L"");
   EXPECT_EQ(WaitForProcess(h, 100, false), 258u);
-  ASSERT_NE(h, nullptr) << "the caller can wait again";
+  ASSERT_TRUE(h) << "the caller can wait again";
   EXPECT_EQ(WaitForProcess(h, 0, false), 0x20000005u);
-  EXPECT_EQ(h, nullptr);
+  EXPECT_FALSE(h);
 
+  // A process that still runs is a time-out, not an exit code of 259.
   h = StartProcess(Child(L"0 5000"), L"");
-  HANDLE keep = nullptr;
-  DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), &keep, 0, FALSE, DUPLICATE_SAME_ACCESS);
-  EXPECT_EQ(WaitForProcess(h, 100, true), 0x20000103u) << "still active (259), marked";
-  EXPECT_EQ(h, nullptr);
-  TerminateProcess(keep, 0);
-  WaitForSingleObject(keep, 5000);
-  CloseHandle(keep);
+  TKernelHandle keep;
+  DuplicateHandle(GetCurrentProcess(), h.Get(), GetCurrentProcess(), keep.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS);
+  EXPECT_EQ(WaitForProcess(h, 100, true), 258u);
+  EXPECT_FALSE(h);
+  TerminateProcess(keep.Get(), 0);
+  WaitForSingleObject(keep.Get(), 5000);
 }
 
 TEST(WinExecute, WorkingFolderAndStartFailures) {
   hvtest::TempDir dir;
-  HANDLE h = StartProcess(Child(L"0 0 \"" + (dir / L"cwd.txt") + L"\""), dir.Path());
+  TKernelHandle h = StartProcess(Child(L"0 0 \"" + (dir / L"cwd.txt") + L"\""), dir.Path());
   EXPECT_EQ(WaitForProcess(h, 0, false), 0u);
   std::string bytes = hvtest::ReadBytes(dir / L"cwd.txt");
   std::wstring cwd(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
@@ -68,13 +68,14 @@ TEST(WinExecute, WorkingFolderAndStartFailures) {
     FAIL() << "no exception";
   } catch (const EProcessError& e) {
     EXPECT_EQ(e.Message(), SystemErrorText(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(e.ErrorCode(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_THROW(StartProcess(Child(L"0"), dir / L"no-folder"), EProcessError);
 }
 
 TEST(WinExecute, NoHandleOfTheChildIsLeft) {
-  HANDLE h = StartProcess(Child(L"0 300"), L"");
-  DWORD tid = MainThreadOf(GetProcessId(h));
+  TKernelHandle h = StartProcess(Child(L"0 300"), L"");
+  DWORD tid = MainThreadOf(GetProcessId(h.Get()));
   ASSERT_NE(tid, 0u);
   EXPECT_EQ(WaitForProcess(h, 0, false), 0u);
   // With every handle closed the ended thread is gone; a kept thread handle would keep it.
@@ -85,10 +86,11 @@ TEST(WinExecute, NoHandleOfTheChildIsLeft) {
 
 TEST(WinExecute, FailedWaitEndsWithTheError) {
   HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE stale = event;
   CloseHandle(event);
+  TKernelHandle stale(event);
   EXPECT_EQ(WaitForProcess(stale, 0, false), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-  stale = event;
+  EXPECT_FALSE(stale);
+  stale.Reset(event);
   EXPECT_EQ(WaitForProcess(stale, 100, false), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
@@ -96,7 +98,7 @@ TEST(WinExecute, MessagesAreProcessedWhileWaiting) {
   static int ticks = 0;
   ticks = 0;
   UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
-  HANDLE h = StartProcess(Child(L"0 600"), L"");
+  TKernelHandle h = StartProcess(Child(L"0 600"), L"");
   PostQuitMessage(7);
   EXPECT_EQ(WaitForProcess(h, 0, false), 0u);
   KillTimer(nullptr, timer);

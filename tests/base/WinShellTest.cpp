@@ -10,6 +10,7 @@
 
 #include "base/text/ExtSysUtils.h"
 #include "base/text/PathUtils.h"
+#include "winui/ComScope.h"
 #include "support/TestSupport.h"
 
 using namespace hv;
@@ -20,7 +21,7 @@ bool Exists(const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INV
 
 // Whether this platform's shell link object keeps the run-as flag at all.
 bool LinkKeepsRunAsFlag() {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  TComScope com;
   Microsoft::WRL::ComPtr<IShellLinkDataList> data;
   bool kept = false;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&data)))) {
@@ -28,8 +29,6 @@ bool LinkKeepsRunAsFlag() {
     data->SetFlags(kLinkRunAsUser);
     kept = SUCCEEDED(data->GetFlags(&flags)) && (flags & kLinkRunAsUser);
   }
-  data.Reset();
-  CoUninitialize();
   return kept;
 }
 
@@ -123,7 +122,7 @@ TEST(WinShellLinks, MissingAndDamagedLinkFiles) {
   hvtest::TempDir dir;
   std::wstring t = L"x", a = L"x", w = L"x", d = L"x";
   bool runAs = true;
-  EXPECT_EQ(ReadShellLinkEx(dir / L"missing.lnk", t, a, w, d, runAs), 2);
+  EXPECT_EQ(ReadShellLinkEx(dir / L"missing.lnk", t, a, w, d, runAs), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(t + a + w + d, L"");
   EXPECT_FALSE(runAs);
   EXPECT_FALSE(ReadShellLink(dir / L"missing.lnk", t, a, w, d));

@@ -101,3 +101,15 @@ TEST(WinUtilsTest, SafeFormatStrIsSafeFormat) {
 
 }  // namespace
 }  // namespace hv
+
+namespace hv {
+namespace {
+
+// A token that cannot be opened, or a privilege that does not exist, is a failure.
+TEST(WinUtilsTest, PrivilegeFailuresAreFailures) {
+  EXPECT_FALSE(EnableProcessPrivilege(nullptr, L"SeShutdownPrivilege"));
+  EXPECT_FALSE(EnableProcessPrivilege(GetCurrentProcess(), L"SeNoSuchPrivilege"));
+}
+
+}  // namespace
+}  // namespace hv

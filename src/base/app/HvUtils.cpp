@@ -18,6 +18,7 @@
 #include "base/os/WinApiUtils.h"
 #include "base/os/WinDevUtils.h"
 #include "base/os/WinUtils.h"
+#include "winui/Forms.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -34,11 +35,14 @@ std::wstring ExtractFileName(std::wstring_view path) {
   return std::wstring(p == std::wstring_view::npos ? path : path.substr(p + 1));
 }
 
-// A failed copy is ignored: the program then starts with default settings.
+// A failed copy is reported; the program then starts with default settings.
 void TakeOver(const std::wstring& source, std::wstring_view dest) {
   try {
     CopyFileTimeAttr(source, dest, static_cast<int32_t>(GetFileAttributesW(source.c_str())), 0x40000);
-  } catch (const Exception&) {
+  } catch (const Exception& e) {
+    Application().HandleException(
+        SafeFormat(_(L"The settings could not be taken over from \"%s\" (%s); default settings are used."), source,
+                   e.Message()));
   }
 }
 

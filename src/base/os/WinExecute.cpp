@@ -21,15 +21,14 @@ void ProcessPendingMessages(bool& quitSeen, WPARAM& quitCode) {
   }
 }
 
-DWORD CloseProcess(HANDLE& process, DWORD result) {
-  CloseHandle(process);
-  process = nullptr;
+DWORD CloseProcess(TKernelHandle& process, DWORD result) {
+  process.Reset();
   return result;
 }
 
 }  // namespace
 
-HANDLE StartProcess(std::wstring_view commandLine, std::wstring_view workDir) {
+TKernelHandle StartProcess(std::wstring_view commandLine, std::wstring_view workDir) {
   std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
   cmd.push_back(L'\0');
   const std::wstring dir(workDir);
@@ -41,16 +40,16 @@ HANDLE StartProcess(std::wstring_view commandLine, std::wstring_view workDir) {
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
                       dir.empty() ? nullptr : dir.c_str(), &si, &pi)) {
     const DWORD error = GetLastError();
-    throw EProcessError(SystemErrorText(error));
+    throw EProcessError(error);
   }
   CloseHandle(pi.hThread);
-  return pi.hProcess;
+  return TKernelHandle(pi.hProcess);
 }
 
-DWORD WaitForProcess(HANDLE& process, DWORD timeoutMs, bool exitCodeWanted) {
+DWORD WaitForProcess(TKernelHandle& process, DWORD timeoutMs, bool exitCodeWanted) {
   DWORD waitResult = 0;
   if (timeoutMs > 0) {
-    DWORD r = WaitForSingleObject(process, timeoutMs);
+    DWORD r = WaitForSingleObject(process.Get(), timeoutMs);
     if (r == WAIT_FAILED) return CloseProcess(process, GetLastError());
     if (r == WAIT_TIMEOUT) waitResult = kWaitTimedOut;
   } else {
@@ -58,7 +57,7 @@ DWORD WaitForProcess(HANDLE& process, DWORD timeoutMs, bool exitCodeWanted) {
     WPARAM quitCode = 0;
     DWORD error = 0;
     for (;;) {
-      DWORD r = WaitForSingleObject(process, 100);
+      DWORD r = WaitForSingleObject(process.Get(), 100);
       if (r == WAIT_OBJECT_0) break;
       if (r == WAIT_FAILED) {
         error = GetLastError();
@@ -72,7 +71,8 @@ DWORD WaitForProcess(HANDLE& process, DWORD timeoutMs, bool exitCodeWanted) {
   if (waitResult == kWaitTimedOut && !exitCodeWanted) return kWaitTimedOut;
 
   DWORD exitCode = 0;
-  if (!GetExitCodeProcess(process, &exitCode)) return CloseProcess(process, GetLastError());
+  if (!GetExitCodeProcess(process.Get(), &exitCode)) return CloseProcess(process, GetLastError());
+  if (waitResult == kWaitTimedOut && exitCode == STILL_ACTIVE) return CloseProcess(process, kWaitTimedOut);
   return CloseProcess(process, exitCode != 0 ? exitCode | kExitCodeFlag : waitResult);
 }
 

@@ -5,13 +5,18 @@
 #include <string_view>
 
 #include "base/text/ExtSysUtils.h"
+#include "winui/Handles.h"
 
 namespace hv {
 
-// A process could not be started; the message is the system's text.
+// A process could not be started; the message is the system's text for the Windows error code.
 class EProcessError : public Exception {
  public:
-  using Exception::Exception;
+  explicit EProcessError(uint32_t code) : Exception(SystemErrorText(code)), FCode(code) {}
+  uint32_t ErrorCode() const noexcept { return FCode; }
+
+ private:
+  uint32_t FCode;
 };
 
 // Set in a result of WaitForProcess when the process ended with a non-zero exit code.
@@ -20,14 +25,14 @@ constexpr DWORD kExitCodeFlag = 0x20000000;
 constexpr DWORD kWaitTimedOut = WAIT_TIMEOUT;
 
 // Starts a command line (the program path quoted by the caller when it holds blanks) in workDir,
-// or the current folder when workDir is empty. The caller owns the returned process handle.
-HANDLE StartProcess(std::wstring_view commandLine, std::wstring_view workDir);
+// or the current folder when workDir is empty.
+TKernelHandle StartProcess(std::wstring_view commandLine, std::wstring_view workDir);
 
 // Waits at most timeoutMs (0: until the process ends, processing window messages every 100 ms).
 // Result: 0 for exit code 0, the exit code with kExitCodeFlag for any other, kWaitTimedOut when
-// the time ran out (and no exit code was wanted: the handle then stays open), or the Windows
-// error code of a failed wait or exit-code query. Except after a plain time-out the handle is
-// closed and process set to null.
-DWORD WaitForProcess(HANDLE& process, DWORD timeoutMs, bool exitCodeWanted);
+// the time ran out (with no exit code wanted the handle then stays open; with it wanted, a process
+// that still runs gives kWaitTimedOut too, never its "still active" code), or the Windows error
+// code of a failed wait or exit-code query. Except after a plain time-out the handle is closed.
+DWORD WaitForProcess(TKernelHandle& process, DWORD timeoutMs, bool exitCodeWanted);
 
 }  // namespace hv

@@ -9,6 +9,7 @@
 
 #include "base/text/ExtSysUtils.h"
 #include "base/text/PathUtils.h"
+#include "winui/ComScope.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -17,23 +18,6 @@ namespace hv {
 namespace {
 
 bool UseKnownFolders() { return WindowsMajorVersion() >= 6; }
-
-// COM for the calling thread, released only when this call initialised it.
-class TComScope {
- public:
-  TComScope() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-  ~TComScope() {
-    if (SUCCEEDED(FResult)) CoUninitialize();
-  }
-  TComScope(const TComScope&) = delete;
-  TComScope& operator=(const TComScope&) = delete;
-  HRESULT Result() const { return FResult; }
-  // Another threading model on this thread still allows the calls.
-  bool Usable() const { return SUCCEEDED(FResult) || FResult == RPC_E_CHANGED_MODE; }
-
- private:
-  HRESULT FResult;
-};
 
 std::wstring EnvironmentValue(const wchar_t* name) {
   wchar_t buf[MAX_PATH * 2];
@@ -144,7 +128,10 @@ HRESULT ReadShellLinkEx(std::wstring_view linkFile, std::wstring& target, std::w
   description.clear();
   runAs = false;
   const std::wstring name(linkFile);
-  if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) return 2;
+  if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return HRESULT_FROM_WIN32(error ? error : ERROR_FILE_NOT_FOUND);
+  }
   TComScope com;
   if (!com.Usable()) return com.Result();
   ComPtr<IShellLinkW> link;
@@ -172,7 +159,7 @@ bool ReadShellLink(std::wstring_view linkFile, std::wstring& target, std::wstrin
                    std::wstring& description) {
   bool runAs = false;
   HRESULT hr = ReadShellLinkEx(linkFile, target, arguments, workDir, description, runAs);
-  return SUCCEEDED(hr) && hr != 2;
+  return SUCCEEDED(hr);
 }
 
 HRESULT ShellItemOperation(HWND owner, std::wstring_view source, std::wstring_view dest, int operation, DWORD flags) {

@@ -29,7 +29,8 @@ HRESULT CreateShellLinkEx(std::wstring_view linkFile, std::wstring_view target, 
 // The icon is the target's first.
 HRESULT CreateShellLink(std::wstring_view linkFile, std::wstring_view target, std::wstring_view arguments,
                         std::wstring_view workDir, std::wstring_view description, bool runAs);
-// 2 (all outputs empty) when linkFile does not exist; a failed load or flag query is the result.
+// A missing link file gives the failure of its look-up (0x80070002 and all outputs empty); a
+// failed load or flag query is the result.
 HRESULT ReadShellLinkEx(std::wstring_view linkFile, std::wstring& target, std::wstring& arguments,
                         std::wstring& workDir, std::wstring& description, bool& runAs);
 // False also for a missing link file.

@@ -1,11 +1,14 @@
 #include "base/os/WinUtils.h"
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 #include "base/text/ExtSysUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/text/StringUtils.h"
 #include "winui/Dpi.h"
+#include "winui/Handles.h"
 
 namespace hv {
 
@@ -251,21 +254,21 @@ void SetClientWidthToButton(TForm& form, const TControl& button, int margin) {
 
 // --- shutdown
 
+bool EnableProcessPrivilege(HANDLE process, std::wstring_view privilege) {
+  TKernelHandle token;
+  if (!OpenProcessToken(process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) return false;
+  TOKEN_PRIVILEGES tp{};
+  tp.PrivilegeCount = 1;
+  tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  return LookupPrivilegeValueW(nullptr, std::wstring(privilege).c_str(), &tp.Privileges[0].Luid) &&
+         AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
+}
+
 namespace {
 
 class TRealShutdownApi : public IShutdownApi {
  public:
-  bool EnablePrivilege() override {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return true;
-    TOKEN_PRIVILEGES tp{};
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    bool ok = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid) &&
-              AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
-    CloseHandle(token);
-    return ok;
-  }
+  bool EnablePrivilege() override { return EnableProcessPrivilege(GetCurrentProcess(), L"SeShutdownPrivilege"); }
   bool ExitSession(UINT flags, DWORD reason) override { return ExitWindowsEx(flags, reason); }
   bool ShutdownSystem(bool reboot, DWORD reason) override {
     DWORD flags = SHUTDOWN_FORCE_OTHERS | SHUTDOWN_FORCE_SELF | (reboot ? SHUTDOWN_RESTART : SHUTDOWN_POWEROFF);
@@ -302,6 +305,7 @@ bool InitiateShutdownConfirm(std::wstring_view message, bool reboot, DWORD reaso
 namespace {
 
 std::vector<std::pair<std::wstring, UINT>>* gCodePages = nullptr;  // while the enumeration runs
+std::exception_ptr gCodePageError;  // what stopped it
 
 void AddSorted(std::vector<std::pair<std::wstring, UINT>>& list, std::wstring text, UINT cp) {
   auto less = [](const std::pair<std::wstring, UINT>& a, const std::wstring& b) {
@@ -312,11 +316,11 @@ void AddSorted(std::vector<std::pair<std::wstring, UINT>>& list, std::wstring te
   list.insert(it, {std::move(text), cp});
 }
 
-BOOL CALLBACK CodePageProc(LPWSTR text) {
+void AddCodePage(const wchar_t* text) {
   int64_t n = 0;
   UINT cp = TryStrToInt64(text, n) ? static_cast<UINT>(n) : 0;
   CPINFOEXW info{};
-  if (!IsValidCodePage(cp) || !GetCPInfoExW(cp, 0, &info)) return TRUE;
+  if (!IsValidCodePage(cp) || !GetCPInfoExW(cp, 0, &info)) return;
   std::wstring name = info.CodePageName;
   size_t blank = name.find(L' ');
   name = blank == std::wstring::npos ? std::wstring() : name.substr(blank + 1);
@@ -326,7 +330,17 @@ BOOL CALLBACK CodePageProc(LPWSTR text) {
   name = lead == std::wstring::npos ? std::wstring() : name.substr(lead);
   if (name.empty()) name = std::to_wstring(cp);  // some systems give the number alone
   AddSorted(*gCodePages, SafeFormat(L"%s - (%u)", name, cp), cp);
-  return TRUE;
+}
+
+// No exception crosses the enumeration: it stops it and is raised again after.
+BOOL CALLBACK CodePageProc(LPWSTR text) {
+  try {
+    AddCodePage(text);
+    return TRUE;
+  } catch (...) {
+    gCodePageError = std::current_exception();
+    return FALSE;
+  }
 }
 
 }  // namespace
@@ -335,8 +349,10 @@ bool GetCodePageList(std::vector<std::pair<std::wstring, UINT>>& list, std::wstr
   std::vector<std::pair<std::wstring, UINT>> temp;
   if (!extra.empty()) AddSorted(temp, L" " + std::wstring(extra), 0);
   gCodePages = &temp;
+  gCodePageError = nullptr;
   bool ok = EnumSystemCodePagesW(CodePageProc, CP_SUPPORTED);
   gCodePages = nullptr;
+  if (gCodePageError) std::rethrow_exception(std::exchange(gCodePageError, nullptr));
   if (ok) list = std::move(temp);
   return ok;
 }

@@ -58,6 +58,10 @@ SIZE GetTextSize(std::wstring_view text, HFONT font);
 void SetReadOnlyTabStops(HWND parent, bool tabStop);
 void SetClientWidthToButton(TForm& form, const TControl& button, int margin);
 
+// Enables a privilege ("SeShutdownPrivilege" ...) in the token of a process; false when the token
+// cannot be opened or the privilege is not granted.
+bool EnableProcessPrivilege(HANDLE process, std::wstring_view privilege);
+
 // Shutting down: every call goes through this seam; tests put a recorder in its place.
 class IShutdownApi {
  public:
@@ -75,7 +79,8 @@ bool ExitWindowsConfirm(std::wstring_view message, UINT flags, DWORD reason);
 bool InitiateShutdownConfirm(std::wstring_view message, bool reboot, DWORD reason);
 
 // The code pages Windows supports as "name - (number)", sorted by text; extra (when given) comes
-// first, led by a blank, with the number 0. False (list unchanged) when the enumeration fails.
+// first, led by a blank, with the number 0. False (list unchanged) when the enumeration fails; an
+// error inside it is raised.
 bool GetCodePageList(std::vector<std::pair<std::wstring, UINT>>& list, std::wstring_view extra);
 
 // The name the program units use for SafeFormat; the same function.
