@@ -270,3 +270,50 @@ TEST(ReadIniBool, NumbersOnly) {
   for (const auto& c : cases) EXPECT_EQ(ReadIniBool(name, L"Config", c.ident, c.def), c.result) << c.ident;
   EXPECT_TRUE(ReadIniBool(dir / L"missing.cfg", L"Config", L"DarkMode", true));
 }
+
+// What a load reads, a rewrite keeps: an ANSI file whose first line, once the blank lines before
+// it are gone, would begin with the bytes of a byte-order mark.
+TEST(MemIniFile, AnsiRewriteReadsTheSame) {
+  TempDir dir;
+  for (std::string start : {"\r\n\xFF\xFE", "\n\n\xFE\xFF", "\r\n\xEF\xBB\xBF"}) {
+    const std::string bytes = start + "Lead=1\r\n[Sec]\r\nKey=Value\r\n";
+    ASSERT_TRUE(WriteBytes(dir / L"ansi.ini", bytes));
+    TMemIniFile first(dir / L"ansi.ini");
+    ASSERT_EQ(first.Encoding(), TIniEncoding::ieAnsi);
+    first.UpdateFile();
+    TMemIniFile second(dir / L"ansi.ini");
+    EXPECT_EQ(second.Encoding(), TIniEncoding::ieAnsi);
+    EXPECT_EQ(second.GetText(), first.GetText());
+    EXPECT_EQ(second.ReadString(L"Sec", L"Key", L""), L"Value");
+  }
+}
+
+TEST(MemIniFile, OddByteOfUtf16IsKept) {
+  TempDir dir;
+  for (bool be : {false, true}) {
+    const std::string bytes = (be ? Utf16BE(L"[S]\r\nK=V") : Utf16LE(L"[S]\r\nK=V")) + "x";
+    ASSERT_TRUE(WriteBytes(dir / L"odd.ini", bytes));
+    TMemIniFile ini(dir / L"odd.ini");
+    ini.UpdateFile();
+    EXPECT_TRUE(ReadBytes(dir / L"odd.ini").starts_with(bytes)) << be;
+  }
+}
+
+// 100,000 short sections (about 1 MiB): loading stays near linear (quadratic took minutes).
+TEST(MemIniFile, ManySections) {
+  TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 100000; ++i) bytes += "[s" + std::to_string(i) + "]\r\n";
+  bytes += "k=v\r\n";
+  ASSERT_TRUE(WriteBytes(dir / L"many.ini", bytes));
+  TMemIniFile ini(dir / L"many.ini");
+  EXPECT_EQ(ini.ReadSections().size(), 100000u);
+  EXPECT_EQ(ini.ReadString(L"S99999", L"K", L""), L"v");
+  ini.EraseSection(L"s5");
+  EXPECT_FALSE(ini.SectionExists(L"s5"));
+  EXPECT_TRUE(ini.SectionExists(L"s6"));
+  ini.WriteString(L"s5", L"k", L"again");
+  EXPECT_EQ(ini.ReadSections().back(), L"s5");
+  ini.UpdateFile();
+  EXPECT_EQ(TMemIniFile(dir / L"many.ini").ReadString(L"S99999", L"K", L""), L"v");
+}

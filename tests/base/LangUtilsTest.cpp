@@ -97,6 +97,35 @@ TEST(LangUtilsTest, ReadsCompiledCatalogues) {
   }
 }
 
+// Entries that all point into one large string: refused as damaged, at the cost of the file's size
+// (read whole, 20,000 entries of 200 KB each would be 4 GB of text).
+TEST(LangUtilsTest, HostileCatalogueIsRefusedQuickly) {
+  const uint32_t count = 20000, big = 200000;
+  const uint32_t origins = 28, translations = origins + count * 8, strings = translations + count * 8;
+  std::string mo(strings + big, 'a');
+  auto put = [&](uint32_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) mo[at + k] = static_cast<char>(v >> (8 * k));
+  };
+  put(0, 0x950412de);
+  put(4, 0);
+  put(8, count);
+  put(12, origins);
+  put(16, translations);
+  put(20, 0);
+  put(24, 0);
+  for (uint32_t i = 0; i < count; ++i) {
+    put(origins + i * 8, big - i);  // a different suffix each: every key would be new
+    put(origins + i * 8 + 4, strings + i);
+    put(translations + i * 8, big - i);
+    put(translations + i * 8 + 4, strings + i);
+  }
+  hvtest::TempDir dir;
+  ASSERT_TRUE(hvtest::WriteBytes(dir / L"hostile.mo", mo));
+  TCatalog cat{{L"keep", L"me"}};
+  EXPECT_FALSE(ReadMoFile(dir / L"hostile.mo", cat));
+  EXPECT_EQ(cat.size(), 1u);
+}
+
 TEST(LangUtilsTest, LoadsTheLanguageOrItsFirstPart) {
   AddDomainForResourceString(L"Units");
   ASSERT_TRUE(LoadLanguageCatalogs(TestLocale(), L"xx-YY"));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
+
 #include "support/TestSupport.h"
 
 using namespace hv;
@@ -113,8 +115,26 @@ TEST(DatePlaceholders, Counters) {
       {L"[%v#-3%]", 4, L"[]"},
       {L"[%v#99999999999999999999%]", 4, L"[]"},
       {L"[%y#9223372036854775807%]", 1, L"[2024]"},
+      // the modulus is a decimal integer only
+      {L"[%d#$7%]", 1, L"[]"},
+      {L"[%d#0x7%]", 1, L"[]"},
+      {L"[%d#x7%]", 1, L"[]"},
+      {L"[%d# 7%]", 1, L"[]"},
+      {L"[%d#+7%]", 1, L"[3]"},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpandDatePlaceholdersFS(c.in, names, c.count), c.out) << c.in;
+}
+
+TEST(DatePlaceholders, CounterValueAtTheEndsOfTheRange) {
+  struct Case { int64_t x, n; const wchar_t* out; } cases[] = {
+      {INT64_MIN, 7, L"6"},
+      {INT64_MIN, INT64_MAX, L"9223372036854775806"},
+      {INT64_MAX, INT64_MAX, L"9223372036854775807"},
+      {0, 10, L"10"},
+      {1, 10, L"01"},
+      {-1, 3, L"2"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CounterValue(c.x, c.n), c.out) << c.x << " " << c.n;
 }
 
 TEST(FolderPlaceholders, TablesInOrder) {

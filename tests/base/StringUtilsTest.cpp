@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 using namespace hv;
 
 TEST(MatchOption, PrefixOfKeywordAfterLowerCasingTheTypedSide) {
@@ -64,6 +66,32 @@ TEST(ItemReaders, ReadNextQuotedItem) {
     std::wstring s = c.in;
     EXPECT_EQ(ReadNextQuotedItem(s, L',', L'"'), c.item) << c.in;
     EXPECT_EQ(s, c.rest) << c.in;
+  }
+}
+
+TEST(TryStrToInt64, TableOfTexts) {
+  struct Case {
+    const wchar_t* text;
+    bool ok;
+    int64_t value;
+  } cases[] = {
+      {L" 42", true, 42},
+      {L"-9223372036854775808", true, INT64_MIN},
+      {L"9223372036854775808", false, 0},
+      {L"$7FFFFFFFFFFFFFFF", true, INT64_MAX},
+      {L"0xFFFFFFFFFFFFFFFF", true, -1},
+      {L"$0000000000000000001", true, 1},  // leading zeros are no overflow
+      {L"$10000000000000000", false, 0},   // 65 bits
+      {L"x123456789ABCDEF01", false, 0},
+      {L"$", false, 0},
+      {L"12a", false, 0},
+  };
+  for (const auto& c : cases) {
+    int64_t v = 7;
+    EXPECT_EQ(TryStrToInt64(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
 }
 

@@ -158,10 +158,15 @@ bool ReadMoFile(const std::wstring& fileName, TCatalog& catalog) {
   uint64_t count = Read32(d, 8, swap), origins = Read32(d, 12, swap), translations = Read32(d, 16, swap);
   if (origins + count * 8 > d.size() || translations + count * 8 > d.size()) return false;
   TCatalog result;
+  // The strings of a catalogue do not overlap: entries that read more than the file holds (all of
+  // them pointing into one large string) mark a damaged file, before they cost time or memory.
+  uint64_t budget = d.size();
   for (uint64_t i = 0; i < count; ++i) {
     uint64_t olen = Read32(d, origins + i * 8, swap), ooff = Read32(d, origins + i * 8 + 4, swap);
     uint64_t tlen = Read32(d, translations + i * 8, swap), toff = Read32(d, translations + i * 8 + 4, swap);
     if (ooff + olen > d.size() || toff + tlen > d.size()) return false;
+    if (olen + tlen > budget) return false;
+    budget -= olen + tlen;
     std::string_view id(d.data() + ooff, olen), text(d.data() + toff, tlen);
     id = id.substr(0, id.find('\0'));  // singular of a plural entry
     text = text.substr(0, text.find('\0'));

@@ -124,8 +124,9 @@ std::wstring YearAndWeek(const TDateTimeParts& t) {
 
 std::wstring CounterValue(int64_t x, int64_t n) {
   if (n <= 0) return {};
-  // Adding n only to a negative remainder: a modulus near the top of the range must not overflow.
-  int64_t r = (x - 1) % n;
+  // Remainder first, then the step back and n added only when negative: neither the smallest x nor
+  // a modulus near the top of the range can overflow.
+  int64_t r = x % n - 1;
   if (r < 0) r += n;
   ++r;
   return IntToStrZero(r, n < 10 ? 1 : n < 100 ? 2 : 3);
@@ -167,7 +168,9 @@ std::wstring ExpandDatePlaceholdersFS(std::wstring_view text, const TDateNames& 
       if (close == std::wstring::npos) continue;
       int64_t n = 0;
       const std::wstring modulus = s.substr(open + 3, close - open - 3);
-      const std::wstring value = TryStrToInt64(modulus, n) ? CounterValue(f.X, n) : std::wstring();
+      const bool decimal = !modulus.empty() && modulus.find_first_not_of(L"0123456789", 1) == std::wstring::npos &&
+                           (modulus[0] == L'-' || modulus[0] == L'+' || (modulus[0] >= L'0' && modulus[0] <= L'9'));
+      const std::wstring value = decimal && TryStrToInt64(modulus, n) ? CounterValue(f.X, n) : std::wstring();
       s = ReplaceTextAll(s, s.substr(open, close - open + 1), value);
     }
   }

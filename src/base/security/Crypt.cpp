@@ -115,7 +115,7 @@ bool DecodeAscii85(std::wstring_view s, std::string& bytes) {
       continue;
     }
     const size_t m = std::min<size_t>(5, s.size() - i);
-    if (m == 1) return false;
+    if (m == 1) return s[i] >= L'!' && s[i] <= L'u';  // a single left-over character gives nothing
     uint64_t v = 0;
     for (size_t k = 0; k < 5; ++k) {
       wchar_t c = k < m ? s[i + k] : L'u';

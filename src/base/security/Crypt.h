@@ -32,8 +32,8 @@ std::wstring DecryptPassword(std::wstring_view stored);
 
 // Ascii85 without delimiters ("z" for a group of four zero bytes) and upper-case hexadecimal.
 std::wstring EncodeAscii85(std::string_view bytes);
-// False for a character outside "!".."u" and "z", a "z" inside a group, a group above 2^32 - 1
-// or a single character left over at the end.
+// False for a character outside "!".."u" and "z", a "z" inside a group or a group above 2^32 - 1;
+// a single character left over at the end gives nothing.
 bool DecodeAscii85(std::wstring_view s, std::string& bytes);
 std::wstring EncodeHex(std::string_view bytes);
 // Pairs of digits; a pair that is not a number gives 0, a last single digit is read alone.

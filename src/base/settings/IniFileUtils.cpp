@@ -33,11 +33,27 @@ std::wstring_view Trim(std::wstring_view s) {
   return s.substr(b, e - b);
 }
 
+// The key of a section name in the index; SameText decides in the end.
+std::wstring FoldedName(std::wstring_view name) {
+  std::wstring folded(name);
+  if (!folded.empty())
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folded.data(), static_cast<int>(folded.size()),
+                  folded.data(), static_cast<int>(folded.size()), nullptr, nullptr, 0);
+  return folded;
+}
+
+bool StartsLikeByteOrderMark(std::string_view bytes) {
+  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
 std::string EncodeText(std::wstring_view text, TIniEncoding encoding) {
   std::string bytes;
   switch (encoding) {
     case TIniEncoding::ieAnsi:
-      return WideToAnsi(text);
+      bytes = WideToAnsi(text);
+      // Text that would read as a byte-order mark is kept behind an empty line (dropped on reading).
+      if (StartsLikeByteOrderMark(bytes)) bytes.insert(0, "\r\n");
+      return bytes;
     case TIniEncoding::ieUtf8:
       return "\xEF\xBB\xBF" + WideToUtf8(text);
     case TIniEncoding::ieUtf16LE:
@@ -141,6 +157,10 @@ std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding) {
       auto b0 = static_cast<unsigned char>(bytes[i]), b1 = static_cast<unsigned char>(bytes[i + 1]);
       text += static_cast<wchar_t>(be ? (b0 << 8) | b1 : (b1 << 8) | b0);
     }
+    if (bytes.size() % 2 == 1) {
+      auto last = static_cast<unsigned char>(bytes.back());
+      text += static_cast<wchar_t>(be ? last << 8 : last);
+    }
     return text;
   }
   encoding = TIniEncoding::ieAnsi;
@@ -196,9 +216,14 @@ std::wstring TMemIniFile::GetText() const {
 }
 
 TMemIniFile::TIniSection* TMemIniFile::FindSection(std::wstring_view name) {
-  for (auto& s : FSections)
-    if (SameText(s.Name, name)) return &s;
+  auto it = FIndex.find(FoldedName(name));
+  if (it != FIndex.end() && SameText(FSections[it->second].Name, name)) return &FSections[it->second];
   return nullptr;
+}
+
+void TMemIniFile::RebuildIndex() {
+  FIndex.clear();
+  for (size_t i = 0; i < FSections.size(); ++i) FIndex.emplace(FoldedName(FSections[i].Name), i);
 }
 
 const TMemIniFile::TIniSection* TMemIniFile::FindSection(std::wstring_view name) const {
@@ -208,6 +233,7 @@ const TMemIniFile::TIniSection* TMemIniFile::FindSection(std::wstring_view name)
 TMemIniFile::TIniSection& TMemIniFile::AddSection(std::wstring_view name) {
   if (TIniSection* s = FindSection(name)) return *s;
   FSections.push_back({std::wstring(name), {}});
+  FIndex.emplace(FoldedName(name), FSections.size() - 1);
   return FSections.back();
 }
 
@@ -286,12 +312,13 @@ void TMemIniFile::DeleteKey(std::wstring_view section, std::wstring_view ident) 
 }
 
 void TMemIniFile::EraseSection(std::wstring_view section) {
-  std::erase_if(FSections, [&](const TIniSection& s) { return SameText(s.Name, section); });
+  if (std::erase_if(FSections, [&](const TIniSection& s) { return SameText(s.Name, section); })) RebuildIndex();
 }
 
 void TMemIniFile::Clear() {
   FPreamble.clear();
   FSections.clear();
+  FIndex.clear();
 }
 
 void TMemIniFile::WriteFile() const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,7 +27,8 @@ class EWriteError : public Exception {
 enum class TIniEncoding : uint8_t { ieAnsi, ieUtf8, ieUtf16LE, ieUtf16BE };
 
 // Bytes of a text file to text: UTF-8, UTF-16LE and UTF-16BE by their byte-order mark, else the
-// ANSI code page. encoding receives what was found.
+// ANSI code page. encoding receives what was found. An odd last byte of UTF-16 becomes a character
+// of its own, so that a rewrite keeps it.
 std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding);
 
 class TMemIniFile {
@@ -88,10 +90,12 @@ class TMemIniFile {
   void WriteFile() const;
 
  private:
+  void RebuildIndex();
   std::wstring FFileName;
   TIniEncoding FEncoding = TIniEncoding::ieAnsi;
   std::vector<std::wstring> FPreamble;  // lines before the first section
   std::vector<TIniSection> FSections;
+  std::unordered_map<std::wstring, size_t> FIndex;  // upper-cased name -> position in FSections
 };
 
 // The suite's settings and job files: UTF-16LE with a byte-order mark, lines ending in CR LF, a

@@ -114,7 +114,7 @@ bool TryStrToInt64(std::wstring_view s, int64_t& value) {
   if (i >= s.size()) return false;
   uint64_t v = 0;
   if (hex) {
-    if (s.size() - i > 16) return false;
+    // Up to 64 bits (16 significant digits may give a negative value); more is an overflow.
     for (; i < s.size(); ++i) {
       wchar_t c = s[i];
       unsigned d;
@@ -122,6 +122,7 @@ bool TryStrToInt64(std::wstring_view s, int64_t& value) {
       else if (c >= L'a' && c <= L'f') d = c - L'a' + 10;
       else if (c >= L'A' && c <= L'F') d = c - L'A' + 10;
       else return false;
+      if (v >> 60) return false;
       v = v * 16 + d;
     }
     value = neg ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
