@@ -5,6 +5,11 @@ target_compile_definitions(hv_defaults INTERFACE
 target_compile_options(hv_defaults INTERFACE -municode -Wall -Wextra -Wno-unused-parameter)
 target_link_options(hv_defaults INTERFACE -municode)
 
+# What every test run through Wine gets: its own prefix, no Wine chatter, no installer dialogs,
+# and where the sources and the build are.
+set(HV_TEST_ENVIRONMENT
+    "WINEPREFIX=${HV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;HV_SOURCE_DIR=${PROJECT_SOURCE_DIR};HV_BINARY_DIR=${CMAKE_BINARY_DIR}")
+
 # hv_layer(NAME [RECURSE] [DEPENDS libs...] [SYSTEM_LIBS libs...])
 # A static library of every .cpp in the current folder (with RECURSE: and its topic folders); headers are
 # included by their path below src/, as "base/text/StringUtils.h".
@@ -18,7 +23,8 @@ function(hv_layer name)
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${L_DEPENDS} ${L_SYSTEM_LIBS})
+    # System libraries are needed at link time only; the layers below are in the headers.
+    target_link_libraries(${name} PUBLIC ${L_DEPENDS} PRIVATE ${L_SYSTEM_LIBS})
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
@@ -36,7 +42,7 @@ function(hv_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     LABELS "${T_LABELS}"
-    ENVIRONMENT "WINEPREFIX=${HV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;HV_SOURCE_DIR=${PROJECT_SOURCE_DIR};HV_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "${HV_TEST_ENVIRONMENT}")
 endfunction()
 
 # hv_program(LIB EXE DEPENDS libs...)
@@ -49,7 +55,7 @@ function(hv_program lib exe)
   if(sources)
     add_library(${lib} STATIC ${sources})
     target_include_directories(${lib} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${lib} PUBLIC ${P_DEPENDS} ${P_SYSTEM_LIBS})
+    target_link_libraries(${lib} PUBLIC ${P_DEPENDS} PRIVATE ${P_SYSTEM_LIBS})
   else()
     add_library(${lib} INTERFACE)
     target_include_directories(${lib} INTERFACE ${PROJECT_SOURCE_DIR}/src)

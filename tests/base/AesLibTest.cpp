@@ -174,18 +174,42 @@ TEST(AesLib, ProgressReportsRunningTotals) {
   EXPECT_EQ(totals, (std::vector<int64_t>{1000, 2000, 2000})) << "a multiple of the buffer ends with a read of 0";
 }
 
+// An output that signals once the header is written: the worker then stands at the gate.
+class THeaderSignal : public std::stringbuf {
+ public:
+  explicit THeaderSignal(HANDLE event) : FEvent(event) {}
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    std::streamsize r = std::stringbuf::xsputn(s, n);
+    SetEvent(FEvent);
+    return r;
+  }
+
+ private:
+  HANDLE FEvent;
+};
+
 TEST(AesLib, PauseGateHoldsUntilSignalled) {
   TKernelHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  ASSERT_TRUE(gate.Valid());
+  TKernelHandle header(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ASSERT_TRUE(gate.Valid() && header.Valid());
   TEncryption enc("pw", 1, 64);
   enc.SetEvent(gate.Get());
   std::atomic<int> blocks{0};
-  enc.OnProgress = [&](TFileAction, int64_t, bool) { ++blocks; };
+  TKernelHandle firstBlock(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  enc.OnProgress = [&](TFileAction, int64_t, bool) {
+    ++blocks;
+    SetEvent(firstBlock.Get());
+  };
   std::istringstream in(Pattern(200));
-  std::ostringstream out;
+  THeaderSignal buf(header.Get());
+  std::ostream out(&buf);
   TOpResult result = TOpResult::orError;
   std::thread worker([&] { result = enc.EncryptStreamEx(in, out, false, nullptr); });
-  Sleep(50);
+  ASSERT_EQ(WaitForSingleObject(header.Get(), 10000), WAIT_OBJECT_0);
+  // Past the header, an open gate gives the first block at once.
+  EXPECT_EQ(WaitForSingleObject(firstBlock.Get(), 200), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_EQ(blocks.load(), 0);
   SetEvent(gate.Get());
   worker.join();
