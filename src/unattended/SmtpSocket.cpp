@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "base/text/StringUtils.h"
+#include "unattended/MimeMessage.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -248,24 +249,20 @@ void TSocketStream::Connect(std::wstring_view host, uint16_t port, uint32_t time
     ioctlsocket(s, FIONBIO, &nonBlocking);
     bool ok = connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0;
     if (!ok && WSAGetLastError() == WSAEWOULDBLOCK) {
-      fd_set writable, failed;
-      FD_ZERO(&writable);
-      FD_SET(s, &writable);
-      FD_ZERO(&failed);
-      FD_SET(s, &failed);
-      timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-      int n = select(0, nullptr, &writable, &failed, &tv);
-      if (n == 0) {
+      bool ready = false;
+      try {
+        ready = WaitFor(s, true, timeoutMs);
+      } catch (...) {
+        closesocket(s);
+        throw;
+      }
+      if (!ready) {
         timedOut = true;
-      } else if (n > 0 && FD_ISSET(s, &writable)) {
+      } else {
         int err = 0, len = sizeof err;
         getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len);
         ok = err == 0;
         if (!ok) lastError = err;
-      } else {
-        int err = 0, len = sizeof err;
-        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len);
-        lastError = err ? err : WSAECONNREFUSED;
       }
     } else if (!ok) {
       lastError = WSAGetLastError();
@@ -315,6 +312,11 @@ void TSocketStream::StartTls(const TTlsOptions& options) {
   cred.dwVersion = SCHANNEL_CRED_VERSION;
   cred.grbitEnabledProtocols = SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT | SP_PROT_TLS1_2_CLIENT;
   cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+  PCCERT_CONTEXT client = options.ClientCert ? static_cast<PCCERT_CONTEXT>(options.ClientCert->Context()) : nullptr;
+  if (client) {
+    cred.cCreds = 1;
+    cred.paCred = &client;
+  }
   TimeStamp expiry;
   SECURITY_STATUS st = AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND,
                                                  nullptr, &cred, nullptr, nullptr, &tls->Cred, &expiry);
@@ -484,6 +486,222 @@ void TSocketStream::Close() noexcept {
   closesocket(static_cast<SOCKET>(FSocket));
   FSocket = kNoSocket;
   FPlain.clear();
+}
+
+// --- client certificate
+
+namespace {
+
+// A DER element: its tag and its content.
+struct TDer {
+  uint8_t Tag = 0;
+  std::string_view Content;
+};
+
+// Reads the next element from data; false at the end or on bad data.
+bool NextDer(std::string_view& data, TDer& e) {
+  if (data.size() < 2) return false;
+  e.Tag = static_cast<uint8_t>(data[0]);
+  size_t len = static_cast<uint8_t>(data[1]), head = 2;
+  if (len & 0x80) {
+    const size_t n = len & 0x7F;
+    if (n == 0 || n > 4 || data.size() < 2 + n) return false;
+    len = 0;
+    for (size_t i = 0; i < n; ++i) len = (len << 8) | static_cast<uint8_t>(data[2 + i]);
+    head += n;
+  }
+  if (data.size() - head < len) return false;
+  e.Content = data.substr(head, len);
+  data.remove_prefix(head + len);
+  return true;
+}
+
+bool Expect(std::string_view& data, uint8_t tag, std::string_view& content) {
+  TDer e;
+  if (!NextDer(data, e) || e.Tag != tag) return false;
+  content = e.Content;
+  return true;
+}
+
+constexpr std::string_view kOidPbes2{"\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0D", 9};
+constexpr std::string_view kOidPbkdf2{"\x2A\x86\x48\x86\xF7\x0D\x01\x05\x0C", 9};
+constexpr std::string_view kOidHmacSha1{"\x2A\x86\x48\x86\xF7\x0D\x02\x07", 8};
+constexpr std::string_view kOidHmacSha256{"\x2A\x86\x48\x86\xF7\x0D\x02\x09", 8};
+constexpr std::string_view kOidAesCbc{"\x60\x86\x48\x01\x65\x03\x04\x01", 8};  // + 0x02, 0x16, 0x2A
+constexpr std::string_view kOidDesEde3Cbc{"\x2A\x86\x48\x86\xF7\x0D\x03\x07", 8};
+
+[[noreturn]] void BadKey(const std::wstring& keyFile) {
+  throw ETlsError(SafeFormat(_(L"The key file \"%s\" cannot be read: unknown form or wrong password."), keyFile));
+}
+
+std::string ReadFileBytes(const std::wstring& name) {
+  HANDLE f = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE)
+    throw ETlsError(SafeFormat(_(L"\"%s\" cannot be read: %s"), name, SystemErrorText(GetLastError())));
+  std::string data;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
+  CloseHandle(f);
+  return data;
+}
+
+// The DER of the first PEM block with the label; empty when there is none.
+std::string PemBlock(const std::string& text, std::string_view label, std::string* headers = nullptr) {
+  const std::string begin = "-----BEGIN " + std::string(label) + "-----", end = "-----END " + std::string(label) + "-----";
+  size_t b = text.find(begin);
+  if (b == std::string::npos) return {};
+  b += begin.size();
+  size_t e = text.find(end, b);
+  if (e == std::string::npos) return {};
+  std::string body = text.substr(b, e - b);
+  if (headers) *headers = body;
+  if (size_t blank = body.find(":"); blank != std::string::npos) return {};  // encrypted PEM headers
+  return Base64Decode(body);
+}
+
+// PBES2 (PBKDF2 with HMAC-SHA1 or -SHA256; AES-CBC or 3DES-CBC): the PKCS#8 key inside; empty on failure.
+std::string DecryptPkcs8(std::string_view der, const std::string& password) {
+  std::string_view outer, algo, oid, params, kdf, kdfOid, kdfParams, salt, iter, enc, encOid, iv, data;
+  if (!Expect(der, 0x30, outer) || !Expect(outer, 0x30, algo) || !Expect(algo, 0x06, oid) || oid != kOidPbes2 ||
+      !Expect(algo, 0x30, params) || !Expect(params, 0x30, kdf) || !Expect(kdf, 0x06, kdfOid) || kdfOid != kOidPbkdf2 ||
+      !Expect(kdf, 0x30, kdfParams) || !Expect(kdfParams, 0x04, salt) || !Expect(kdfParams, 0x02, iter) ||
+      !Expect(params, 0x30, enc) || !Expect(enc, 0x06, encOid) || !Expect(enc, 0x04, iv) ||
+      !Expect(outer, 0x04, data))
+    return {};
+  ULONG keyLen = 0, block = 16;
+  const wchar_t* cipherName = BCRYPT_AES_ALGORITHM;
+  if (encOid.size() == 9 && encOid.starts_with(kOidAesCbc)) {
+    const uint8_t aes = static_cast<uint8_t>(encOid[8]);
+    keyLen = aes == 0x02 ? 16 : aes == 0x16 ? 24 : aes == 0x2A ? 32 : 0;
+  } else if (encOid == kOidDesEde3Cbc) {
+    keyLen = 24;
+    block = 8;
+    cipherName = BCRYPT_3DES_ALGORITHM;
+  }
+  if (keyLen == 0 || iv.size() != block || iter.size() > 4) return {};
+  ULONGLONG iterations = 0;
+  for (char c : iter) iterations = (iterations << 8) | static_cast<uint8_t>(c);
+  const wchar_t* prf = BCRYPT_SHA1_ALGORITHM;
+  for (TDer e; NextDer(kdfParams, e);) {
+    std::string_view prfOid, rest = e.Content;
+    if (e.Tag == 0x30 && Expect(rest, 0x06, prfOid)) {
+      if (prfOid == kOidHmacSha256) prf = BCRYPT_SHA256_ALGORITHM;
+      else if (prfOid != kOidHmacSha1) return {};
+    }
+  }
+  std::string key(keyLen, '\0'), plain(data.size(), '\0');
+  BCRYPT_ALG_HANDLE hmac = nullptr, cipher = nullptr;
+  BCRYPT_KEY_HANDLE aesKey = nullptr;
+  bool ok = BCryptOpenAlgorithmProvider(&hmac, prf, nullptr, BCRYPT_ALG_HANDLE_HMAC_FLAG) == 0 &&
+            BCryptDeriveKeyPBKDF2(hmac, reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())),
+                                  static_cast<ULONG>(password.size()),
+                                  reinterpret_cast<PUCHAR>(const_cast<char*>(salt.data())),
+                                  static_cast<ULONG>(salt.size()), iterations,
+                                  reinterpret_cast<PUCHAR>(key.data()), keyLen, 0) == 0 &&
+            BCryptOpenAlgorithmProvider(&cipher, cipherName, nullptr, 0) == 0 &&
+            BCryptSetProperty(cipher, BCRYPT_CHAINING_MODE, reinterpret_cast<PUCHAR>(const_cast<wchar_t*>(BCRYPT_CHAIN_MODE_CBC)),
+                              sizeof(BCRYPT_CHAIN_MODE_CBC), 0) == 0 &&
+            BCryptGenerateSymmetricKey(cipher, &aesKey, nullptr, 0, reinterpret_cast<PUCHAR>(key.data()), keyLen, 0) == 0;
+  ULONG got = 0;
+  std::string ivCopy(iv);
+  ok = ok && BCryptDecrypt(aesKey, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                           static_cast<ULONG>(data.size()), nullptr, reinterpret_cast<PUCHAR>(ivCopy.data()), block,
+                           reinterpret_cast<PUCHAR>(plain.data()), static_cast<ULONG>(plain.size()), &got,
+                           BCRYPT_BLOCK_PADDING) == 0;
+  if (aesKey) BCryptDestroyKey(aesKey);
+  if (cipher) BCryptCloseAlgorithmProvider(cipher, 0);
+  if (hmac) BCryptCloseAlgorithmProvider(hmac, 0);
+  SecureZeroMemory(key.data(), key.size());
+  if (!ok) return {};
+  plain.resize(got);
+  return plain;
+}
+
+// The RSAPrivateKey inside a PKCS#8 PrivateKeyInfo; empty when it is none.
+std::string RsaKeyOfPkcs8(std::string_view der) {
+  static constexpr std::string_view kOidRsa{"\x2A\x86\x48\x86\xF7\x0D\x01\x01\x01", 9};
+  std::string_view info, version, algo, oid, key;
+  if (!Expect(der, 0x30, info) || !Expect(info, 0x02, version) || !Expect(info, 0x30, algo) ||
+      !Expect(algo, 0x06, oid) || oid != kOidRsa || !Expect(info, 0x04, key))
+    return {};
+  return std::string(key);
+}
+
+}  // namespace
+
+TClientCertificate::TClientCertificate(const std::wstring& certFile, const std::wstring& keyFile,
+                                       std::wstring_view password) {
+  try {
+    Load(certFile, keyFile, password);
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
+
+void TClientCertificate::Load(const std::wstring& certFile, const std::wstring& keyFile, std::wstring_view password) {
+  const std::string certDer = PemBlock(ReadFileBytes(certFile), "CERTIFICATE");
+  PCCERT_CONTEXT cert = certDer.empty() ? nullptr
+                                        : CertCreateCertificateContext(X509_ASN_ENCODING,
+                                                                       reinterpret_cast<const BYTE*>(certDer.data()),
+                                                                       static_cast<DWORD>(certDer.size()));
+  if (!cert) throw ETlsError(SafeFormat(_(L"The certificate file \"%s\" cannot be read."), certFile));
+  FCert = cert;
+  const std::string keyText = ReadFileBytes(keyFile);
+  std::string rsa;
+  if (std::string der = PemBlock(keyText, "ENCRYPTED PRIVATE KEY"); !der.empty()) {
+    std::string plain = DecryptPkcs8(der, WideToUtf8(password));
+    rsa = plain.empty() ? std::string() : RsaKeyOfPkcs8(plain);
+    SecureZeroMemory(plain.data(), plain.size());
+  } else if (std::string p8 = PemBlock(keyText, "PRIVATE KEY"); !p8.empty()) {
+    rsa = RsaKeyOfPkcs8(p8);
+  } else {
+    rsa = PemBlock(keyText, "RSA PRIVATE KEY");
+  }
+  if (rsa.empty()) BadKey(keyFile);
+  BYTE* blob = nullptr;
+  DWORD blobSize = 0;
+  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, PKCS_RSA_PRIVATE_KEY, reinterpret_cast<const BYTE*>(rsa.data()),
+                           static_cast<DWORD>(rsa.size()), CRYPT_DECODE_ALLOC_FLAG, nullptr, &blob, &blobSize))
+    BadKey(keyFile);
+  SecureZeroMemory(rsa.data(), rsa.size());
+  std::vector<UCHAR> id(8);
+  BCryptGenRandom(nullptr, id.data(), static_cast<ULONG>(id.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+  FContainer = L"HvMailer-";
+  for (UCHAR b : id) FContainer += SafeFormat(L"%.2x", static_cast<unsigned>(b));
+  HCRYPTPROV prov = 0;
+  HCRYPTKEY key = 0;
+  bool ok = CryptAcquireContextW(&prov, FContainer.c_str(), MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_NEWKEYSET);
+  DWORD error = ok ? 0 : GetLastError();
+  if (ok) {
+    ok = CryptImportKey(prov, blob, blobSize, 0, 0, &key);
+    if (!ok) error = GetLastError();
+    if (key) CryptDestroyKey(key);
+    CryptReleaseContext(prov, 0);
+  }
+  SecureZeroMemory(blob, blobSize);
+  LocalFree(blob);
+  if (!ok) RaiseTls(_(L"The client key cannot be used"), static_cast<SECURITY_STATUS>(error));
+  CRYPT_KEY_PROV_INFO info{};
+  info.pwszContainerName = FContainer.data();
+  info.pwszProvName = const_cast<wchar_t*>(MS_ENHANCED_PROV_W);
+  info.dwProvType = PROV_RSA_FULL;
+  info.dwKeySpec = AT_KEYEXCHANGE;
+  if (!CertSetCertificateContextProperty(cert, CERT_KEY_PROV_INFO_PROP_ID, 0, &info))
+    RaiseTls(_(L"The client key cannot be used"), static_cast<SECURITY_STATUS>(GetLastError()));
+}
+
+TClientCertificate::~TClientCertificate() { Release(); }
+
+void TClientCertificate::Release() noexcept {
+  if (!FContainer.empty()) {
+    HCRYPTPROV prov = 0;
+    CryptAcquireContextW(&prov, FContainer.c_str(), MS_ENHANCED_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+    FContainer.clear();
+  }
+  if (FCert) CertFreeCertificateContext(static_cast<PCCERT_CONTEXT>(FCert));
+  FCert = nullptr;
 }
 
 }  // namespace hv

@@ -24,10 +24,29 @@ class ETlsError : public Exception {
   using Exception::Exception;
 };
 
+// The client's certificate (PEM) with its RSA key (PEM: PKCS#8, plain or encrypted with PBES2,
+// or PKCS#1), held in a key container of its own for the life of the object.
+class TClientCertificate {
+ public:
+  // Raises ETlsError when a file cannot be read, the key's form is unknown or the password is wrong.
+  TClientCertificate(const std::wstring& certFile, const std::wstring& keyFile, std::wstring_view password);
+  ~TClientCertificate();
+  TClientCertificate(const TClientCertificate&) = delete;
+  TClientCertificate& operator=(const TClientCertificate&) = delete;
+  const void* Context() const { return FCert; }  // PCCERT_CONTEXT
+
+ private:
+  void Load(const std::wstring& certFile, const std::wstring& keyFile, std::wstring_view password);
+  void Release() noexcept;
+  const void* FCert = nullptr;
+  std::wstring FContainer;
+};
+
 struct TTlsOptions {
   std::wstring RootFile;   // PEM file of the trusted root certificates
   std::wstring HostName;   // the name the certificate must carry
   bool VerifyServer = true;
+  const TClientCertificate* ClientCert = nullptr;  // offered when the server asks for one
 };
 
 class TSocketStream {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "base/os/FileUtils.h"
 #include "base/text/PathUtils.h"
@@ -171,7 +172,7 @@ std::string CramResponse(std::wstring_view mechanism, std::wstring_view user, st
 // One connection: commands and replies, logged; the password never reaches the log.
 class TmMailer::TSession {
  public:
-  TSession(TmMailer& owner, TSessionLog& log) : M(owner), Log(log) {}
+  TSession(TmMailer& owner, TSessionLog& log, const TClientCertificate* cert) : M(owner), Log(log), Cert(cert) {}
 
   TReply Read() {
     TReply r;
@@ -236,6 +237,7 @@ class TmMailer::TSession {
     o.RootFile = M.FRootFile;
     o.HostName = M.Host;
     o.VerifyServer = M.VerifyCertificate;
+    o.ClientCert = Cert;
     Log.Line(L"Stat", _(L"TLS handshake"));
     Sock.StartTls(o);
     Log.Line(L"Stat", _(L"TLS session established"));
@@ -344,6 +346,7 @@ class TmMailer::TSession {
 
   TmMailer& M;
   TSessionLog& Log;
+  const TClientCertificate* Cert;
   TSocketStream Sock;
   std::vector<std::string> Capabilities;
 };
@@ -451,7 +454,19 @@ bool TmMailer::Send() {
              _(L"Unknown or other error: Can not determine owner, other error, or the error can not be revealed."));
     return false;
   }
-  TSession session(*this, log);
+  std::unique_ptr<TClientCertificate> cert;
+  if (FSecure != TSecTransfer::stNone) {
+    try {
+      std::wstring pwd = FCertPwd;
+      if (OnSSLPassword) OnSSLPassword(pwd);
+      cert = std::make_unique<TClientCertificate>(FCertFile, FKeyFile, pwd);
+    } catch (const Exception& e) {
+      AddError(TSendErrorType::seNoSecure, e.Message());
+      log.Error(e.Message());
+      return false;
+    }
+  }
+  TSession session(*this, log, cert.get());
   bool polite = true;  // the server still answers: say goodbye
   try {
     session.Run(message);

@@ -3,7 +3,7 @@
 // Keys: host, port, user, password, secure (0..3), tlsdir (folder of the TLS client files),
 // verify (0/1), from, fromname, to, cc, bcc, subject, body (one line each), html (one line each),
 // content (ascii|html|utf8), attach (one each), header (Name: value), continue (0/1), log,
-// readtimeout, helo, save (build into this file instead of sending).
+// readtimeout, helo, keypassword, save (build into this file instead of sending).
 // Prints one line per error ("<type>\t<message>") and exits 0 when sent, 1 when not, 2 on bad use.
 #include <windows.h>
 
@@ -20,7 +20,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
   std::ifstream in{std::filesystem::path(argv[1]), std::ios::binary};
   if (!in) return 2;
-  std::wstring tlsDir;
+  std::wstring tlsDir, keyPassword = L"KestrelMeadows";
   std::vector<std::pair<std::wstring, std::wstring>> keys;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -28,9 +28,10 @@ int wmain(int argc, wchar_t** argv) {
     if (eq == std::string::npos) continue;
     keys.emplace_back(hv::Utf8ToWide(line.substr(0, eq)), hv::Utf8ToWide(line.substr(eq + 1)));
     if (keys.back().first == L"tlsdir") tlsDir = keys.back().second;
+    if (keys.back().first == L"keypassword") keyPassword = keys.back().second;
   }
   hv::TmMailer mailer(tlsDir, tlsDir.empty() ? L"" : L"harvaneroot.pem", L"harvane.crt", L"harvane.key",
-                      L"KestrelMeadows");
+                      keyPassword);
   std::wstring save;
   for (const auto& [k, v] : keys) {
     if (k == L"host") mailer.Host = v;

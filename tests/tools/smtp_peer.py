@@ -57,17 +57,20 @@ def make_certs(d):
     make_cert(d, "server", "ca", "127.0.0.1", "IP:127.0.0.1,DNS:localhost")
     make_cert(d, "wrongname", "ca", "mail.example.org", "DNS:mail.example.org")
     make_cert(d, "roguesrv", "rogue", "127.0.0.1", "IP:127.0.0.1,DNS:localhost")
-    make_cert(d, "client", "ca", "Harvane client", None, KEY_PASSWORD)
-    tls = os.path.join(d, "tls")
-    os.mkdir(tls)
-    shutil.copy(os.path.join(d, "ca.pem"), os.path.join(tls, "harvaneroot.pem"))
-    shutil.copy(os.path.join(d, "client.pem"), os.path.join(tls, "harvane.crt"))
-    shutil.copy(os.path.join(d, "client.key"), os.path.join(tls, "harvane.key"))
+    make_cert(d, "client", "ca", "Harvane client", None, KEY_PASSWORD)  # key in PBES2 with 3DES
+    openssl("pkcs8", "-topk8", "-v2", "aes-256-cbc", "-in", "client.key", "-passin", "pass:" + KEY_PASSWORD,
+            "-out", "client-aes.key", "-passout", "pass:" + KEY_PASSWORD, cwd=d)
+    tls, tls3des = os.path.join(d, "tls"), os.path.join(d, "tls3des")
+    for folder, key in [(tls, "client-aes.key"), (tls3des, "client.key")]:
+        os.mkdir(folder)
+        shutil.copy(os.path.join(d, "ca.pem"), os.path.join(folder, "harvaneroot.pem"))
+        shutil.copy(os.path.join(d, "client.pem"), os.path.join(folder, "harvane.crt"))
+        shutil.copy(os.path.join(d, key), os.path.join(folder, "harvane.key"))
     partial = os.path.join(d, "partial")
     os.mkdir(partial)
     shutil.copy(os.path.join(d, "ca.pem"), os.path.join(partial, "harvaneroot.pem"))
     shutil.copy(os.path.join(d, "client.pem"), os.path.join(partial, "harvane.crt"))
-    return tls, partial
+    return tls, tls3des, partial
 
 
 def server_context(d, name):
@@ -78,6 +81,11 @@ def server_context(d, name):
 
 def over_tls(server):
     return server.transport.get_extra_info("ssl_object") is not None
+
+
+def client_name(server):
+    cert = server.transport.get_extra_info("peercert")
+    return dict(item[0] for item in cert["subject"]).get("commonName") if cert else None
 
 
 class Recorder:
@@ -100,7 +108,7 @@ class Recorder:
     async def handle_DATA(self, server, session, envelope):
         self.messages.append({"from": envelope.mail_from, "rcpt": list(envelope.rcpt_tos),
                               "data": envelope.original_content, "tls": over_tls(server),
-                              "authenticated": bool(session.authenticated)})
+                              "authenticated": bool(session.authenticated), "client": client_name(server)})
         return "250 2.0.0 Message accepted"
 
     def authenticator(self, server, session, envelope, mechanism, auth_data):
@@ -169,7 +177,7 @@ def win_path(path):
 class Peer:
     def __init__(self, exe, work):
         self.exe, self.work = exe, work
-        self.tls, self.partial = make_certs(work)
+        self.tls, self.tls3des, self.partial = make_certs(work)
         self.rec = Recorder()
         self.controllers = {}
         start = lambda name, **kw: self._start(name, **kw)
@@ -177,6 +185,10 @@ class Peer:
         start("starttls", tls_context=server_context(work, "server"), require_starttls=True)
         start("implicit", ssl_context=server_context(work, "server"), auth_require_tls=False)
         start("rogue", tls_context=server_context(work, "roguesrv"))
+        mutual = server_context(work, "server")
+        mutual.verify_mode = ssl.CERT_REQUIRED
+        mutual.load_verify_locations(os.path.join(work, "ca.pem"))
+        start("mutual", tls_context=mutual, require_starttls=True)
         start("wrongname", tls_context=server_context(work, "wrongname"))
         self.raw = {m: RawServer(m) for m in ("drop", "stall", "count")}
         self.cases = 0
@@ -364,6 +376,14 @@ def test_tls(peer):
         peer.check(what + ": no password in log", not any(s in log for s in secret_forms()))
         if peer.rec.messages:
             peer.check(what + ": parses", not parse(peer.rec.messages[0]["data"])[1])
+    # A server that demands the client's certificate gets harvane.crt, whose key is encrypted.
+    for folder in (peer.tls, peer.tls3des):
+        rc, errors, _ = peer.send("mutual", secure=2, tlsdir=win_path(folder) + "\\")
+        peer.check("client certificate %s: sent" % os.path.basename(folder), rc == 0 and peer.rec.messages and
+                   peer.rec.messages[0]["client"] == "Harvane client", (errors, peer.rec.messages[:1]))
+    rc, errors, log = peer.send("mutual", secure=2, tlsdir=win_path(peer.tls) + "\\", keypassword="wrong")
+    peer.check("client key, wrong password", rc == 1 and len(errors) == 1 and errors[0][0] == 3 and
+               "harvane.key" in errors[0][1] and not peer.rec.messages and "Connected" not in log, (errors, log))
     # Explicit "if available" against a server without STARTTLS goes on in clear; "required" does not.
     tls = win_path(peer.tls) + "\\"
     rc, errors, _ = peer.send("plain", secure=1, tlsdir=tls)
