@@ -33,22 +33,6 @@ bool FileExists(const std::wstring& name) {
   return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A read-only multi-line edit.
-class TLogMemo : public TControl {
- public:
-  void Create(TForm& form, const TRect96& r96) {
-    CreateWnd(form, nullptr, L"EDIT", L"",
-              WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL |
-                  ES_AUTOHSCROLL,
-              WS_EX_CLIENTEDGE, r96);
-    TranslateText = false;
-  }
-  void ScrollToEnd() {
-    const int n = static_cast<int>(SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0));
-    SendMessageW(Handle(), EM_LINESCROLL, 0, n);
-  }
-};
-
 class TLogViewer : public TForm {
  public:
   TLogViewer() {
@@ -58,7 +42,7 @@ class TLogViewer : public TForm {
     ClientHeight96 = 400;
     Position = TPosition::poMainFormCenter;
   }
-  TLogMemo meLog;
+  TMemo meLog;
   TButton btnClose;
 
  protected:
@@ -74,7 +58,7 @@ class TLogViewer : public TForm {
     meLog.SetBounds(m, m, std::max(width - 2 * m, 0), std::max(height - 3 * m - bh, 0));
     btnClose.SetBounds(width - m - bw, height - m - bh, bw, bh);
   }
-  void FormShow() override { meLog.ScrollToEnd(); }
+  void FormShow() override { meLog.ScrollToLine(std::max(meLog.LineCount() - 1, 0)); }
 };
 
 std::unique_ptr<TMailTestDialog>& KeptDialog() {
@@ -83,10 +67,6 @@ std::unique_ptr<TMailTestDialog>& KeptDialog() {
 }
 
 }  // namespace
-
-void TGroupFrame::Create(TForm& form, std::wstring_view caption, const TRect96& r96) {
-  CreateWnd(form, nullptr, L"BUTTON", caption, WS_VISIBLE | BS_GROUPBOX, WS_EX_TRANSPARENT, r96);
-}
 
 void ShowLogFile(std::wstring_view title, std::wstring_view fileName) {
   std::wstring text;
@@ -124,8 +104,9 @@ void TMailTestDialog::FormCreate() {
                 ScreenReaderActive());
   stInfo.TranslateText = false;
   gbLog.Create(*this, L"SMTP communication log", {kMargin96, 60, 300, kGroupHeight96});
-  btbShowLog.Create(*this, L"Show", {kMargin96 + kGroupPad96, 80, kButtonWidth96, kButtonHeight96});
-  btbDelLog.Create(*this, L"Delete", {kMargin96 + kGroupPad96 + kButtonWidth96 + 8, 80, kButtonWidth96, kButtonHeight96});
+  btbShowLog.Create(*this, L"Show", {kGroupPad96, 20, kButtonWidth96, kButtonHeight96}, gbLog.Handle());
+  btbDelLog.Create(*this, L"Delete", {kGroupPad96 + kButtonWidth96 + 8, 20, kButtonWidth96, kButtonHeight96},
+                   gbLog.Handle());
   btbOK.Create(*this, L"OK", {200, 124, kButtonWidth96, kButtonHeight96});
   btbOK.ModalResult = mrOk;
   btbOK.SetDefault(true);
@@ -163,9 +144,9 @@ void TMailTestDialog::Relayout(UINT dpi) {
   stInfo.SetBounds(left, margin, clientWidth - left - margin, textHeight);
   const int groupTop = 2 * margin + textHeight;
   gbLog.SetBounds(margin, groupTop, clientWidth - 2 * margin, groupHeight);
-  const int buttonTop = groupTop + (groupHeight - bh) / 2 + hv::Scale(4, dpi);
-  btbShowLog.SetBounds(margin + pad, buttonTop, bw, bh);
-  btbDelLog.SetBounds(margin + pad + bw + hv::Scale(8, dpi), buttonTop, bw, bh);
+  const int buttonTop = (groupHeight - bh) / 2 + hv::Scale(4, dpi);  // inside the group
+  btbShowLog.SetBounds(pad, buttonTop, bw, bh);
+  btbDelLog.SetBounds(pad + bw + hv::Scale(8, dpi), buttonTop, bw, bh);
   btbOK.SetBounds(clientWidth - margin - bw, groupTop + groupHeight + margin, bw, bh);
 }
 

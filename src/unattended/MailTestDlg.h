@@ -5,18 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "winui/ComCtrls.h"
 #include "winui/Forms.h"
 
 namespace hv {
 
 // Message kinds of the class library, in the order of the icon list.
 enum class TMsgDlgType : uint8_t { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-
-// A frame with a caption (BS_GROUPBOX).
-class TGroupFrame : public TControl {
- public:
-  void Create(TForm& form, std::wstring_view caption, const TRect96& r96);
-};
 
 class TMailTestDialog : public TForm {
  public:
@@ -27,7 +22,7 @@ class TMailTestDialog : public TForm {
 
   TImage imgIcon;
   TLabel stInfo;
-  TGroupFrame gbLog;
+  TGroupBox gbLog;
   TButton btbShowLog, btbDelLog, btbOK;
   std::wstring lfn;
 
