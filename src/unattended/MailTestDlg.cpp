@@ -1,0 +1,189 @@
+#include "unattended/MailTestDlg.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "base/app/ShowMessageDlg.h"
+#include "base/settings/BuConsts.h"
+#include "base/os/WinUtils.h"
+#include "base/text/StringUtils.h"
+#include "winui/Dpi.h"
+#include "winui/Translate.h"
+
+namespace hv {
+namespace {
+
+// Design at 96 dpi.
+constexpr int kMargin96 = 10, kIconSize96 = 32, kIconGap96 = 10, kRightGap96 = 20, kMinTextWidth96 = 280;
+constexpr int kGroupHeight96 = 56, kButtonWidth96 = 87, kButtonHeight96 = 28, kGroupPad96 = 12;
+
+const wchar_t* IconOf(TMsgDlgType t) {
+  switch (t) {
+    case TMsgDlgType::mtWarning: return IDI_WARNING;
+    case TMsgDlgType::mtError: return IDI_ERROR;
+    case TMsgDlgType::mtInformation: return IDI_INFORMATION;
+    case TMsgDlgType::mtConfirmation: return IDI_QUESTION;
+    case TMsgDlgType::mtCustom: break;
+  }
+  return nullptr;
+}
+
+bool FileExists(const std::wstring& name) {
+  DWORD attr = GetFileAttributesW(name.c_str());
+  return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+class TLogViewer : public TForm {
+ public:
+  TLogViewer() {
+    BorderStyle = TBorderStyle::bsSizeable;
+    TextDomain = L"dialogs";
+    ClientWidth96 = 640;
+    ClientHeight96 = 400;
+    Position = TPosition::poMainFormCenter;
+  }
+  TMemo meLog;
+  TButton btnClose;
+
+ protected:
+  void FormCreate() override {
+    meLog.Create(*this, {8, 8, 624, 348});
+    btnClose.Create(*this, L"Close", {545, 364, kButtonWidth96, kButtonHeight96});
+    btnClose.ModalResult = mrCancel;
+    btnClose.Cancel = true;
+    btnClose.SetDefault(true);
+  }
+  void OnSize(int width, int height) override {
+    const int m = Scale(8), bw = Scale(kButtonWidth96), bh = Scale(kButtonHeight96);
+    meLog.SetBounds(m, m, std::max(width - 2 * m, 0), std::max(height - 3 * m - bh, 0));
+    btnClose.SetBounds(width - m - bw, height - m - bh, bw, bh);
+  }
+  void FormShow() override { meLog.ScrollToLine(std::max(meLog.LineCount() - 1, 0)); }
+};
+
+std::unique_ptr<TMailTestDialog>& KeptDialog() {
+  static std::unique_ptr<TMailTestDialog> dialog;
+  return dialog;
+}
+
+}  // namespace
+
+void ShowLogFile(std::wstring_view title, std::wstring_view fileName) {
+  std::wstring text;
+  HANDLE f = CreateFileW(std::wstring(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) {
+    ErrorDialog(SystemErrorText(GetLastError()));
+    return;
+  }
+  std::string data;
+  char buf[8192];
+  DWORD got = 0;
+  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
+  CloseHandle(f);
+  TLogViewer viewer;
+  viewer.Create();
+  viewer.SetCaption(title);
+  viewer.meLog.SetText(Utf8ToWide(data));
+  viewer.ShowModal();
+}
+
+TMailTestDialog::TMailTestDialog() {
+  BorderStyle = TBorderStyle::bsDialog;
+  Position = TPosition::poScreenCenter;
+  TextDomain = L"dialogs";
+  ClientWidth96 = kMargin96 + kIconSize96 + kIconGap96 + kMinTextWidth96 + kRightGap96;
+  ClientHeight96 = 160;
+}
+
+void TMailTestDialog::FormCreate() {
+  SetCaption(L"Mail delivery status");
+  SetWindowLongPtrW(Handle(), GWL_STYLE, GetWindowLongPtrW(Handle(), GWL_STYLE) & ~WS_SYSMENU);
+  imgIcon.Create(*this, {kMargin96, kMargin96, kIconSize96, kIconSize96});
+  stInfo.Create(*this, L"", {kMargin96 + kIconSize96 + kIconGap96, kMargin96, kMinTextWidth96, 40}, nullptr, true,
+                ScreenReaderActive());
+  stInfo.TranslateText = false;
+  gbLog.Create(*this, L"SMTP communication log", {kMargin96, 60, 300, kGroupHeight96});
+  btbShowLog.Create(*this, L"Show", {kGroupPad96, 20, kButtonWidth96, kButtonHeight96}, gbLog.Handle());
+  btbDelLog.Create(*this, L"Delete", {kGroupPad96 + kButtonWidth96 + 8, 20, kButtonWidth96, kButtonHeight96},
+                   gbLog.Handle());
+  btbOK.Create(*this, L"OK", {200, 124, kButtonWidth96, kButtonHeight96});
+  btbOK.ModalResult = mrOk;
+  btbOK.SetDefault(true);
+  btbOK.Cancel = true;
+  btbShowLog.OnClick = [this] { btbShowLogClick(); };
+  btbDelLog.OnClick = [this] { btbDelLogClick(); };
+}
+
+bool TMailTestDialog::Execute(std::wstring_view caption, std::wstring_view logFile, TMsgDlgType dlgType) {
+  FType = dlgType;
+  imgIcon.SetVisible(dlgType != TMsgDlgType::mtCustom);
+  stInfo.SetText(caption);
+  lfn = logFile;
+  Relayout(Dpi());
+  ShowModal();
+  return true;
+}
+
+void TMailTestDialog::Relayout(UINT dpi) {
+  const int margin = hv::Scale(kMargin96, dpi), icon = hv::Scale(kIconSize96, dpi);
+  const int bw = hv::Scale(kButtonWidth96, dpi), bh = hv::Scale(kButtonHeight96, dpi);
+  const int pad = hv::Scale(kGroupPad96, dpi), groupHeight = hv::Scale(kGroupHeight96, dpi);
+  const int left = margin + icon + hv::Scale(kIconGap96, dpi);
+  const std::wstring text = stInfo.Text();
+  const int lines = std::max(CountLines(text), 1);
+  const int textWidth = GetMaxLineWidthFont(text, Font()) * 11 / 10;
+  const int textHeight = std::max<int>(lines * GetTextSize(L"X", Font()).cy, icon);
+  // The group must hold its two buttons.
+  const int clientWidth =
+      std::max(textWidth + left + hv::Scale(kRightGap96, dpi), 2 * margin + 2 * pad + 2 * bw + hv::Scale(8, dpi));
+  const int clientHeight = 3 * margin + textHeight + groupHeight + bh + margin;
+  SetClientSize(clientWidth, clientHeight);
+  imgIcon.SetBounds(margin, margin, icon, icon);
+  if (const wchar_t* id = IconOf(FType)) imgIcon.SetSystemIcon(id);
+  stInfo.SetBounds(left, margin, clientWidth - left - margin, textHeight);
+  const int groupTop = 2 * margin + textHeight;
+  gbLog.SetBounds(margin, groupTop, clientWidth - 2 * margin, groupHeight);
+  const int buttonTop = (groupHeight - bh) / 2 + hv::Scale(4, dpi);  // inside the group
+  btbShowLog.SetBounds(pad, buttonTop, bw, bh);
+  btbDelLog.SetBounds(pad + bw + hv::Scale(8, dpi), buttonTop, bw, bh);
+  btbOK.SetBounds(clientWidth - margin - bw, groupTop + groupHeight + margin, bw, bh);
+}
+
+void TMailTestDialog::FormShow() {
+  UpdateLogButtons();
+  btbOK.SetFocus();
+}
+
+void TMailTestDialog::UpdateLogButtons() {
+  const bool exists = !lfn.empty() && FileExists(lfn);
+  btbShowLog.SetEnabled(exists);
+  btbDelLog.SetEnabled(exists);
+}
+
+void TMailTestDialog::btbShowLogClick() {
+  if (FileExists(lfn)) ShowLogFile(Caption(), lfn);
+  UpdateLogButtons();
+}
+
+void TMailTestDialog::btbDelLogClick() {
+  if (FileExists(lfn) && ConfirmDialogAt(BottomRightPos(btbDelLog), SafeFormat(_(L"Delete log file \"%s\"?"), lfn),
+                                         TMsgDlgBtn::mbNo, TDefaultMonitor::dmActiveForm)) {
+    if (!DeleteFileW(lfn.c_str())) ErrorDialog(SystemErrorText(GetLastError()));
+  }
+  UpdateLogButtons();
+  if (!btbDelLog.Enabled()) btbOK.SetFocus();
+}
+
+TMailTestDialog* MailStatusDialog() { return KeptDialog().get(); }
+
+bool ShowMailStatus(std::wstring_view caption, std::wstring_view logFile, TMsgDlgType dlgType) {
+  auto& dialog = KeptDialog();
+  if (!dialog) {
+    dialog = std::make_unique<TMailTestDialog>();
+    dialog->Create(Application().OwnerWindow());
+  }
+  return dialog->Execute(caption, logFile, dlgType);
+}
+
+}  // namespace hv
