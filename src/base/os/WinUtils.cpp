@@ -62,20 +62,17 @@ bool NeedsBitmapScaling(UINT oldDpi, UINT newDpi) {
 
 namespace {
 
-HBITMAP StretchedCopy(HDC dc, HBITMAP src, int w, int h, int nw, int nh, COLORREF fill) {
-  HDC from = CreateCompatibleDC(dc), to = CreateCompatibleDC(dc);
-  HBITMAP dst = CreateCompatibleBitmap(dc, nw, nh);
-  HGDIOBJ oldFrom = SelectObject(from, src), oldTo = SelectObject(to, dst);
+TBitmapHandle StretchedCopy(HDC dc, HBITMAP src, int w, int h, int nw, int nh, COLORREF fill) {
+  TDCHandle from(CreateCompatibleDC(dc)), to(CreateCompatibleDC(dc));
+  TBitmapHandle dst(CreateCompatibleBitmap(dc, nw, nh));
+  HGDIOBJ oldFrom = SelectObject(from.Get(), src), oldTo = SelectObject(to.Get(), dst.Get());
   RECT r{0, 0, nw, nh};
-  HBRUSH b = CreateSolidBrush(fill);
-  FillRect(to, &r, b);
-  DeleteObject(b);
-  SetStretchBltMode(to, HALFTONE);
-  StretchBlt(to, 0, 0, nw, nh, from, 0, 0, w, h, SRCCOPY);
-  SelectObject(from, oldFrom);
-  SelectObject(to, oldTo);
-  DeleteDC(from);
-  DeleteDC(to);
+  TBrushHandle b(CreateSolidBrush(fill));
+  FillRect(to.Get(), &r, b.Get());
+  SetStretchBltMode(to.Get(), HALFTONE);
+  StretchBlt(to.Get(), 0, 0, nw, nh, from.Get(), 0, 0, w, h, SRCCOPY);
+  SelectObject(from.Get(), oldFrom);
+  SelectObject(to.Get(), oldTo);
   return dst;
 }
 
@@ -84,12 +81,15 @@ BOOL CALLBACK ScaleGlyphProc(HWND child, LPARAM lp) {
   auto bmp = reinterpret_cast<HBITMAP>(SendMessageW(child, BM_GETIMAGE, IMAGE_BITMAP, 0));
   BITMAP bm;
   if (bmp && GetObjectW(bmp, sizeof(bm), &bm) && bm.bmWidth > 0) {
-    HDC dc = GetDC(child);
-    HBITMAP scaled = StretchedCopy(dc, bmp, bm.bmWidth, bm.bmHeight, MulDiv(bm.bmWidth, dpis[1], dpis[0]),
-                                   MulDiv(bm.bmHeight, dpis[1], dpis[0]), GetSysColor(COLOR_BTNFACE));
-    ReleaseDC(child, dc);
-    auto old = reinterpret_cast<HBITMAP>(SendMessageW(child, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled)));
-    if (old) DeleteObject(old);
+    TBitmapHandle scaled;
+    {
+      TWindowDCHandle dc(child);
+      scaled = StretchedCopy(dc.Get(), bmp, bm.bmWidth, bm.bmHeight, MulDiv(bm.bmWidth, dpis[1], dpis[0]),
+                             MulDiv(bm.bmHeight, dpis[1], dpis[0]), GetSysColor(COLOR_BTNFACE));
+    }
+    // The button owns its new image; the old one is ours to free.
+    TBitmapHandle old(reinterpret_cast<HBITMAP>(
+        SendMessageW(child, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.Release()))));
   }
   return TRUE;
 }
@@ -116,27 +116,21 @@ void ScaleImageList(HIMAGELIST list, UINT oldDpi, UINT newDpi) {
   ImageList_GetIconSize(copy, &w, &h);
   int nw = MulDiv(w, newDpi, oldDpi), nh = MulDiv(h, newDpi, oldDpi);
   ImageList_SetIconSize(list, nw, nh);  // also empties the list
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
+  TWindowDCHandle screen(nullptr);
+  TDCHandle dc(CreateCompatibleDC(screen.Get()));
   for (int i = 0, n = ImageList_GetImageCount(copy); i < n; ++i) {
-    HBITMAP image = CreateCompatibleBitmap(screen, w, h), mask = CreateBitmap(w, h, 1, 1, nullptr);
-    HGDIOBJ old = SelectObject(dc, image);
+    TBitmapHandle image(CreateCompatibleBitmap(screen.Get(), w, h)), mask(CreateBitmap(w, h, 1, 1, nullptr));
+    HGDIOBJ old = SelectObject(dc.Get(), image.Get());
     RECT r{0, 0, w, h};
-    FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
-    ImageList_Draw(copy, i, dc, 0, 0, ILD_NORMAL);
-    SelectObject(dc, mask);
-    ImageList_Draw(copy, i, dc, 0, 0, ILD_MASK);
-    SelectObject(dc, old);
-    HBITMAP bigImage = StretchedCopy(screen, image, w, h, nw, nh, GetSysColor(COLOR_WINDOW));
-    HBITMAP bigMask = StretchedCopy(screen, mask, w, h, nw, nh, RGB(255, 255, 255));
-    ImageList_Add(list, bigImage, bigMask);
-    DeleteObject(image);
-    DeleteObject(mask);
-    DeleteObject(bigImage);
-    DeleteObject(bigMask);
+    FillRect(dc.Get(), &r, GetSysColorBrush(COLOR_WINDOW));
+    ImageList_Draw(copy, i, dc.Get(), 0, 0, ILD_NORMAL);
+    SelectObject(dc.Get(), mask.Get());
+    ImageList_Draw(copy, i, dc.Get(), 0, 0, ILD_MASK);
+    SelectObject(dc.Get(), old);
+    TBitmapHandle bigImage = StretchedCopy(screen.Get(), image.Get(), w, h, nw, nh, GetSysColor(COLOR_WINDOW));
+    TBitmapHandle bigMask = StretchedCopy(screen.Get(), mask.Get(), w, h, nw, nh, RGB(255, 255, 255));
+    ImageList_Add(list, bigImage.Get(), bigMask.Get());
   }
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
   ImageList_Destroy(copy);
 }
 
@@ -198,11 +192,10 @@ int GetMaxLineWidth(std::wstring_view text, HDC dc) {
 namespace {
 template <class F>
 auto WithFont(HFONT font, F f) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-  auto r = f(dc);
-  SelectObject(dc, old);
-  DeleteDC(dc);
+  TDCHandle dc(CreateCompatibleDC(nullptr));
+  HGDIOBJ old = SelectObject(dc.Get(), font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  auto r = f(dc.Get());
+  SelectObject(dc.Get(), old);
   return r;
 }
 }  // namespace

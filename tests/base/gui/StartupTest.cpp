@@ -76,6 +76,8 @@ TEST_F(StartupTest, ErrorsShowTheSuitesMessageBox) {
     auto* box = dynamic_cast<TShowMsgDialog*>(&f);
     if (!box) return std::optional<int>();
     EXPECT_EQ(box->DlgType(), TMsgDialogType::mdtError);
+    if (boxes.empty())
+      SaveScreenshot(box->Handle(), box->Message().starts_with(L"Reg") ? L"error-startup" : L"error-handler");
     boxes.push_back(box->Message());
     return std::optional<int>(mrCancel);
   };
