@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <exception>
 #include <mutex>
 
 #include "winui/Dpi.h"
@@ -35,15 +36,21 @@ void RegisterFormClass(WNDPROC proc) {
 struct TDisabledWindows {
   HWND Except;
   std::vector<HWND> List;
+  std::exception_ptr Error;  // what stopped the enumeration
 };
 
 BOOL CALLBACK DisableWindow(HWND wnd, LPARAM lp) {
   auto* d = reinterpret_cast<TDisabledWindows*>(lp);
-  if (wnd != d->Except && IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
-    EnableWindow(wnd, FALSE);
-    d->List.push_back(wnd);
+  try {
+    if (wnd != d->Except && IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
+      d->List.push_back(wnd);
+      EnableWindow(wnd, FALSE);
+    }
+    return TRUE;
+  } catch (...) {
+    d->Error = std::current_exception();
+    return FALSE;
   }
-  return TRUE;
 }
 
 bool IsPushButton(HWND wnd) {
@@ -228,8 +235,18 @@ void TForm::Close() {
 
 int TForm::ShowModal() {
   if (!FHandle) throw EOSError(L"ShowModal", ERROR_INVALID_WINDOW_HANDLE, kFormClass);
-  TDisabledWindows disabled{FHandle, {}};
-  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&disabled));
+  // The other windows come back, also when FormShow, CloseQuery or FormClose raise.
+  struct TModalScope {
+    TForm& Form;
+    TDisabledWindows Disabled;
+    ~TModalScope() {
+      for (HWND w : Disabled.List) EnableWindow(w, TRUE);
+      if (Form.FModal) Form.Hide();
+      Form.FModal = false;
+    }
+  } scope{*this, {FHandle, {}, nullptr}};
+  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&scope.Disabled));
+  if (scope.Disabled.Error) std::rethrow_exception(scope.Disabled.Error);
   ModalResult = mrNone;
   FModal = true;
   Show();
@@ -246,9 +263,6 @@ int TForm::ShowModal() {
       break;
     }
   }
-  for (HWND w : disabled.List) EnableWindow(w, TRUE);
-  Hide();
-  FModal = false;
   return ModalResult;
 }
 

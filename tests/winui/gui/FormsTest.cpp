@@ -242,6 +242,28 @@ TEST_F(FormsTest, ExceptionsFromHandlersAreReportedOnce) {
   EXPECT_EQ(logged.back(), L"from a worker");
 }
 
+// An error that leaves the modal loop gives the other windows back.
+TEST_F(FormsTest, ModalLoopLeftByAnErrorEnablesTheOtherWindows) {
+  struct TFailingClose : TTestForm {
+    bool CloseQuery() override { throw Exception(L"no close"); }
+  };
+  TTestForm main;
+  main.Create();
+  main.Show();
+  TFailingClose dialog;
+  dialog.Create();
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (&f == &dialog) {
+      EXPECT_FALSE(IsWindowEnabled(main.Handle()));
+      dialog.btOk.Click();
+    }
+  };
+  EXPECT_THROW(dialog.ShowModal(), Exception);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  EXPECT_FALSE(dialog.Visible());
+  EXPECT_FALSE(dialog.Modal());
+}
+
 TEST_F(FormsTest, AFormWithoutWindowIsAnError) {
   TTestForm f;
   EXPECT_THROW(f.ShowModal(), EOSError);
