@@ -46,15 +46,13 @@ class TProgram {
     CloseHandle(FPi.hThread);
   }
   bool Started() const { return FStarted; }
-  // The program's visible main window; null when none shows within 30 s.
+  // The program's visible main window once it waits for input (shown and painted); null when it
+  // does not get there within 30 s.
   HWND MainWindow() {
-    for (int i = 0; i < 600 && FStarted; ++i) {
-      TFound f{FPi.dwProcessId, nullptr};
-      EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&f));
-      if (f.Wnd) return f.Wnd;
-      if (WaitForSingleObject(FPi.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
-    }
-    return nullptr;
+    if (!FStarted || WaitForInputIdle(FPi.hProcess, 30000) != 0) return nullptr;
+    TFound f{FPi.dwProcessId, nullptr};
+    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&f));
+    return f.Wnd;
   }
   // Closes the window like the user does and waits for the program to end; its exit code.
   DWORD CloseAndWait(HWND wnd) {
