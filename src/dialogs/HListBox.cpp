@@ -6,6 +6,7 @@
 
 #include "base/settings/IniFileUtils.h"
 #include "base/settings/ListUtils.h"
+#include "winui/Forms.h"
 
 namespace hv {
 namespace {
@@ -128,6 +129,7 @@ THistoryCombo::~THistoryCombo() {
   try {
     FHistoryList.SaveToIni(FIniFileName, FIniSection, EraseSection);
   } catch (...) {
+    Application().HandleException();  // a destructor cannot raise: the history is reported lost
   }
 }
 
