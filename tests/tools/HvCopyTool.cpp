@@ -27,7 +27,9 @@ int wmain(int argc, wchar_t** argv) {
   else if (mode != L"plain")
     return 2;
   if (argc > 4 && std::wstring(argv[4]) == L"verify") options |= CopyOptions({coVerify});
-  TWinCopyThread copy(argv[2], argv[3], options, false, 0x80000, kPriorityNormal);
+  TCopyPool pool(1);
+  TWinCopyThread copy(argv[2], argv[3], options, 0x80000, kPriorityNormal);
+  copy.Start(pool);
   copy.WaitFor();
   const int32_t code = copy.ErrorCode();
   std::printf("0x%04x %s", static_cast<unsigned>(code), WideToUtf8(FormatCopyError(code, L"", L"")).c_str());

@@ -30,11 +30,6 @@ bool FileExists(std::wstring_view name) {
   return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring ExtractFileName(std::wstring_view path) {
-  const size_t p = path.find_last_of(L"\\:");
-  return std::wstring(p == std::wstring_view::npos ? path : path.substr(p + 1));
-}
-
 // A failed copy is reported; the program then starts with default settings.
 void TakeOver(const std::wstring& source, std::wstring_view dest) {
   try {

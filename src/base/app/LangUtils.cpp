@@ -39,15 +39,6 @@ std::vector<std::wstring> CommandLineArgs() {
 
 namespace {
 
-// Folder part with its trailing "\" (or ":"), as the platform's file-name functions give it.
-std::wstring FilePath(std::wstring_view name) {
-  size_t p = name.find_last_of(L"\\:");
-  return p == std::wstring_view::npos ? std::wstring() : std::wstring(name.substr(0, p + 1));
-}
-std::wstring FileName(std::wstring_view name) {
-  size_t p = name.find_last_of(L"\\:");
-  return std::wstring(p == std::wstring_view::npos ? name : name.substr(p + 1));
-}
 std::wstring FullPath(const std::wstring& path) {
   wchar_t buf[MAX_PATH * 4];
   DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buf)), buf, nullptr);
@@ -56,16 +47,16 @@ std::wstring FullPath(const std::wstring& path) {
 
 std::wstring MovedCfgFile(const std::wstring& v, bool portable, const std::wstring& cfg, std::wstring_view programDir) {
   if (v.empty()) return cfg;
-  if (v.back() == L'\\') return v + FileName(cfg);
-  std::wstring name = portable ? ReplaceExtension(FileName(v), L"cfg") : FileName(cfg);
+  if (v.back() == L'\\') return v + ExtractFileName(cfg);
+  std::wstring name = portable ? ReplaceExtension(ExtractFileName(v), L"cfg") : ExtractFileName(cfg);
   bool hasDelim = v.find(L'\\') != std::wstring::npos;
   std::wstring folder;
   if (IsAbsolutePath(v))
-    folder = FilePath(v);
+    folder = ExtractFilePath(v);
   else if (!hasDelim)
-    folder = portable ? std::wstring(programDir) : FilePath(cfg);
+    folder = portable ? std::wstring(programDir) : ExtractFilePath(cfg);
   else
-    folder = FilePath(FullPath(portable ? std::wstring(programDir) + v : v));
+    folder = ExtractFilePath(FullPath(portable ? std::wstring(programDir) + v : v));
   return AddPathDelimiter(folder) + name;
 }
 

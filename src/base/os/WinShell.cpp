@@ -185,8 +185,10 @@ HRESULT ShellItemOperation(HWND owner, std::wstring_view source, std::wstring_vi
     hr = operation == 2 ? op->CopyItem(item.Get(), target.Get(), newName.c_str(), nullptr)
                         : op->MoveItem(item.Get(), target.Get(), newName.c_str(), nullptr);
   }
-  if (FAILED(hr)) return hr;
-  return op->PerformOperations();
+  if (FAILED(hr) || FAILED(hr = op->PerformOperations())) return hr;
+  // An operation the user or the shell cancelled is no success.
+  BOOL aborted = FALSE;
+  return SUCCEEDED(op->GetAnyOperationsAborted(&aborted)) && aborted ? E_ABORT : S_OK;
 }
 
 HRESULT ShellMoveItem(HWND owner, std::wstring_view source, std::wstring_view dest, bool silent) {
@@ -218,7 +220,8 @@ int ShellFileOperation(HWND owner, std::wstring_view source, std::wstring_view d
     op.lpszProgressTitle = progressTitle.c_str();
     op.fFlags |= FOF_SIMPLEPROGRESS;
   }
-  return SHFileOperationW(&op);
+  const int rc = SHFileOperationW(&op);
+  return rc == 0 && op.fAnyOperationsAborted ? ERROR_CANCELLED : rc;
 }
 
 int ShellMoveFiles(HWND owner, std::wstring_view source, std::wstring_view dest, std::wstring_view title, bool silent) {

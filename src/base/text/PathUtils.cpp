@@ -196,4 +196,14 @@ bool IsNotDotEntry(std::wstring_view name, std::wstring_view chars) {
   return IsNotDotEntry(name) && (name.empty() || chars.find(name[0]) == std::wstring_view::npos);
 }
 
+std::wstring ExtractFileName(std::wstring_view path) {
+  const size_t p = path.find_last_of(L"\\/:");
+  return std::wstring(p == std::wstring_view::npos ? path : path.substr(p + 1));
+}
+
+std::wstring ExtractFilePath(std::wstring_view path) {
+  const size_t p = path.find_last_of(L"\\/:");
+  return p == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, p + 1));
+}
+
 }  // namespace hv

@@ -10,6 +10,9 @@ std::wstring AddPathDelimiter(std::wstring_view dir);
 std::wstring AddPath(std::wstring_view dir, std::wstring_view name);
 std::wstring BuildFileName(std::wstring_view dir, std::wstring_view name, std::wstring_view ext);
 std::wstring GetParentDir(std::wstring_view path);
+// The name after the last "\", "/" or ":", and the part up to and including it.
+std::wstring ExtractFileName(std::wstring_view path);
+std::wstring ExtractFilePath(std::wstring_view path);
 // Case-insensitive comparison of two file names.
 bool SameFileName(std::wstring_view a, std::wstring_view b);
 bool IsSameDir(std::wstring_view dir1, std::wstring_view dir2);

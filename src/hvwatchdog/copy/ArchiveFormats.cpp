@@ -1,4 +1,5 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
+#include "hvwatchdog/copy/FileErrors.h"
 
 #include <windows.h>
 
@@ -91,22 +92,22 @@ int ReadGzHeader(TStream& stream, TGzHeaderInfo& info) {
   try {
     const int64_t size = stream.Size();
     unsigned char h[10];
-    if (!stream.ReadExact(h, 10)) return 4;
-    if (h[0] != 0x1F || h[1] != 0x8B) return 8;
+    if (!stream.ReadExact(h, 10)) return copyerr::kRead;
+    if (h[0] != 0x1F || h[1] != 0x8B || h[2] != 8) return copyerr::kHeader;
     const unsigned flg = h[3];
     info.MTime = Get32(h + 4);
     if (flg & 0x04) {
       unsigned char b[16];
-      if (!stream.ReadExact(b, 2)) return 4;
+      if (!stream.ReadExact(b, 2)) return copyerr::kRead;
       int64_t remaining = Get16(b);
       while (remaining > 2) {
         // A sub-field needs its id and length inside the extra field, and its data too.
-        if (remaining < 4 || !stream.ReadExact(b, 4)) return 4;
+        if (remaining < 4 || !stream.ReadExact(b, 4)) return copyerr::kRead;
         remaining -= 4;
         int64_t len = Get16(b + 2);
-        if (len > remaining) return 4;
+        if (len > remaining) return copyerr::kRead;
         if (b[0] == 1 && b[1] == 0 && len >= 16) {
-          if (!stream.ReadExact(b, 16)) return 4;
+          if (!stream.ReadExact(b, 16)) return copyerr::kRead;
           info.CSize = static_cast<int64_t>(Get64(b));
           info.USize = static_cast<int64_t>(Get64(b + 8));
           stream.Seek(len - 16, TSeekOrigin::soCurrent);
@@ -116,7 +117,7 @@ int ReadGzHeader(TStream& stream, TGzHeaderInfo& info) {
         remaining -= len;
       }
       if (remaining > 0) stream.Seek(remaining, TSeekOrigin::soCurrent);
-      if (stream.Position() > size) return 4;
+      if (stream.Position() > size) return copyerr::kRead;
     }
     auto readZeroTerminated = [&](std::string* out) {
       char c;
@@ -128,28 +129,49 @@ int ReadGzHeader(TStream& stream, TGzHeaderInfo& info) {
     };
     if (flg & 0x08) {
       std::string name;
-      if (!readZeroTerminated(&name)) return 4;
+      if (!readZeroTerminated(&name)) return copyerr::kRead;
       info.Name = h[9] != 0 ? Utf8ToWide(name) : Latin1ToWide(name);
     }
-    if ((flg & 0x10) && !readZeroTerminated(nullptr)) return 4;
+    if ((flg & 0x10) && !readZeroTerminated(nullptr)) return copyerr::kRead;
     if (flg & 0x02) {
-      if (stream.Position() + 2 > size) return 4;
+      if (stream.Position() + 2 > size) return copyerr::kRead;
       stream.Seek(2, TSeekOrigin::soCurrent);
     }
     const int64_t pos = stream.Position();
-    if (pos + 8 > size) return 4;
+    if (pos + 8 > size) return copyerr::kRead;
     if (info.CSize == 0) info.CSize = size - pos - 8;
     if (info.USize == 0) {
       unsigned char t[4];
       stream.SetPosition(size - 4);
-      if (!stream.ReadExact(t, 4)) return 4;
+      if (!stream.ReadExact(t, 4)) return copyerr::kRead;
       info.USize = Get32(t);
       stream.SetPosition(pos);
     }
     return 0;
   } catch (...) {
-    return 4;
+    return copyerr::kRead;
   }
+}
+
+std::string GzSizeFieldBytes(int64_t cSize, int64_t uSize) {
+  std::string s;
+  Put64(s, static_cast<uint64_t>(cSize));
+  Put64(s, static_cast<uint64_t>(uSize));
+  return s;
+}
+
+std::string GzTrailerBytes(uint32_t crc, int64_t uSize) {
+  std::string s;
+  Put32(s, crc);
+  Put32(s, static_cast<uint32_t>(uSize));
+  return s;
+}
+
+bool CheckGzTrailer(TStream& stream, uint32_t crc, int64_t uSize) {
+  unsigned char t[8];
+  if (!stream.ReadExact(t, 8)) return false;
+  if (Get32(t) != crc || Get32(t + 4) != static_cast<uint32_t>(uSize)) return false;
+  return stream.Position() == stream.Size();
 }
 
 bool IsOemName(std::wstring_view name) {
@@ -273,7 +295,7 @@ std::string ZipDirectory(const TZipEntry& e, uint64_t dirOffset) {
   }
   const uint64_t dirSize = s.size();
   const uint64_t end = dirOffset + dirSize;
-  const bool zip64End = end >= kMax32 || dirOffset >= kMax32;
+  const bool zip64End = end > kMax32;
   if (zip64End) {
     Put32(s, 0x06064B50);
     Put64(s, 44);
@@ -337,6 +359,76 @@ bool ReadZipHeader(TStream& stream, TZipFileInfo& info) {
     }
     if (extra > 0) stream.Seek(extra, TSeekOrigin::soCurrent);
     return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CheckZipDirectory(TStream& stream, const TZipFileInfo& local) {
+  constexpr uint32_t kMax32 = 0xFFFFFFFFu;
+  try {
+    const int64_t dirOffset = stream.Position();
+    unsigned char h[46];
+    if (!stream.ReadExact(h, 46) || Get32(h) != 0x02014B50) return false;
+    const uint32_t c32 = Get32(h + 20), u32 = Get32(h + 24);
+    if (Get16(h + 8) != local.Flag || Get16(h + 10) != local.Method || Get32(h + 12) != local.TimeStamp ||
+        Get32(h + 16) != local.Crc || Get16(h + 34) != 0 || Get32(h + 42) != 0)
+      return false;
+    std::string name(Get16(h + 28), '\0');
+    if (!name.empty() && !stream.ReadExact(name.data(), static_cast<int64_t>(name.size()))) return false;
+    const std::wstring decoded =
+        SlashToBackslash((local.Flag & 0x0800) ? Utf8ToWide(name) : Latin1ToWide(OemToAnsiName(name)));
+    if (decoded != local.Filename) return false;
+    uint64_t uSize = u32, cSize = c32;
+    int64_t extra = Get16(h + 30);
+    while (extra >= 4) {
+      unsigned char x[4];
+      if (!stream.ReadExact(x, 4)) return false;
+      const int64_t len = Get16(x + 2);
+      if (len > extra - 4) return false;
+      std::string data(static_cast<size_t>(len), '\0');
+      if (len && !stream.ReadExact(data.data(), len)) return false;
+      if (Get16(x) == 1) {
+        auto* p = reinterpret_cast<const unsigned char*>(data.data());
+        int64_t off = 0;
+        if (u32 == kMax32) {
+          if (off + 8 > len) return false;
+          uSize = Get64(p + off);
+          off += 8;
+        }
+        if (c32 == kMax32) {
+          if (off + 8 > len) return false;
+          cSize = Get64(p + off);
+        }
+      }
+      extra -= len + 4;
+    }
+    if (extra != 0) return false;
+    if (uSize != static_cast<uint64_t>(local.USize) || cSize != static_cast<uint64_t>(local.CSize)) return false;
+    // The comment follows the entry's extra field.
+    const int64_t comment = Get16(h + 32);
+    if (comment) stream.Seek(comment, TSeekOrigin::soCurrent);
+    const int64_t dirEnd = stream.Position();
+    const uint64_t dirSize = static_cast<uint64_t>(dirEnd - dirOffset);
+    unsigned char e[56];
+    if (!stream.ReadExact(e, 4)) return false;
+    bool zip64 = false;
+    if (Get32(e) == 0x06064B50) {
+      zip64 = true;
+      if (!stream.ReadExact(e + 4, 52) || Get64(e + 4) != 44 || Get64(e + 24) != 1 || Get64(e + 32) != 1 ||
+          Get64(e + 40) != dirSize || Get64(e + 48) != static_cast<uint64_t>(dirOffset))
+        return false;
+      unsigned char l[20];
+      if (!stream.ReadExact(l, 20) || Get32(l) != 0x07064B50 || Get64(l + 8) != static_cast<uint64_t>(dirEnd))
+        return false;
+      if (!stream.ReadExact(e, 4)) return false;
+    }
+    if (Get32(e) != 0x06054B50 || !stream.ReadExact(e + 4, 18)) return false;
+    if (Get16(e + 8) != 1 || Get16(e + 10) != 1) return false;
+    const uint32_t size32 = Get32(e + 12), offset32 = Get32(e + 16);
+    if (size32 != (dirSize >= kMax32 ? kMax32 : dirSize)) return false;
+    if (zip64 ? offset32 != kMax32 : offset32 != static_cast<uint64_t>(dirOffset)) return false;
+    return stream.Position() + Get16(e + 20) == stream.Size();
   } catch (...) {
     return false;
   }

@@ -12,6 +12,12 @@ namespace hv {
 // Header up to the end of the name: FEXTRA with the 64-bit size sub-field (sizes 0, patched later).
 std::string GzHeaderBytes(std::wstring_view name, uint32_t mtime);
 constexpr int64_t kGzSizeFieldOffset = 16;
+// The 16 bytes of the size sub-field: compressed and source size.
+std::string GzSizeFieldBytes(int64_t cSize, int64_t uSize);
+// CRC-32 and the low 32 bits of the source size.
+std::string GzTrailerBytes(uint32_t crc, int64_t uSize);
+// Reads the trailer at the stream's position: true when it holds crc and uSize and ends the stream.
+bool CheckGzTrailer(TStream& stream, uint32_t crc, int64_t uSize);
 
 struct TGzHeaderInfo {
   std::wstring Name;
@@ -19,7 +25,8 @@ struct TGzHeaderInfo {
   int64_t CSize = 0;
   int64_t USize = 0;
 };
-// Leaves the stream at the first data byte; 0, 4 (unreadable) or 8 (not gzip).
+// Leaves the stream at the first data byte; 0, or the copy-error code of an unreadable header or of
+// one that is not a gzip header with deflate data.
 int ReadGzHeader(TStream& stream, TGzHeaderInfo& info);
 
 // --- zip ---
@@ -62,5 +69,9 @@ struct TZipFileInfo {
 };
 // Reads the local header at the stream's position and leaves it at the first data byte.
 bool ReadZipHeader(TStream& stream, TZipFileInfo& info);
+// Reads from the stream's position (right after the entry's data) the central directory entry and
+// the end records: true when the entry equals the local header and the records point at it and end
+// the stream.
+bool CheckZipDirectory(TStream& stream, const TZipFileInfo& local);
 
 }  // namespace hv

@@ -4,19 +4,23 @@
 #include <string>
 #include <string_view>
 
+#include "winui/Handles.h"
+
 namespace hv {
 
 struct TStreamSearchRec {
-  void* Handle = reinterpret_cast<void*>(-1);
+  // Closed with the record; none when the search did not start.
+  TFindHandle Handle;
   int64_t StreamSize = 0;
   // ":name:$DATA"; the main stream is "::$DATA".
   std::wstring StreamName;
 };
 
-// 0, 120 when the system lacks the function, else a Windows error code; close Handle with FindClose.
+// 0, 120 when the system lacks the function, else a Windows error code.
 uint32_t FindFirstDataStream(std::wstring_view fileName, TStreamSearchRec& rec);
 // 0, 38 at the end, 120 when the system lacks the function, else a Windows error code.
 uint32_t FindNextDataStream(TStreamSearchRec& rec);
+// Ends the search before the record goes.
 void FindCloseDataStream(TStreamSearchRec& rec);
 
 // With a trailing delimiter.

@@ -3,158 +3,321 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
+#include <list>
+#include <set>
 #include <thread>
 
 #include "base/text/ExtSysUtils.h"
+#include "base/text/PathUtils.h"
+#include "base/text/StringUtils.h"
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/CopySysUtils.h"
+#include "hvwatchdog/copy/FileErrors.h"
 #include "winui/Translate.h"
 
 namespace hv {
 
 namespace {
 
-bool IsFailure(int32_t code) { return code != 0 && (code & 0xF00) != 0x200; }
-
-std::wstring FileNamePart(std::wstring_view name) {
-  size_t p = name.find_last_of(L"\\/:");
-  return std::wstring(p == std::wstring_view::npos ? name : name.substr(p + 1));
-}
+using namespace copyerr;
 
 bool IsDiskFull(uint32_t code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
 
-// Worker threads that run one copy after another; an idle worker ends after a while.
-class TCopyWorkers {
+// The text of any exception: ours carry a translated message, others their own text.
+std::wstring ExceptionText(const std::exception& e) {
+  auto* x = dynamic_cast<const Exception*>(&e);
+  return x ? x->Message() : Utf8ToWide(e.what());
+}
+
+// A slim lock with a condition variable: no kernel object per copy, and no server round trip under Wine.
+class TMonitor {
  public:
-  void Run(std::function<void()> job) {
-    std::lock_guard lock(FMutex);
-    FJobs.push_back(std::move(job));
-    if (FIdle == 0) {
-      std::thread([this] { Work(); }).detach();
-    } else {
-      --FIdle;
-      FWake.notify_one();
-    }
-  }
+  void Lock() { AcquireSRWLockExclusive(&FLock); }
+  void Unlock() { ReleaseSRWLockExclusive(&FLock); }
+  // With the lock held; false on time-out.
+  bool Wait(DWORD ms) { return SleepConditionVariableSRW(&FCond, &FLock, ms, 0) != FALSE; }
+  void NotifyOne() { WakeConditionVariable(&FCond); }
+  void NotifyAll() { WakeAllConditionVariable(&FCond); }
 
  private:
-  void Work() {
-    std::unique_lock lock(FMutex);
-    for (;;) {
-      if (FJobs.empty()) {
-        ++FIdle;
-        if (!FWake.wait_for(lock, std::chrono::seconds(10), [this] { return !FJobs.empty(); })) {
-          --FIdle;
-          return;
-        }
-        // The one who queued the job counted this worker as busy again.
-      }
-      auto job = std::move(FJobs.front());
-      FJobs.pop_front();
-      lock.unlock();
-      job();
-      lock.lock();
-    }
-  }
-  std::mutex FMutex;
-  std::condition_variable FWake;
-  std::deque<std::function<void()>> FJobs;
-  int FIdle = 0;
+  SRWLOCK FLock = SRWLOCK_INIT;
+  CONDITION_VARIABLE FCond = CONDITION_VARIABLE_INIT;
 };
 
-// Never destroyed: idle workers may still wait on it while the process ends.
-TCopyWorkers& Workers() {
-  static auto* workers = new TCopyWorkers;
-  return *workers;
+class TMonitorLock {
+ public:
+  explicit TMonitorLock(TMonitor& m) : FM(m) { FM.Lock(); }
+  ~TMonitorLock() { FM.Unlock(); }
+  TMonitorLock(const TMonitorLock&) = delete;
+  TMonitorLock& operator=(const TMonitorLock&) = delete;
+
+ private:
+  TMonitor& FM;
+};
+
+// Prefix of the copies in the temporary folder; a leftover of an earlier run is removed by name.
+constexpr wchar_t kTempFolder[] = L"~hvcopy.tmp";
+constexpr wchar_t kTempPrefix[] = L"~hv";
+
+void RemoveLeftovers(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd;
+  TFindHandle h(FindFirstFileExW((folder + L"\\" + kTempPrefix + L"*").c_str(), FindExInfoBasic, &fd,
+                                 FindExSearchNameMatch, nullptr, 0));
+  if (!h) return;
+  do {
+    // A copy another process still writes is open without sharing, and stays.
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteFileXL(folder + L"\\" + fd.cFileName, true);
+  } while (FindNextFileW(h.Get(), &fd));
 }
 
 }  // namespace
 
+// ---------------------------------------------------------------------------------------------- TCopyPool
+
+struct TCopyPool::TImpl {
+  struct TWorker {
+    std::jthread Thread;
+    bool Ended = false;
+  };
+  TMonitor Monitor;
+  std::deque<TJob> Jobs;
+  std::list<TWorker> Workers;
+  unsigned Idle = 0;
+  unsigned Running = 0;
+  unsigned Max;
+  DWORD IdleMs;
+  bool Closing = false;
+  std::stop_source Stop;
+  std::function<void(std::exception_ptr)>* OnJobError;
+  std::set<std::wstring> TempFolders;
+  TMonitor TempMonitor;
+
+  void RunJob(TJob& job) {
+    try {
+      job(Stop.get_token());
+    } catch (...) {
+      if (!*OnJobError) std::terminate();
+      (*OnJobError)(std::current_exception());
+    }
+  }
+
+  // The idle count is changed by the worker itself only, so it cannot drift from the truth.
+  void Work(TWorker* self) {
+    TMonitorLock lock(Monitor);
+    for (;;) {
+      while (Jobs.empty() && !Closing) {
+        ++Idle;
+        const bool woken = Monitor.Wait(IdleMs);
+        --Idle;
+        if (!woken && Jobs.empty() && !Closing) break;
+      }
+      if (Jobs.empty()) break;
+      TJob job = std::move(Jobs.front());
+      Jobs.pop_front();
+      Monitor.Unlock();
+      RunJob(job);
+      job = nullptr;
+      Monitor.Lock();
+    }
+    self->Ended = true;
+    --Running;
+  }
+};
+
+TCopyPool::TCopyPool(unsigned maxWorkers, std::chrono::milliseconds idleTimeout) : FImpl(std::make_unique<TImpl>()) {
+  FImpl->Max = maxWorkers ? maxWorkers : 1;
+  FImpl->IdleMs = static_cast<DWORD>(idleTimeout.count());
+  FImpl->OnJobError = &OnJobError;
+}
+
+TCopyPool::~TCopyPool() {
+  {
+    TMonitorLock lock(FImpl->Monitor);
+    FImpl->Closing = true;
+    FImpl->Monitor.NotifyAll();
+  }
+  // Queued and running copies see the stop and end at once; the workers drain the queue.
+  FImpl->Stop.request_stop();
+  for (auto& w : FImpl->Workers) w.Thread.join();
+  for (const auto& folder : FImpl->TempFolders) RemoveDirectoryW(folder.c_str());
+}
+
+void TCopyPool::Submit(TJob job) {
+  TImpl& p = *FImpl;
+  {
+    TMonitorLock lock(p.Monitor);
+    if (!p.Closing) {
+      for (auto it = p.Workers.begin(); it != p.Workers.end();) {
+        if (it->Ended) {
+          it->Thread.join();
+          it = p.Workers.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      p.Jobs.push_back(std::move(job));
+      if (p.Idle >= p.Jobs.size()) {
+        p.Monitor.NotifyOne();
+      } else if (p.Running < p.Max) {
+        if (p.Idle) p.Monitor.NotifyOne();
+        auto& w = p.Workers.emplace_back();
+        ++p.Running;
+        w.Thread = std::jthread([&p, self = &w] { p.Work(self); });
+      } else if (p.Idle) {
+        p.Monitor.NotifyOne();
+      }
+      return;
+    }
+  }
+  p.RunJob(job);
+}
+
+unsigned TCopyPool::MaxWorkers() const { return FImpl->Max; }
+
+unsigned TCopyPool::WorkerCount() const {
+  TMonitorLock lock(FImpl->Monitor);
+  return FImpl->Running;
+}
+
+std::wstring TCopyPool::TempFolderFor(const std::wstring& destFolder) {
+  std::wstring folder = destFolder;
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  folder = LongPathXL(folder + L"\\" + kTempFolder);
+  TMonitorLock lock(FImpl->TempMonitor);
+  if (FImpl->TempFolders.insert(folder).second) {
+    if (CreateDirectoryW(folder.c_str(), nullptr))
+      SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    else
+      RemoveLeftovers(folder);
+  }
+  return folder;
+}
+
 // ---------------------------------------------------------------------------------------------- TCopyThread
 
-TCopyThread::TCopyThread(TNoStart, std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize,
-                         int priority)
-    : FEvent(CreateEventW(nullptr, TRUE, TRUE, nullptr)),
-      SourceName(sourceName),
+struct TCopyThread::TState {
+  TMonitor Monitor;
+  std::atomic<bool> Stop{false};
+  std::atomic<bool> Paused{false};
+  std::atomic<bool> Done{false};
+
+  void RequestStop() {
+    TMonitorLock lock(Monitor);
+    Stop = true;
+    Monitor.NotifyAll();
+  }
+  void SetPaused(bool value) {
+    TMonitorLock lock(Monitor);
+    Paused = value;
+    Monitor.NotifyAll();
+  }
+  // Holds a paused copy; a stop lets it go on.
+  void Gate() {
+    if (!Paused.load(std::memory_order_acquire)) return;
+    TMonitorLock lock(Monitor);
+    while (Paused && !Stop) Monitor.Wait(INFINITE);
+  }
+  // Sleeps ms unless a stop comes first; false when stopped.
+  bool Sleep(DWORD ms) {
+    const ULONGLONG until = GetTickCount64() + ms;
+    TMonitorLock lock(Monitor);
+    for (ULONGLONG now; !Stop && (now = GetTickCount64()) < until;) Monitor.Wait(static_cast<DWORD>(until - now));
+    return !Stop;
+  }
+  void SetDone() {
+    TMonitorLock lock(Monitor);
+    Done.store(true, std::memory_order_release);
+    Monitor.NotifyAll();
+  }
+  void WaitDone() {
+    TMonitorLock lock(Monitor);
+    while (!Done) Monitor.Wait(INFINITE);
+  }
+};
+
+TCopyThread::TCopyThread(std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority)
+    : SourceName(sourceName),
       DestName(destName),
       SourceNameXL(LongPathXL(sourceName)),
       DestNameXL(LongPathXL(destName)),
-      FName(FileNamePart(sourceName)),
-      FBuffer(bufSize ? bufSize : 1),
-      FPriority(priority) {}
-
-TCopyThread::TCopyThread(std::wstring_view sourceName, std::wstring_view destName, bool suspend, uint32_t bufSize,
-                         int priority)
-    : TCopyThread(TNoStart{}, sourceName, destName, bufSize, priority) {
-  if (!suspend) Start();
-}
+      FName(ExtractFileName(sourceName)),
+      FBufSize(bufSize ? bufSize : 1),
+      FPriority(priority),
+      FState(std::make_shared<TState>()) {}
 
 TCopyThread::~TCopyThread() { StopAndWait(); }
 
-void TCopyThread::Start() {
+void TCopyThread::Start(TCopyPool& pool) {
   if (FStarted) return;
   FStarted = true;
-  FDoneEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr), [](void* h) {
-    if (h) CloseHandle(h);
-  });
-  Workers().Run([this, done = FDoneEvent] {
-    Run();
+  FPool = &pool;
+  FResult.ErrorType = FErrFlag;
+  pool.Submit([this, state = FState](std::stop_token stop) {
+    {
+      std::stop_callback onStop(stop, [&state] { state->RequestStop(); });
+      Run();
+    }
     // This object may be gone from here on.
-    if (done) SetEvent(done.get());
+    state->SetDone();
   });
 }
 
+void TCopyThread::CancelThread() { FState->RequestStop(); }
+
+void TCopyThread::SetPaused(bool value) {
+  if (Done() || value == FState->Paused) return;
+  FState->SetPaused(value);
+}
+
+bool TCopyThread::Paused() const { return FState->Paused; }
+
+bool TCopyThread::Done() const { return FState->Done.load(std::memory_order_acquire); }
+
+bool TCopyThread::Stopped() const { return FState->Stop.load(std::memory_order_relaxed); }
+
 void TCopyThread::WaitFor() {
-  if (!FStarted) return;
-  if (FDoneEvent)
-    WaitForSingleObject(FDoneEvent.get(), INFINITE);
-  else
-    while (!Done()) Sleep(1);
+  if (FStarted) FState->WaitDone();
 }
 
 void TCopyThread::StopAndWait() {
-  if (!FStarted) return;
-  if (!Done()) {
-    // Only an owner that gives up early gets here: stop the copy and let a paused one go on.
-    FUserBreak = true;
-    if (FEvent) SetEvent(FEvent.Get());
-  }
-  WaitFor();
+  if (!FStarted || Done()) return;
+  // Only an owner that gives up early gets here: stop the copy and let a paused one go on.
+  FState->RequestStop();
+  FState->WaitDone();
 }
 
 void TCopyThread::Run() noexcept {
-  const int oldPriority = GetThreadPriority(GetCurrentThread());
   try {
-    SetThreadPriority(GetCurrentThread(), FPriority);
+    if (Stopped()) {
+      FinishCopy(kTerminated);
+      return;
+    }
+    // Pool workers run at normal priority; only another one costs a call each way.
+    const bool other = FPriority != kPriorityNormal;
+    if (other) SetThreadPriority(GetCurrentThread(), FPriority);
     Execute();
+    if (other) SetThreadPriority(GetCurrentThread(), kPriorityNormal);
+  } catch (const std::exception& e) {
+    ReleaseStreams();
+    if (!TempNameXL.empty()) DeleteFileXL(TempNameXL, true);
+    FResult.ErrorCode = WithOperation(kWrite, static_cast<TCopyOperation>(FErrFlag >> 12));
+    FResult.SysErrorMsg = ExceptionText(e);
   } catch (...) {
     ReleaseStreams();
     if (!TempNameXL.empty()) DeleteFileXL(TempNameXL, true);
-    FError = FErrFlag | 0x105;
+    FResult.ErrorCode = WithOperation(kWrite, static_cast<TCopyOperation>(FErrFlag >> 12));
+    FResult.SysErrorMsg = _(L"Unexpected error");
   }
-  SetThreadPriority(GetCurrentThread(), oldPriority);
-  FDone.store(true, std::memory_order_release);
+  if (FPriority != kPriorityNormal) SetThreadPriority(GetCurrentThread(), kPriorityNormal);
 }
 
-void TCopyThread::SetPaused(bool value) {
-  if (Done() || value == FPaused) return;
-  FPaused = value;
-  if (value)
-    ResetEvent(FEvent.Get());
-  else
-    SetEvent(FEvent.Get());
-}
-
-void TCopyThread::Gate() {
-  if (FEvent) WaitForSingleObject(FEvent.Get(), INFINITE);
-}
+void TCopyThread::Gate() { FState->Gate(); }
 
 void TCopyThread::DoProgress(TFileAction action, int64_t count, bool speedLimit) {
-  // Runs on the copy thread: a callback that touches windows must post to them.
   if (FOnProgress) FOnProgress(action, count, speedLimit);
 }
 
@@ -166,15 +329,21 @@ bool TCopyThread::SetSysError(uint32_t code) {
 
 void TCopyThread::FinishCopy(int32_t code) {
   Gate();
-  FRatio = FCompress && UTotal > 0
-               ? static_cast<int32_t>(std::nearbyint(static_cast<double>(CTotal) * 1000.0 / static_cast<double>(UTotal)))
-               : 1000;
+  TCopyResult& r = FResult;
+  r.Ratio = FCompress && UTotal > 0
+                ? static_cast<int32_t>(std::nearbyint(static_cast<double>(CTotal) * 1000.0 / static_cast<double>(UTotal)))
+                : 1000;
   if (FSysError) {
     // A Windows code kept with facility 7 is shown with the text of the Windows code.
     uint32_t shown = (FSysError & 0xFFFF0000u) == 0x00070000u ? (FSysError & 0xFFFF) : FSysError;
-    FSysErrMsg = SafeFormat(L"System error: %s", SystemErrorText(shown));
+    FSysErrMsg = SafeFormat(_(L"System error: %s"), SystemErrorText(shown));
   }
-  if (code) FError = FErrFlag | code;
+  r.ErrorType = FErrFlag;
+  r.ErrorCode = WithOperation(code, static_cast<TCopyOperation>(FErrFlag >> 12));
+  r.Crc = FCrc;
+  r.SourceBytes = UTotal;
+  r.WrittenBytes = CTotal;
+  r.SysErrorMsg = FSysErrMsg;
 }
 
 void TCopyThread::Execute() {
@@ -200,10 +369,23 @@ void TCopyThread::ReleaseStreams() {
 int32_t TCopyThread::WriteErrorCode(const std::exception& e) {
   if (auto* w = dynamic_cast<const EFileStreamError*>(&e)) {
     FSysErrMsg = w->Message();
-    return IsDiskFull(w->ErrorCode()) ? 263 : 261;
+    return IsDiskFull(w->ErrorCode()) ? kDiskFull : kWrite;
   }
-  if (auto* x = dynamic_cast<const Exception*>(&e)) FSysErrMsg = x->Message();
-  return 261;
+  FSysErrMsg = ExceptionText(e);
+  return kWrite;
+}
+
+unsigned char* TCopyThread::Buffer(int64_t& size) {
+  // Sized to the file where it is smaller than the block size: small files cost no large allocation.
+  int64_t want = FBufSize;
+  if (SourceFileData.FileSize >= 0 && SourceFileData.FileSize < want) want = std::max<int64_t>(SourceFileData.FileSize + 1, 4096);
+  if (want > FBufSize) want = FBufSize;
+  if (FBufferSize < want) {
+    FBuffer.reset(new unsigned char[static_cast<size_t>(want)]);
+    FBufferSize = want;
+  }
+  size = FBufferSize;
+  return FBuffer.get();
 }
 
 int32_t TCopyThread::OpenStreams() {
@@ -214,9 +396,9 @@ int32_t TCopyThread::OpenStreams() {
     sSource = THandleStream::OpenRead(SourceNameXL);
   } catch (const EOSError& e) {
     const uint32_t code = e.ErrorCode();
-    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) return 270;
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) return kNotFound;
     FSysErrMsg = e.Message();
-    return 258;
+    return kOpen;
   }
   // Basic information and size: far cheaper than the full record of GetFileInformationByHandle.
   FILE_BASIC_INFO info;
@@ -224,7 +406,7 @@ int32_t TCopyThread::OpenStreams() {
   if (!GetFileInformationByHandleEx(sSource->Handle(), FileBasicInfo, &info, sizeof info) ||
       !GetFileSizeEx(sSource->Handle(), &size)) {
     SetSysError(GetLastError());
-    return 258;
+    return kOpen;
   }
   SourceFileData.FileSize = size.QuadPart;
   SourceFileData.FileAttr = info.FileAttributes;
@@ -232,159 +414,122 @@ int32_t TCopyThread::OpenStreams() {
   SourceFileData.TimeStamps.CreationTime = static_cast<TFileTime>(info.CreationTime.QuadPart);
   SourceFileData.TimeStamps.LastAccessTime = static_cast<TFileTime>(info.LastAccessTime.QuadPart);
   SourceFileData.TimeStamps.LastWriteTime = static_cast<TFileTime>(info.LastWriteTime.QuadPart);
-  if (DestName.empty()) return 257;
+  if (DestName.empty()) return kCreate;
   if (!Overwrite && FileGetAttrXL(DestNameXL, false) != -1) {
     SetSysError(ERROR_FILE_EXISTS);
-    return 257;
+    return kCreate;
   }
+  // The copy is written in a folder of its own beside the destination: under Wine a new name in a
+  // large folder costs a scan of that folder, and the rename stays on the same volume.
   static std::atomic<unsigned> counter{0};
-  wchar_t suffix[40];
-  swprintf(suffix, std::size(suffix), L".~%04x%04x.tmp", static_cast<unsigned>(GetCurrentThreadId() & 0xFFFF),
-           (counter++ ^ GetTickCount()) & 0xFFFF);
-  std::wstring temp = LongPathXL(DestName + suffix);
-  try {
-    if (FDestFactory)
-      sDest = FDestFactory(temp, false, FWriteMode);
-    else
-      sDest = std::make_unique<TWriteFileStream>(temp, false, FWriteMode, 0);
-  } catch (const Exception& e) {
-    FSysErrMsg = e.Message();
-    return 257;
+  wchar_t name[40];
+  swprintf(name, std::size(name), L"%ls%04x%05x.tmp", kTempPrefix, static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF),
+           (counter++) & 0xFFFFF);
+  const std::wstring folder = ExtractFilePath(DestName);
+  std::wstring temp = FPool ? FPool->TempFolderFor(folder.empty() ? L"." : folder) + L"\\" + name
+                            : LongPathXL(DestName + L"." + name);
+  for (int attempt = 0;; ++attempt) {
+    try {
+      if (FDestFactory)
+        sDest = FDestFactory(temp, false, FWriteMode);
+      else
+        sDest = std::make_unique<TWriteFileStream>(temp, false, FWriteMode, 0);
+      break;
+    } catch (const EFileStreamError& e) {
+      // The temporary folder was removed by someone else: make it once more, else write beside.
+      if (attempt == 0 && FPool && e.ErrorCode() == ERROR_PATH_NOT_FOUND && !folder.empty()) {
+        CreateDirectoryW(ExtractFilePath(temp).c_str(), nullptr);
+        continue;
+      }
+      FSysErrMsg = e.Message();
+      return kCreate;
+    } catch (const Exception& e) {
+      FSysErrMsg = e.Message();
+      return kCreate;
+    }
   }
   TempNameXL = temp;
   return 0;
 }
 
-int32_t TCopyThread::CopyStream(TStream& source, TStream* dest, int64_t length, bool speedLimit, bool toEnd) {
-  int32_t r = 0;
-  unsigned char* buf = FBuffer.data();
-  const int64_t bufSize = static_cast<int64_t>(FBuffer.size());
+int32_t TCopyThread::Transfer(const TReadFn& read, const TWriteFn* write, int64_t length, TFileAction action,
+                              bool speedLimit) {
+  int64_t bufSize;
+  unsigned char* buf = Buffer(bufSize);
   for (;;) {
     Gate();
-    const int64_t n = toEnd ? bufSize : std::min(length, bufSize);
-    if (n <= 0) break;
+    const int64_t n = length < 0 ? bufSize : std::min(length, bufSize);
+    if (n <= 0) return 0;
     int64_t got;
     try {
-      got = source.Read(buf, n);
-    } catch (const Exception& e) {
-      FSysErrMsg = e.Message();
-      r = 260;
-      break;
+      got = read(buf, n);
+    } catch (const std::exception& e) {
+      FSysErrMsg = ExceptionText(e);
+      return kRead;
     }
-    if (!toEnd && got < n) {
+    if (length >= 0 && got < n) {
       SetSysError(ERROR_HANDLE_EOF);
-      r = 260;
-      break;
+      return kRead;
     }
     UTotal += got;
-    DoProgress(dest ? TFileAction::acCopy : TFileAction::acPrepare, UTotal, speedLimit);
+    DoProgress(action, UTotal, speedLimit);
     if (FNeedCrc) FCrc = crc32(FCrc, buf, static_cast<uInt>(got));
-    if (dest && got > 0) {
+    if (write && got > 0) {
       int64_t put;
       try {
-        put = dest->Write(buf, got);
+        put = (*write)(buf, got);
       } catch (const std::exception& e) {
-        r = WriteErrorCode(e);
-        break;
+        return WriteErrorCode(e);
       }
-      if (put < got) {
-        r = 263;
-        break;
-      }
+      if (put < got) return kDiskFull;
     }
-    if (FUserBreak) {
-      r = 128;
-      break;
-    }
-    length -= got;
-    if (toEnd ? got < n : length < 1) break;
+    if (Stopped()) return kTerminated;
+    if (length >= 0) length -= got;
+    if (got < n) return 0;
   }
+}
+
+int32_t TCopyThread::CopyStream(TStream& source, TStream* dest, int64_t length, bool speedLimit) {
+  const TReadFn read = [&source](void* b, int64_t n) { return source.Read(b, n); };
+  const TWriteFn write = [dest](const void* b, int64_t n) { return dest->Write(b, n); };
+  int32_t r = Transfer(read, dest ? &write : nullptr, length, dest ? TFileAction::acCopy : TFileAction::acPrepare,
+                       speedLimit);
   CTotal = UTotal;
   return r;
 }
 
 int32_t TCopyThread::DeflateStream(TStream& source, TStream& dest, bool speedLimit) {
-  int32_t r = 0;
-  unsigned char* buf = FBuffer.data();
-  const int64_t bufSize = static_cast<int64_t>(FBuffer.size());
   try {
     const int64_t start = dest.Position();
     TZCompressionStream z(dest, FCompLevel, -15);
-    for (;;) {
-      Gate();
-      int64_t got;
-      try {
-        got = source.Read(buf, bufSize);
-      } catch (const Exception& e) {
-        FSysErrMsg = e.Message();
-        r = 260;
-        break;
-      }
-      UTotal += got;
-      DoProgress(TFileAction::acCompress, UTotal, speedLimit);
-      FCrc = crc32(FCrc, buf, static_cast<uInt>(got));
-      if (got > 0) z.Write(buf, got);
-      if (FUserBreak) {
-        r = 128;
-        break;
-      }
-      if (got < bufSize) break;
-    }
+    const TReadFn read = [&source](void* b, int64_t n) { return source.Read(b, n); };
+    const TWriteFn write = [&z](const void* b, int64_t n) { return z.Write(b, n); };
+    int32_t r = Transfer(read, &write, -1, TFileAction::acCompress, speedLimit);
     if (r == 0) {
       z.Finish();
-      if (UTotal > 0 && dest.Position() == start) r = 263;
+      if (UTotal > 0 && dest.Position() == start) r = kDiskFull;
     }
+    return r;
   } catch (const std::exception& e) {
-    r = WriteErrorCode(e);
+    return WriteErrorCode(e);
   }
-  return r;
 }
 
 int32_t TCopyThread::InflateStream(TStream& source, TStream* dest, int64_t length, bool speedLimit) {
-  int32_t r = 0;
-  unsigned char* buf = FBuffer.data();
-  const int64_t bufSize = static_cast<int64_t>(FBuffer.size());
-  int64_t total = 0;
   try {
     TZDecompressionStream z(source, length, -15);
-    for (;;) {
-      Gate();
-      int64_t got;
-      try {
-        got = z.Read(buf, bufSize);
-      } catch (const Exception& e) {
-        FSysErrMsg = e.Message();
-        r = 260;
-        break;
-      }
-      FCrc = crc32(FCrc, buf, static_cast<uInt>(got));
-      total += got;
-      DoProgress(TFileAction::acUnCompress, total, speedLimit);
-      if (dest && got > 0) {
-        int64_t put;
-        try {
-          put = dest->Write(buf, got);
-        } catch (const std::exception& e) {
-          r = WriteErrorCode(e);
-          break;
-        }
-        if (put < got) {
-          r = 263;
-          break;
-        }
-      }
-      UTotal += got;
-      if (FUserBreak) {
-        r = 128;
-        break;
-      }
-      if (got < bufSize) break;
+    const TReadFn read = [&z](void* b, int64_t n) { return z.Read(b, n); };
+    const TWriteFn write = [dest](const void* b, int64_t n) { return dest->Write(b, n); };
+    int32_t r = Transfer(read, dest ? &write : nullptr, -1, TFileAction::acUnCompress, speedLimit);
+    if (r == 0 && !z.StreamEnded()) {
+      FSysErrMsg = _(L"The compressed data ends before its end marker");
+      r = kRead;
     }
-  } catch (const Exception& e) {
-    FSysErrMsg = e.Message();
-    r = 260;
+    return r;
+  } catch (const std::exception& e) {
+    FSysErrMsg = ExceptionText(e);
+    return kRead;
   }
-  return r;
 }
 
 int32_t TCopyThread::PlainCopy() {
@@ -394,11 +539,11 @@ int32_t TCopyThread::PlainCopy() {
     return r;
   }
   DoProgress(TFileAction::acCopy, -SourceFileData.FileSize, false);
-  r = CopyStream(*sSource, sDest.get(), 0, true, true);
+  r = CopyStream(*sSource, sDest.get(), -1, true);
   if (!r && UTotal != SourceFileData.FileSize) {
     FSysErrMsg = SafeFormat(_(L"The size of the source changed during the copy (%d -> %d bytes)"),
                             SourceFileData.FileSize, UTotal);
-    r = 260;
+    r = kRead;
   }
   if (!r)
     r = CompleteCopy(CopyStorage, CopyAltStreams, CopyPermissions);
@@ -414,21 +559,13 @@ int32_t TCopyThread::GzipFile() {
     return r;
   }
   const std::string header =
-      GzHeaderBytes(FName, static_cast<uint32_t>(FileTimeToUnixSeconds(
-                                                  SourceFileData.TimeStamps.LastWriteTime)));
+      GzHeaderBytes(FName, static_cast<uint32_t>(FileTimeToUnixSeconds(SourceFileData.TimeStamps.LastWriteTime)));
+  int64_t start = 0;
   try {
-    if (sDest->Write(header.data(), static_cast<int64_t>(header.size())) != static_cast<int64_t>(header.size()))
-      r = 263;
+    sDest->WriteAll(header.data(), static_cast<int64_t>(header.size()));
+    start = sDest->Position();
   } catch (const std::exception& e) {
     r = WriteErrorCode(e);
-  }
-  int64_t start = 0;
-  if (!r) {
-    try {
-      start = sDest->Position();
-    } catch (const std::exception& e) {
-      r = WriteErrorCode(e);
-    }
   }
   if (!r) {
     DoProgress(TFileAction::acCompress, -SourceFileData.FileSize, false);
@@ -437,30 +574,18 @@ int32_t TCopyThread::GzipFile() {
   if (!r && SourceFileData.FileSize != UTotal) {
     FSysErrMsg = SafeFormat(_(L"The size of the source changed during the copy (%d -> %d bytes)"),
                             SourceFileData.FileSize, UTotal);
-    r = 260;
+    r = kRead;
   }
   if (!r) {
     try {
       CTotal = sDest->Position() - start;
-      unsigned char t[8];
-      for (int i = 0; i < 4; ++i) {
-        t[i] = static_cast<unsigned char>(FCrc >> (8 * i));
-        t[4 + i] = static_cast<unsigned char>(static_cast<uint64_t>(UTotal) >> (8 * i));
-      }
-      if (sDest->Write(t, 8) != 8) {
-        r = 263;
-      } else {
-        unsigned char sizes[16];
-        for (int i = 0; i < 8; ++i) {
-          sizes[i] = static_cast<unsigned char>(static_cast<uint64_t>(CTotal) >> (8 * i));
-          sizes[8 + i] = static_cast<unsigned char>(static_cast<uint64_t>(UTotal) >> (8 * i));
-        }
-        sDest->SetPosition(kGzSizeFieldOffset);
-        sDest->WriteAll(sizes, 16);
-      }
+      const std::string trailer = GzTrailerBytes(FCrc, UTotal);
+      sDest->WriteAll(trailer.data(), static_cast<int64_t>(trailer.size()));
+      const std::string sizes = GzSizeFieldBytes(CTotal, UTotal);
+      sDest->SetPosition(kGzSizeFieldOffset);
+      sDest->WriteAll(sizes.data(), static_cast<int64_t>(sizes.size()));
     } catch (const std::exception& e) {
-      WriteErrorCode(e);
-      r = 261;
+      r = WriteErrorCode(e);
     }
   }
   if (!r)
@@ -484,12 +609,11 @@ int32_t TCopyThread::WriteZipData(bool compress) {
     r = DeflateStream(*sSource, *sDest, true);
   } else {
     DoProgress(TFileAction::acCopy, -size, false);
-    r = CopyStream(*sSource, sDest.get(), 0, true, true);
+    r = CopyStream(*sSource, sDest.get(), -1, true);
   }
   if (!r && size != UTotal) {
-    FSysErrMsg =
-        SafeFormat(_(L"The size of the source changed during the copy (%d -> %d bytes)"), size, UTotal);
-    r = 260;
+    FSysErrMsg = SafeFormat(_(L"The size of the source changed during the copy (%d -> %d bytes)"), size, UTotal);
+    r = kRead;
   }
   if (!r) {
     try {
@@ -511,8 +635,7 @@ int32_t TCopyThread::ZipFile(bool compress) {
     const std::string local = ZipLocalHeader(entry);
     sDest->WriteAll(local.data(), static_cast<int64_t>(local.size()));
   } catch (const std::exception& e) {
-    WriteErrorCode(e);
-    return 5;
+    return WriteErrorCode(e);
   }
   if (int32_t r = WriteZipData(entry.Deflate)) return r;
   entry.Crc = FCrc;
@@ -540,18 +663,17 @@ int32_t TCopyThread::ZipFile(bool compress) {
     const std::string dir = ZipDirectory(entry, static_cast<uint64_t>(dirOffset));
     sDest->WriteAll(dir.data(), static_cast<int64_t>(dir.size()));
   } catch (const std::exception& e) {
-    WriteErrorCode(e);
-    return 5;
+    return WriteErrorCode(e);
   }
   return 0;
 }
 
 int32_t TCopyThread::ShellCopyFile() {
-  if (!GetFileData(SourceName, SourceFileData)) return 270;
-  if (DestName.empty()) return 257;
+  if (!GetFileData(SourceName, SourceFileData)) return kNotFound;
+  if (DestName.empty()) return kCreate;
   const bool quiet = (ShellCopy & scmQuiet) || SourceFileData.FileSize < 0x100000;
   DoProgress(TFileAction::acCopy, -1, false);
-  if (SetSysError(static_cast<uint32_t>(ShellItemCopy(nullptr, SourceName, DestName, quiet)))) return 261;
+  if (SetSysError(static_cast<uint32_t>(ShellItemCopy(nullptr, SourceName, DestName, quiet)))) return kWrite;
   if (FVerify) {
     UTotal = 0;
     FCrc = 0;
@@ -559,57 +681,58 @@ int32_t TCopyThread::ShellCopyFile() {
       sSource = THandleStream::OpenRead(SourceNameXL);
     } catch (const Exception& e) {
       FSysErrMsg = e.Message();
-      return 268;
+      return kVerify;
     }
     DoProgress(TFileAction::acVerify, -SourceFileData.FileSize, false);
-    int32_t r = CopyStream(*sSource, nullptr, 0, true, true);
+    int32_t r = CopyStream(*sSource, nullptr, -1, true);
     sSource.reset();
-    if (r == 128) return r;
-    if (r) return 268;
+    if (r == kTerminated) return r;
+    if (r) return kVerify;
   }
   if (CopyTimeStamp && CopyCreationTime &&
       SetSysError(SetFileTimestamps(DestNameXL, SourceFileData.TimeStamps, CheckTime, true, false)))
-    return 527;
+    return kWarnTimestamp;
   return 0;
 }
 
 int32_t TCopyThread::CompleteCopy(bool summary, bool altStreams, bool acl) {
   int32_t r = 0;
-  const std::wstring& target = TempNameXL.empty() ? DestNameXL : TempNameXL;
+  const std::wstring& target = WrittenName();
   uint32_t wantAttr = SourceFileData.FileAttr & 0x31A7;
   if (ResetArchiveBit) wantAttr &= ~static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE);
   // Without streams, summary or permissions to add, times and attributes go through the open handle.
   const bool byHandle = sDest && sDest->Handle() != INVALID_HANDLE_VALUE && !summary && !altStreams && !acl;
   if (sDest) {
-    if (FVerify && SetSysError(sDest->Flush())) r = 261;
+    if (FVerify && SetSysError(sDest->Flush())) r = kWrite;
     if (!r && byHandle && CopyTimeStamp &&
         SetSysError(SetHandleTimestamps(sDest->Handle(), SourceFileData.TimeStamps, CheckTime, CopyCreationTime)))
-      r = 527;
-    if (!r && byHandle && CopyAttr && SetSysError(SetHandleAttributes(sDest->Handle(), wantAttr))) r = 518;
+      r = kWarnTimestamp;
+    if (!r && byHandle && CopyAttr && SetSysError(SetHandleAttributes(sDest->Handle(), wantAttr)))
+      r = kWarnAttributes;
     // A failed close can lose data that the system still held.
-    if (SetSysError(sDest->Close()) && (r == 0 || (r & 0xF00) == 0x200)) r = 261;
+    if (SetSysError(sDest->Close()) && !IsCopyFailure(r)) r = kWrite;
   }
   ReleaseStreams();
   if (r || byHandle) return r;
   if (altStreams) {
     uint32_t e = CopyAlternateStreams(SourceNameXL, target);
     // A system without stream enumeration has nothing to copy.
-    if (e != ERROR_CALL_NOT_IMPLEMENTED && SetSysError(e)) r = 549;
+    if (e != ERROR_CALL_NOT_IMPLEMENTED && SetSysError(e)) r = kWarnAltStreams;
   }
   if (!r && summary) {
     // Document summaries are not carried over by this engine.
     SetSysError(ERROR_NOT_SUPPORTED);
-    r = 528;
+    r = kWarnSummary;
   }
-  if (!r && acl && SetSysError(CopyFileSecurity(SourceNameXL, target))) r = 531;
+  if (!r && acl && SetSysError(CopyFileSecurity(SourceNameXL, target))) r = kWarnPermissions;
   if (!r && CopyTimeStamp &&
       SetSysError(SetFileTimestamps(target, SourceFileData.TimeStamps, CheckTime, CopyCreationTime, false)))
-    r = 527;
+    r = kWarnTimestamp;
   if (!r && CopyAttr) {
     int32_t cur = FileGetAttrXL(target, false);
     if ((cur == -1 || (static_cast<uint32_t>(cur) & 0x31A7) != wantAttr) &&
         SetSysError(FileSetAttrXL(target, wantAttr, false)))
-      r = 518;
+      r = kWarnAttributes;
   }
   return r;
 }
@@ -624,38 +747,60 @@ int32_t TCopyThread::OpenForVerify(const std::wstring& fileName) {
     } catch (const Exception& e) {
       text = e.Message();
     }
-    Sleep(delay);
+    if (i < 25 && !FState->Sleep(delay)) return kTerminated;
   }
   FSysErrMsg = text + L" (" + std::to_wstring(25 * delay) + L"ms)";
-  return 278;
+  return kVerifyOpen;
 }
 
-// Reads the open copy with fresh totals; the copy's own CRC and sizes are what the read must give,
-// and they are restored afterwards.
-int32_t TCopyThread::VerifyRead(int64_t announcedSize, const std::function<int32_t()>& read) {
-  const uint32_t wantCrc = FCrc;
-  const int64_t wantSize = UTotal, wantC = CTotal;
-  FCrc = 0;
-  UTotal = 0;
-  DoProgress(TFileAction::acVerify, -announcedSize, false);
-  int32_t r = read();
-  if (r != 128 && (r || FCrc != wantCrc || UTotal != wantSize)) r = 268;
-  FCrc = wantCrc;
-  UTotal = wantSize;
-  CTotal = wantC;
+namespace {
+
+// Reads the open copy with fresh totals and restores the copy's own CRC and sizes afterwards.
+class TVerifyScope {
+ public:
+  TVerifyScope(uint32_t& crc, int64_t& uTotal, int64_t& cTotal)
+      : FCrc(crc), FU(uTotal), FC(cTotal), FWantCrc(crc), FWantU(uTotal), FWantC(cTotal) {
+    FCrc = 0;
+    FU = 0;
+  }
+  ~TVerifyScope() {
+    FCrc = FWantCrc;
+    FU = FWantU;
+    FC = FWantC;
+  }
+  // The read's result as the verification's: what was read must be what was copied.
+  int32_t Check(int32_t r) const {
+    if (r == kTerminated) return r;
+    return r || FCrc != FWantCrc || FU != FWantU ? kVerify : 0;
+  }
+
+ private:
+  uint32_t& FCrc;
+  int64_t& FU;
+  int64_t& FC;
+  const uint32_t FWantCrc;
+  const int64_t FWantU, FWantC;
+};
+
+}  // namespace
+
+int32_t TCopyThread::VerifyCopy() {
+  int32_t r = OpenForVerify(WrittenName());
+  if (r) return r;
+  TVerifyScope scope(FCrc, UTotal, CTotal);
+  const bool crc = FNeedCrc;
+  FNeedCrc = true;
+  DoProgress(TFileAction::acVerify, -SourceFileData.FileSize, false);
+  r = scope.Check(CopyStream(*sDest, nullptr, -1, true));
+  FNeedCrc = crc;
   sDest.reset();
   return r;
 }
 
-int32_t TCopyThread::VerifyCopy() {
-  const std::wstring& target = TempNameXL.empty() ? DestNameXL : TempNameXL;
-  int32_t r = OpenForVerify(target);
-  if (r) return r;
-  return VerifyRead(UTotal, [this] { return CopyStream(*sDest, nullptr, 0, true, true); });
-}
-
+// The whole member as gzip -t reads it: header, deflate data to its end marker, trailer at the end
+// of the file with the CRC and size of the data.
 int32_t TCopyThread::VerifyGzFile() {
-  int32_t r = OpenForVerify(TempNameXL);
+  int32_t r = OpenForVerify(WrittenName());
   if (r) return r;
   TGzHeaderInfo info;
   r = ReadGzHeader(*sDest, info);
@@ -663,68 +808,95 @@ int32_t TCopyThread::VerifyGzFile() {
     sDest.reset();
     return r;
   }
-  return VerifyRead(info.USize, [&] { return InflateStream(*sDest, nullptr, info.CSize, true); });
+  TVerifyScope scope(FCrc, UTotal, CTotal);
+  DoProgress(TFileAction::acVerify, -info.USize, false);
+  r = InflateStream(*sDest, nullptr, info.CSize, true);
+  if (r == 0) {
+    try {
+      if (!CheckGzTrailer(*sDest, FCrc, UTotal)) {
+        FSysErrMsg = _(L"The gzip trailer does not match the data");
+        r = kVerify;
+      }
+    } catch (const Exception& e) {
+      FSysErrMsg = e.Message();
+      r = kVerify;
+    }
+  }
+  r = scope.Check(r);
+  sDest.reset();
+  return r;
 }
 
+// The whole archive as unzip -t reads it: local header, data to its end, CRC and sizes, then the
+// central directory entry equal to the local header and the end records.
 int32_t TCopyThread::VerifyZipFile() {
-  int32_t r = OpenForVerify(TempNameXL);
+  int32_t r = OpenForVerify(WrittenName());
   if (r) return r;
   TZipFileInfo info;
-  if (!ReadZipHeader(*sDest, info)) {
+  if (!ReadZipHeader(*sDest, info) || (info.Method != 0 && info.Method != 8)) {
     sDest.reset();
-    return 8;
+    return kHeader;
   }
-  return VerifyRead(info.USize, [&] {
-    int32_t rr = info.Method == 8 ? InflateStream(*sDest, nullptr, info.CSize, true)
-                                  : CopyStream(*sDest, nullptr, info.CSize, true, false);
-    return !rr && FCrc != info.Crc ? 268 : rr;
-  });
+  TVerifyScope scope(FCrc, UTotal, CTotal);
+  DoProgress(TFileAction::acVerify, -info.USize, false);
+  try {
+    const int64_t dataStart = sDest->Position();
+    r = info.Method == 8 ? InflateStream(*sDest, nullptr, info.CSize, true)
+                         : CopyStream(*sDest, nullptr, info.CSize, true);
+    if (r == 0 && (FCrc != info.Crc || UTotal != info.USize || sDest->Position() != dataStart + info.CSize)) {
+      FSysErrMsg = _(L"The zip entry does not match its header");
+      r = kVerify;
+    }
+    if (r == 0 && !CheckZipDirectory(*sDest, info)) {
+      FSysErrMsg = _(L"The zip directory is missing or does not match the entry");
+      r = kVerify;
+    }
+  } catch (const Exception& e) {
+    FSysErrMsg = e.Message();
+    r = kVerify;
+  }
+  r = scope.Check(r);
+  sDest.reset();
+  return r;
 }
 
 int32_t TCopyThread::CommitCopy(int32_t code) {
   ReleaseStreams();
   if (TempNameXL.empty()) return code;
-  if (IsFailure(code)) {
-    DeleteFileXL(TempNameXL, true);
-    TempNameXL.clear();
+  const std::wstring temp = std::move(TempNameXL);
+  TempNameXL.clear();
+  if (IsCopyFailure(code)) {
+    DeleteFileXL(temp, true);
     return code;
   }
+  // The rename comes first; only a destination that refuses it gets its attributes reset.
+  const DWORD flags = Overwrite ? MOVEFILE_REPLACE_EXISTING : 0;
+  if (MoveFileExW(temp.c_str(), DestNameXL.c_str(), flags)) return code;
+  DWORD err = GetLastError();
   int32_t oldAttr = -1;
-  if (Overwrite) {
+  if (Overwrite && err == ERROR_ACCESS_DENIED) {
     oldAttr = FileGetAttrXL(DestNameXL, false);
-    if (oldAttr != -1 && (oldAttr & ~FILE_ATTRIBUTE_ARCHIVE & 0x31A7) &&
-        SetSysError(FileSetAttrXL(DestNameXL, FILE_ATTRIBUTE_ARCHIVE, false))) {
-      DeleteFileXL(TempNameXL, true);
-      TempNameXL.clear();
-      return 262;
+    if (oldAttr != -1 && (oldAttr & ~FILE_ATTRIBUTE_ARCHIVE & 0x31A7)) {
+      if (SetSysError(FileSetAttrXL(DestNameXL, FILE_ATTRIBUTE_ARCHIVE, false))) {
+        DeleteFileXL(temp, true);
+        return kResetAttributes;
+      }
+      if (MoveFileExW(temp.c_str(), DestNameXL.c_str(), flags)) return code;
+      err = GetLastError();
+      FileSetAttrXL(DestNameXL, static_cast<uint32_t>(oldAttr), false);
     }
   }
-  const DWORD flags = Overwrite ? MOVEFILE_REPLACE_EXISTING : 0;
-  if (!MoveFileExW(TempNameXL.c_str(), DestNameXL.c_str(), flags)) {
-    const DWORD err = GetLastError();
-    SetSysError(err);
-    if (oldAttr != -1) FileSetAttrXL(DestNameXL, static_cast<uint32_t>(oldAttr), false);
-    DeleteFileXL(TempNameXL, true);
-    TempNameXL.clear();
-    return err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS ? 257 : 291;
-  }
-  TempNameXL.clear();
-  return code;
+  SetSysError(err);
+  DeleteFileXL(temp, true);
+  return err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS ? kCreate : kRename;
 }
 
 // ---------------------------------------------------------------------------------------------- TGZipThread
 
-TGZipThread::TGZipThread(TNoStart t, std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize,
-                         int priority)
-    : TCopyThread(t, sourceName, destName, bufSize, priority) {
+TGZipThread::TGZipThread(std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority)
+    : TCopyThread(sourceName, destName, bufSize, priority) {
   FCompress = true;
   FErrFlag = 0x2000;
-}
-
-TGZipThread::TGZipThread(std::wstring_view sourceName, std::wstring_view destName, bool suspend, uint32_t bufSize,
-                         int priority)
-    : TGZipThread(TNoStart{}, sourceName, destName, bufSize, priority) {
-  if (!suspend) Start();
 }
 
 TGZipThread::~TGZipThread() { StopAndWait(); }
@@ -739,8 +911,8 @@ void TGZipThread::Execute() {
 // ---------------------------------------------------------------------------------------------- TWinCopyThread
 
 TWinCopyThread::TWinCopyThread(std::wstring_view sourceName, std::wstring_view destName, TCopyOptions options,
-                               bool suspend, uint32_t bufSize, int priority)
-    : TGZipThread(TNoStart{}, sourceName, destName, bufSize, priority) {
+                               uint32_t bufSize, int priority)
+    : TGZipThread(sourceName, destName, bufSize, priority) {
   auto has = [options](TCopyOption o) { return (options & (1u << o)) != 0; };
   FCompress = has(coCompress);
   FZipCompress = has(coZipCompress);
@@ -756,7 +928,6 @@ TWinCopyThread::TWinCopyThread(std::wstring_view sourceName, std::wstring_view d
   SetNoWriteCache(has(coNoCache));
   ResetArchiveBit = has(coResetArchive);
   FErrFlag = FZipCompress ? 0x4000 : FCompress ? 0x2000 : 0x1000;
-  if (!suspend) Start();
 }
 
 TWinCopyThread::~TWinCopyThread() { StopAndWait(); }

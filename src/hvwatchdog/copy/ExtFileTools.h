@@ -1,15 +1,16 @@
 #pragma once
 // The copy engine: one file per worker thread, as a plain copy, a gzip member or a one-entry zip archive.
-#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/security/AesLib.h"
-#include "winui/Handles.h"
 #include "hvwatchdog/copy/CopyStreams.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
 #include "hvwatchdog/copy/ZLibEx.h"
@@ -37,31 +38,82 @@ constexpr int kPriorityNormal = 0;
 using TDestStreamFactory =
     std::function<std::unique_ptr<THandleStream>(const std::wstring& name, bool overwrite, uint32_t writeMode)>;
 
+// Worker threads for copies, owned by the program or a scoped object. Threads are made when jobs
+// wait and fewer than MaxWorkers run; a thread idle for IdleTimeout ends. Every job gets the pool's
+// stop token. The destructor stops the pool: jobs still queued or running see the stop (a copy then
+// ends with "Terminated by user"), and every thread is joined.
+class TCopyPool {
+ public:
+  using TJob = std::function<void(std::stop_token)>;
+  explicit TCopyPool(unsigned maxWorkers = 4, std::chrono::milliseconds idleTimeout = std::chrono::seconds(10));
+  ~TCopyPool();
+  TCopyPool(const TCopyPool&) = delete;
+  TCopyPool& operator=(const TCopyPool&) = delete;
+
+  // Queues a job. A job reports its own errors; one that throws anyway is handed to OnJobError
+  // (without one, the program ends: an error is never dropped). After the pool has stopped, the job
+  // runs at once on the caller's thread with a stopped token.
+  void Submit(TJob job);
+  unsigned MaxWorkers() const;
+  // Threads alive now.
+  unsigned WorkerCount() const;
+  std::function<void(std::exception_ptr)> OnJobError;
+
+  // The folder beside a destination where copies are written before they get their name; made on
+  // first use in this pool, with leftovers of an earlier run removed, and removed when empty when
+  // the pool ends.
+  std::wstring TempFolderFor(const std::wstring& destFolder);
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> FImpl;
+};
+
+// The outcome of one copy, final once Done is true.
+struct TCopyResult {
+  // Copy-error code with the operation of the copy (0 = success).
+  int32_t ErrorCode = 0;
+  // The operation bits: 0x1000 copy, 0x2000 gzip, 0x4000 zip.
+  int32_t ErrorType = 0x1000;
+  // Per mille of compressed to source bytes (1000 without compression).
+  int32_t Ratio = -1;
+  uint32_t Crc = 0;
+  int64_t SourceBytes = 0;
+  int64_t WrittenBytes = 0;
+  // The system's or the exception's text of the failure.
+  std::wstring SysErrorMsg;
+};
+
+// One file copy. Create it, set its options, Start it on a pool, poll Done (or WaitFor), read the
+// result, free it. Freeing a copy that has not ended stops it and waits for it.
 class TCopyThread {
  public:
-  TCopyThread(std::wstring_view sourceName, std::wstring_view destName, bool suspend, uint32_t bufSize, int priority);
+  TCopyThread(std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority);
   virtual ~TCopyThread();
   TCopyThread(const TCopyThread&) = delete;
   TCopyThread& operator=(const TCopyThread&) = delete;
 
-  // Starts a copy created suspended. The copy runs on a worker of a process-wide pool, so that
-  // many small files do not pay for a new thread each.
-  void Start();
-  void CancelThread() { FUserBreak = true; }
+  // Queues the copy on the pool; a second call does nothing. Options are set before.
+  void Start(TCopyPool& pool);
+  // The copy stops after its current block with "Terminated by user".
+  void CancelThread();
   void SetPaused(bool value);
-  bool Paused() const { return FPaused; }
+  bool Paused() const;
+  // Runs on the copy's worker thread: a callback that touches windows must post to them.
   void SetOnProgress(TFileProgressEvent event) { FOnProgress = std::move(event); }
   void SetNoWriteCache(bool value) { FWriteMode = value ? 0x88000000u : 0x08000000u; }
   void SetDestStreamFactory(TDestStreamFactory f) { FDestFactory = std::move(f); }
 
-  bool Done() const { return FDone.load(std::memory_order_acquire); }
-  // Blocks until the copy has ended.
+  bool Done() const;
+  // Blocks until the copy has ended (at once when it was never started).
   void WaitFor();
+  // Valid once Done is true.
+  const TCopyResult& Result() const { return FResult; }
   int32_t ErrorType() const { return FErrFlag; }
-  int32_t ErrorCode() const { return FError; }
-  int32_t Ratio() const { return FRatio; }
-  const std::wstring& SysErrorMsg() const { return FSysErrMsg; }
-  uint32_t Crc() const { return FCrc; }
+  int32_t ErrorCode() const { return FResult.ErrorCode; }
+  int32_t Ratio() const { return FResult.Ratio; }
+  const std::wstring& SysErrorMsg() const { return FResult.SysErrorMsg; }
+  uint32_t Crc() const { return FResult.Crc; }
 
   bool CheckTime = true;
   bool CopyAttr = true;
@@ -72,16 +124,19 @@ class TCopyThread {
   bool CopyTimeStamp = true;
   bool Overwrite = false;
   bool ResetArchiveBit = false;
+  // Seconds over which opening the copy for verification is retried.
   uint32_t VerifyDelay = 5;
   TShellCopyModes ShellCopy = 0;
 
  protected:
-  struct TNoStart {};
-  TCopyThread(TNoStart, std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority);
+  struct TState;
+  using TReadFn = std::function<int64_t(void* buffer, int64_t count)>;
+  using TWriteFn = std::function<int64_t(const void* buffer, int64_t count)>;
 
   virtual void Execute();
-  // Stops a copy still running and waits for its thread (destructors).
+  // Stops a copy still running and waits for it (destructors of every class that overrides Execute).
   void StopAndWait();
+  bool Stopped() const;
   void FinishCopy(int32_t code);
   void DoProgress(TFileAction action, int64_t count, bool speedLimit);
   bool SetSysError(uint32_t code);
@@ -89,8 +144,12 @@ class TCopyThread {
 
   int32_t OpenStreams();
   void ReleaseStreams();
-  int32_t CopyStream(TStream& source, TStream* dest, int64_t length, bool speedLimit, bool toEnd);
+  // The one block loop of copies and checks: read (to the end, or exactly length bytes when
+  // length >= 0), CRC, progress, write (when write is set), pause gate and stop.
+  int32_t Transfer(const TReadFn& read, const TWriteFn* write, int64_t length, TFileAction action, bool speedLimit);
+  int32_t CopyStream(TStream& source, TStream* dest, int64_t length, bool speedLimit);
   int32_t DeflateStream(TStream& source, TStream& dest, bool speedLimit);
+  // Inflates to the end-of-stream marker; data that ends before it is a failed read.
   int32_t InflateStream(TStream& source, TStream* dest, int64_t length, bool speedLimit);
   int32_t PlainCopy();
   int32_t GzipFile();
@@ -99,21 +158,18 @@ class TCopyThread {
   int32_t ShellCopyFile();
   int32_t CompleteCopy(bool summary, bool altStreams, bool acl);
   int32_t OpenForVerify(const std::wstring& fileName);
-  int32_t VerifyRead(int64_t announcedSize, const std::function<int32_t()>& read);
   int32_t VerifyCopy();
   int32_t VerifyGzFile();
   int32_t VerifyZipFile();
   // Gives the finished temporary copy its final name, or removes it after a failure.
   int32_t CommitCopy(int32_t code);
   int32_t WriteErrorCode(const std::exception& e);
+  const std::wstring& WrittenName() const { return TempNameXL.empty() ? DestNameXL : TempNameXL; }
 
   TFileProgressEvent FOnProgress;
   bool FCompress = false;
   bool FVerify = false;
   uint32_t FSysError = 0;
-  std::atomic<bool> FPaused{false};
-  TUniqueHandle<TKernelHandleTraits> FEvent;
-  int32_t FError = 0;
   int32_t FErrFlag = 0x1000;
   std::wstring FSysErrMsg;
   std::wstring SourceName, DestName, SourceNameXL, DestNameXL;
@@ -122,31 +178,32 @@ class TCopyThread {
   TFileData SourceFileData;
   // Member or entry name: the source's file name without folder.
   std::wstring FName;
-  std::vector<unsigned char> FBuffer;
+  uint32_t FBufSize;
   std::unique_ptr<THandleStream> sSource, sDest;
   uint32_t FWriteMode = 0x08000000u;
-  std::atomic<bool> FUserBreak{false};
   TZCompressionLevel FCompLevel = TZCompressionLevel::zcDefault;
   uint32_t FCrc = 0;
   bool FNeedCrc = false;
   int64_t UTotal = 0;
   int64_t CTotal = 0;
-  int32_t FRatio = -1;
   int FPriority;
   TDestStreamFactory FDestFactory;
+  TCopyPool* FPool = nullptr;
 
  private:
   void Run() noexcept;
-  std::atomic<bool> FDone{false};
+  unsigned char* Buffer(int64_t& size);
+  std::unique_ptr<unsigned char[]> FBuffer;
+  int64_t FBufferSize = 0;
+  TCopyResult FResult;
   bool FStarted = false;
-  // Set when the copy has ended; shared with the worker, which may still signal it after the owner
-  // has freed this object.
-  std::shared_ptr<void> FDoneEvent;
+  // Shared with the worker, which signals the end after the owner may have freed this object.
+  std::shared_ptr<TState> FState;
 };
 
 class TGZipThread : public TCopyThread {
  public:
-  TGZipThread(std::wstring_view sourceName, std::wstring_view destName, bool suspend, uint32_t bufSize, int priority);
+  TGZipThread(std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority);
   ~TGZipThread() override;
   TZCompressionLevel CompressionLevel() const { return FCompLevel; }
   void SetCompressionLevel(TZCompressionLevel level) { FCompLevel = level; }
@@ -154,13 +211,12 @@ class TGZipThread : public TCopyThread {
   void SetFilename(std::wstring_view name) { FName = name; }
 
  protected:
-  TGZipThread(TNoStart, std::wstring_view sourceName, std::wstring_view destName, uint32_t bufSize, int priority);
   void Execute() override;
 };
 
 class TWinCopyThread : public TGZipThread {
  public:
-  TWinCopyThread(std::wstring_view sourceName, std::wstring_view destName, TCopyOptions options, bool suspend,
+  TWinCopyThread(std::wstring_view sourceName, std::wstring_view destName, TCopyOptions options,
                  uint32_t bufSize, int priority);
   ~TWinCopyThread() override;
 

@@ -20,10 +20,6 @@ TFileTime FromFT(const FILETIME& f) { return (static_cast<TFileTime>(f.dwHighDat
 // False for a value that is no valid time.
 bool ToDateTime(TFileTime t, TDateTime& dt) { return FileTimeToDateTime(ToFT(t), dt); }
 
-std::wstring FileNamePart(std::wstring_view name) {
-  size_t p = name.find_last_of(L"\\/:");
-  return std::wstring(p == std::wstring_view::npos ? name : name.substr(p + 1));
-}
 }  // namespace
 
 void TFileTimestamps::SetTimeStamps(TDateTime cTime, TDateTime mTime) {
@@ -33,8 +29,7 @@ void TFileTimestamps::SetTimeStamps(TDateTime cTime, TDateTime mTime) {
 }
 
 void TFileStreamData::Reset() {
-  if (FileStream) FileStream->Release();
-  FileStream = nullptr;
+  FileStream.Reset();
   BufferSize = 0;
 }
 
@@ -91,12 +86,11 @@ int32_t FileGetAttrXL(std::wstring_view name, bool followLink) {
   WIN32_FILE_ATTRIBUTE_DATA d;
   if (!GetFileAttributesExW(n.c_str(), GetFileExInfoStandard, &d)) return -1;
   if (followLink && (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    HANDLE h = CreateFileW(n.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return -1;
+    TFileHandle h(CreateFileW(n.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h) return -1;
     BY_HANDLE_FILE_INFORMATION info;
-    BOOL ok = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
+    const BOOL ok = GetFileInformationByHandle(h.Get(), &info);
     return ok ? static_cast<int32_t>(info.dwFileAttributes) : -1;
   }
   return static_cast<int32_t>(d.dwFileAttributes);
@@ -126,11 +120,9 @@ bool IsDirectory(std::wstring_view path) {
 
 bool GetFileData(std::wstring_view name, TFileData& data) {
   data.Reset();
-  data.FileName = FileNamePart(name);
+  data.FileName = ExtractFileName(name);
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(LongPathXL(name).c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  FindClose(h);
+  if (!TFindHandle(FindFirstFileW(LongPathXL(name).c_str(), &fd))) return false;
   data.TimeStamps.Valid = true;
   data.TimeStamps.CreationTime = FromFT(fd.ftCreationTime);
   data.TimeStamps.LastAccessTime = FromFT(fd.ftLastAccessTime);
@@ -168,12 +160,12 @@ uint32_t ApplyTimestamps(HANDLE h, const TFileTimestamps& t, bool allTimes) {
 uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times, bool checkTime, bool allTimes,
                            bool followLink) {
   const TFileTimestamps t = CheckedTimestamps(times, checkTime);
-  HANDLE h = CreateFileW(LongPathXL(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  uint32_t err = ApplyTimestamps(h, t, allTimes);
-  CloseHandle(h);
-  return err;
+  TFileHandle h(CreateFileW(LongPathXL(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
+  if (!h) return GetLastError();
+  const uint32_t err = ApplyTimestamps(h.Get(), t, allTimes);
+  const uint32_t closeErr = h.Close();
+  return err ? err : closeErr;
 }
 
 uint32_t SetHandleTimestamps(void* handle, const TFileTimestamps& times, bool checkTime, bool allTimes) {

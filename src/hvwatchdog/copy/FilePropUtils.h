@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/os/FileUtils.h"
+#include <objidl.h>
+#include <wrl/client.h>
 
-struct IStream;
+#include "base/os/FileUtils.h"
 
 namespace hv {
 
@@ -26,7 +27,7 @@ struct TFileTimestamps {
 };
 
 struct TFileStreamData {
-  IStream* FileStream = nullptr;
+  Microsoft::WRL::ComPtr<IStream> FileStream;
   uint32_t BufferSize = 0;
   void Reset();
 };

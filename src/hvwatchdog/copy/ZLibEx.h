@@ -71,6 +71,8 @@ class TZDecompressionStream : public TCustomZStream {
   int64_t Read(void* buffer, int64_t count);
   int64_t Write(const void*, int64_t);
   int64_t Seek(int64_t offset, TSeekOrigin origin);
+  // True once inflate has read the end-of-stream marker.
+  bool StreamEnded() const { return FEnd; }
 
  private:
   int64_t FSLength;

@@ -1,4 +1,5 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
+#include "hvwatchdog/copy/FileErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,8 @@ TEST(GzipHeader, DamagedHeadersStayInsideTheirBounds) {
       {"", 4},
       {std::string("\x1F\x8B\x08", 3), 4},
       {std::string("PK\x03\x04\0\0\0\0\0\0\0\0", 12), 8},
+      // A compression method other than deflate.
+      {std::string("\x1F\x8B\x07\x00\0\0\0\0\0\0", 10) + std::string(20, 'x'), 8},
       // Extra length beyond the end of the file.
       {fixed + std::string("\xFF\xFF\x01\x00\x10\x00", 6), 4},
       // A sub-field whose length runs past the extra field.
@@ -79,7 +82,9 @@ TEST(GzipHeader, DamagedHeadersStayInsideTheirBounds) {
   for (const auto& c : cases) {
     TMemoryStream s(c.bytes);
     TGzHeaderInfo info;
-    EXPECT_EQ(ReadGzHeader(s, info), c.result) << c.bytes.size();
+    // 4: the header cannot be read; 8: it is not a gzip header of deflate data.
+    const int32_t want = c.result == 4 ? copyerr::kRead : copyerr::kHeader;
+    EXPECT_EQ(FormatCopyError(ReadGzHeader(s, info), L"", L""), FormatCopyError(want, L"", L"")) << c.bytes.size();
   }
 }
 
@@ -144,6 +149,9 @@ TEST(ZipHeaders, Zip64Sizes) {
       {0xFFFFFFFFull, 0xFFFFFFFFull, 0x100000020ull, 2, true},
       {6ull << 30, 6ull << 30, (6ull << 30) + 40, 2, true},
       {6ull << 30, 0x20000000ull, 0x20000040ull, 1, false},
+      // The Zip64 end records only when the directory ends beyond 0xFFFFFFFF, not at it.
+      {0xFF000001ull, 0x10000000ull, 0xFFFFFFFFull - 57, 0, false},
+      {0xFF000001ull, 0x10000000ull, 0xFFFFFFFFull - 56, 0, true},
   };
   for (const auto& c : cases) {
     TZipEntry e = MakeZipEntry(L"big.bin", static_cast<int64_t>(c.usize), false, 0, 0x20);

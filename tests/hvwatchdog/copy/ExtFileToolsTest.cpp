@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <zlib.h>
+
 #include <random>
+#include <stdexcept>
 
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/FileErrors.h"
@@ -71,31 +74,51 @@ std::string Unpack(TMode m, const std::wstring& file) {
   return out;
 }
 
+TCopyPool& Pool() {
+  static TCopyPool pool;
+  return pool;
+}
+
+// The log text of a copy-error code: what the tests compare, rather than the number.
+std::string Text(int32_t code) {
+  const std::wstring t = FormatCopyError(code, L"", L"");
+  return std::string(t.begin(), t.end());
+}
+
 int32_t RunCopy(const std::wstring& src, const std::wstring& dst, TCopyOptions options,
                 std::function<void(TWinCopyThread&)> setup = nullptr, std::wstring* sysMsg = nullptr) {
-  TWinCopyThread t(src, dst, options, true, kBuf, kPriorityNormal);
+  TWinCopyThread t(src, dst, options, kBuf, kPriorityNormal);
   if (setup) setup(t);
-  t.Start();
+  t.Start(Pool());
   while (!t.Done()) Sleep(1);
   if (sysMsg) *sysMsg = t.SysErrorMsg();
   return t.ErrorCode();
 }
 
-// Only the destination itself: no temporary copy is left beside it.
-void ExpectOnlyFiles(const TempDir& dir, std::initializer_list<std::wstring> names) {
+std::vector<std::wstring> Entries(const std::wstring& folder, bool folders) {
   std::vector<std::wstring> found;
   WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir.Path() + L"\\*").c_str(), &fd);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return found;
   do {
     std::wstring n = fd.cFileName;
-    if (n != L"." && n != L"..") found.push_back(n);
+    if (n != L"." && n != L".." && ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders)
+      found.push_back(n);
   } while (FindNextFileW(h, &fd));
   FindClose(h);
   std::sort(found.begin(), found.end());
+  return found;
+}
+
+// Only the destination itself: no temporary copy is left, beside it or in the hidden temporary folder.
+void ExpectOnlyFiles(const TempDir& dir, std::initializer_list<std::wstring> names) {
   std::vector<std::wstring> want(names);
   std::sort(want.begin(), want.end());
-  EXPECT_EQ(found, want);
+  EXPECT_EQ(Entries(dir.Path(), false), want);
+  for (const auto& sub : Entries(dir.Path(), true)) {
+    EXPECT_EQ(sub, L"~hvcopy.tmp");
+    EXPECT_TRUE(Entries(dir / sub, false).empty());
+  }
 }
 
 TEST(CopyEngine, EveryModeRoundTripsWithTimesAndAttributes) {
@@ -140,8 +163,9 @@ TEST(CopyEngine, RatioAndResetArchiveBit) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir / L"a.txt", std::string(100000, 'x')));
   SetFileAttributesW((dir / L"a.txt").c_str(), 0x21);
-  TWinCopyThread t(dir / L"a.txt", dir / L"a.txt.gz", CopyOptions({coCompress, coAttributes}), false, kBuf,
+  TWinCopyThread t(dir / L"a.txt", dir / L"a.txt.gz", CopyOptions({coCompress, coAttributes}), kBuf,
                    kPriorityNormal);
+  t.Start(Pool());
   t.WaitFor();
   EXPECT_EQ(t.ErrorCode(), 0);
   EXPECT_GT(t.Ratio(), 0);
@@ -149,15 +173,17 @@ TEST(CopyEngine, RatioAndResetArchiveBit) {
   EXPECT_EQ(GetFileAttributesW((dir / L"a.txt.gz").c_str()) & 0x21, 0x21u);
   SetFileAttributesW((dir / L"a.txt.gz").c_str(), 0x80);
 
-  TWinCopyThread p(dir / L"a.txt", dir / L"b.txt", kBase, false, kBuf, kPriorityNormal);
+  TWinCopyThread p(dir / L"a.txt", dir / L"b.txt", kBase, kBuf, kPriorityNormal);
+  p.Start(Pool());
   p.WaitFor();
   EXPECT_EQ(p.ErrorCode(), 0);
   EXPECT_EQ(p.Ratio(), 1000);
   SetFileAttributesW((dir / L"b.txt").c_str(), 0x80);
 
   // Wine keeps the archive bit of every file, so the reset shows in the zip entry's attributes.
-  TWinCopyThread z(dir / L"a.txt", dir / L"a.zip", CopyOptions({coZipCompress, coCompress, coResetArchive}), false,
-                   kBuf, kPriorityNormal);
+  TWinCopyThread z(dir / L"a.txt", dir / L"a.zip", CopyOptions({coZipCompress, coCompress, coResetArchive}), kBuf,
+                   kPriorityNormal);
+  z.Start(Pool());
   z.WaitFor();
   EXPECT_EQ(z.ErrorCode(), 0);
   const std::string zip = ReadBytes(dir / L"a.zip");
@@ -185,22 +211,24 @@ TEST(CopyEngine, FaultsGiveTheirCodeAndKeepTheEarlierCopy) {
   std::wstring msg;
 
   // Source vanished.
-  EXPECT_EQ(RunCopy(dir / L"gone.txt", dst, kBase), 0x110E);
-  EXPECT_EQ(RunCopy(dir / L"gone.txt", dir / L"x.zip", kBase | ModeOptions(TMode::ZipDeflate)), 0x410E);
+  EXPECT_EQ(Text(RunCopy(dir / L"gone.txt", dst, kBase)), "Error - File not found (-> Copy)");
+  EXPECT_EQ(Text(RunCopy(dir / L"gone.txt", dir / L"x.zip", kBase | ModeOptions(TMode::ZipDeflate))),
+            "Error - File not found (-> Zip)");
 
   // Source locked by another writer without sharing.
   HANDLE lock = CreateFileW(src.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(RunCopy(src, dst, kBase, nullptr, &msg), 0x1102);
+  EXPECT_EQ(Text(RunCopy(src, dst, kBase, nullptr, &msg)), "Error - Could not open file (-> Copy)");
   EXPECT_FALSE(msg.empty());
-  EXPECT_EQ(RunCopy(src, dst + L".gz", kBase | ModeOptions(TMode::Gzip)), 0x2102);
+  EXPECT_EQ(Text(RunCopy(src, dst + L".gz", kBase | ModeOptions(TMode::Gzip))), "Error - Could not open file (-> gzip)");
   CloseHandle(lock);
 
   // Destination folder missing; existing destination without overwrite.
-  EXPECT_EQ(RunCopy(src, dir / L"no\\such\\dst.txt", kBase), 0x1101);
-  EXPECT_EQ(RunCopy(src, dst, CopyOptions({coAttributes}), nullptr, &msg), 0x1101);
+  const std::string notCreated = "Error - Could not create file (-> Copy)";
+  EXPECT_EQ(Text(RunCopy(src, dir / L"no\\such\\dst.txt", kBase)), notCreated);
+  EXPECT_EQ(Text(RunCopy(src, dst, CopyOptions({coAttributes}), nullptr, &msg)), notCreated);
   EXPECT_NE(msg.find(L"System error"), std::wstring::npos);
-  EXPECT_EQ(RunCopy(src, L"", kBase), 0x1101);
+  EXPECT_EQ(Text(RunCopy(src, L"", kBase)), notCreated);
 
   EXPECT_EQ(ReadBytes(dst), "earlier copy");
   ExpectOnlyFiles(dir, {L"src.txt", L"dst.txt"});
@@ -234,15 +262,14 @@ TEST(CopyEngine, FullDiskInEveryPhase) {
     TMode mode;
     int64_t room;
     bool shortWrite;
-    int32_t code;
   };
-  // Incompressible 20000 bytes: the deflate data is ~20010 bytes, written when the stream ends.
+  // Incompressible 20000 bytes: the deflate data is ~20010 bytes, written when the stream ends. A full
+  // disk is the full-disk error in every phase: header, data, end of the deflate data, trailer, directory.
   const TCase cases[] = {
-      {TMode::Plain, 5000, false, 0x1107},     {TMode::Plain, 5000, true, 0x1107},
-      {TMode::Gzip, 10, false, 0x2107},        {TMode::Gzip, 5000, false, 0x2107},
-      {TMode::Gzip, 5000, true, 0x2107},       {TMode::Gzip, 20030, false, 0x2107},
-      {TMode::Gzip, 20050, false, 0x2105},     {TMode::ZipDeflate, 10, false, 0x4005},
-      {TMode::ZipDeflate, 5000, false, 0x4107}, {TMode::ZipStored, 20060, false, 0x4005},
+      {TMode::Plain, 5000, false},      {TMode::Plain, 5000, true},       {TMode::Gzip, 10, false},
+      {TMode::Gzip, 5000, false},       {TMode::Gzip, 5000, true},        {TMode::Gzip, 20030, false},
+      {TMode::Gzip, 20050, false},      {TMode::ZipDeflate, 10, false},   {TMode::ZipDeflate, 5000, false},
+      {TMode::ZipStored, 20060, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << static_cast<int>(c.mode) << " room " << c.room << " short " << c.shortWrite);
@@ -257,7 +284,8 @@ TEST(CopyEngine, FullDiskInEveryPhase) {
                                                  c.shortWrite);
       });
     }, &msg);
-    EXPECT_EQ(code, c.code) << std::string(msg.begin(), msg.end());
+    const char* op = c.mode == TMode::Plain ? "Copy" : c.mode == TMode::Gzip ? "gzip" : "Zip";
+    EXPECT_EQ(Text(code), std::string("Error - Low disk space (-> ") + op + ")") << std::string(msg.begin(), msg.end());
     EXPECT_EQ(ReadBytes(dst), "earlier copy");
     ExpectOnlyFiles(dir, {L"src.bin", std::wstring(L"dst.bin") + ModeExt(c.mode)});
   }
@@ -277,7 +305,8 @@ TEST(CopyEngine, StopInTheMiddleRemovesThePartialCopy) {
         if (count > 0 && ++blocks == 3) self->CancelThread();
       });
     });
-    EXPECT_EQ(code, (mode == TMode::Plain ? 0x1000 : mode == TMode::Gzip ? 0x2000 : 0x4000) | 0x80);
+    EXPECT_EQ(CopyErrorNumber(code), TCopyErrorNo::enTerminated);
+    EXPECT_EQ(CopyErrorSeverity(code), TCopySeverity::csNone);
     EXPECT_EQ(blocks, 3);
     EXPECT_EQ(ReadBytes(dst), "earlier copy");
     ExpectOnlyFiles(dir, {L"src.bin", std::wstring(L"dst") + ModeExt(mode)});
@@ -287,9 +316,9 @@ TEST(CopyEngine, StopInTheMiddleRemovesThePartialCopy) {
 TEST(CopyEngine, PauseHoldsTheCopyUntilResumed) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir / L"s", Pattern(100000, 5, true)));
-  TWinCopyThread t(dir / L"s", dir / L"d", kBase, true, kBuf, kPriorityNormal);
+  TWinCopyThread t(dir / L"s", dir / L"d", kBase, kBuf, kPriorityNormal);
   t.SetPaused(true);
-  t.Start();
+  t.Start(Pool());
   Sleep(100);
   EXPECT_FALSE(t.Done());
   EXPECT_EQ(GetFileAttributesW((dir / L"d").c_str()), INVALID_FILE_ATTRIBUTES);
@@ -322,7 +351,7 @@ TEST(CopyEngine, SourceChangingDuringTheCopyIsReported) {
           });
         },
         &msg);
-    EXPECT_EQ(code & 0xFFF, 0x104) << static_cast<int>(mode);
+    EXPECT_EQ(Text(code).substr(0, 32), "Error - Could not read from file") << static_cast<int>(mode);
     EXPECT_FALSE(msg.empty());
     EXPECT_EQ(GetFileAttributesW(dst.c_str()), INVALID_FILE_ATTRIBUTES);
   }
@@ -330,25 +359,228 @@ TEST(CopyEngine, SourceChangingDuringTheCopyIsReported) {
 
 class TVerifyProbe : public TWinCopyThread {
  public:
-  TVerifyProbe() : TWinCopyThread(L"a", L"b", 0, true, kBuf, kPriorityNormal) {}
+  TVerifyProbe() : TWinCopyThread(L"a", L"b", 0, kBuf, kPriorityNormal) {}
   int32_t Open(const std::wstring& name) {
     int32_t r = OpenForVerify(name);
     sDest.reset();
     return r;
   }
+  const std::wstring& Message() const { return FSysErrMsg; }
+  // Verifies an archive as the engine verifies its own copy of data with this CRC and size.
+  int32_t Verify(TMode mode, const std::wstring& name, const std::string& data) {
+    TempNameXL = name;
+    FCrc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    UTotal = static_cast<int64_t>(data.size());
+    FNeedCrc = true;
+    int32_t r = mode == TMode::Gzip ? VerifyGzFile() : VerifyZipFile();
+    TempNameXL.clear();
+    return r;
+  }
 };
 
-TEST(CopyEngine, VerificationRetriesOpeningALockedCopy) {
+TEST(CopyEngine, VerificationRetriesOpeningALockedCopyUntilStopped) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir / L"v", "x"));
   HANDLE lock = CreateFileW((dir / L"v").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   TVerifyProbe probe;
   probe.VerifyDelay = 1;  // 40 ms per try
-  EXPECT_EQ(probe.Open(dir / L"v"), 278);
-  const std::wstring& msg = probe.SysErrorMsg();
-  EXPECT_TRUE(msg.ends_with(L" (1000ms)")) << std::string(msg.begin(), msg.end());
+  EXPECT_EQ(Text(probe.Open(dir / L"v")), "Error - Could not open destination file for verification");
+  EXPECT_TRUE(probe.Message().ends_with(L" (1000ms)"));
+  // A stop ends the retries at once, even with a long delay.
+  probe.VerifyDelay = 3600;
+  probe.CancelThread();
+  EXPECT_EQ(Text(probe.Open(dir / L"v")), "Terminated by user");
   CloseHandle(lock);
   EXPECT_EQ(probe.Open(dir / L"v"), 0);
+}
+
+std::string RawDeflate(const std::string& data, int flush) {
+  z_stream z{};
+  deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(data.size() + 1024, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, flush);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+void PutLe(std::string& s, size_t at, uint64_t v, int n) {
+  for (int i = 0; i < n; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// Damaged copies that gzip -t and unzip -t reject fail the verification too.
+TEST(CopyEngine, VerificationRejectsDamagedArchives) {
+  TempDir dir;
+  const std::string data = Pattern(30000, 11, true);
+  ASSERT_TRUE(WriteBytes(dir / L"src.txt", data));
+  ASSERT_EQ(RunCopy(dir / L"src.txt", dir / L"good.gz", kBase | ModeOptions(TMode::Gzip)), 0);
+  ASSERT_EQ(RunCopy(dir / L"src.txt", dir / L"good.zip", kBase | ModeOptions(TMode::ZipDeflate)), 0);
+  const std::string gz = ReadBytes(dir / L"good.gz"), zip = ReadBytes(dir / L"good.zip");
+  const size_t gzData = gz.find("src.txt") + 8;  // after the name and its zero
+  const size_t central = zip.find("PK\x01\x02"), end = zip.find("PK\x05\x06");
+  ASSERT_NE(central, std::string::npos);
+  ASSERT_NE(end, std::string::npos);
+  // Deflate data whose last block is not final, in place of the real data.
+  const std::string open = RawDeflate(data, Z_SYNC_FLUSH);
+
+  struct TCase {
+    const char* what;
+    TMode mode;
+    std::function<std::string()> damage;
+  };
+  const TCase cases[] = {
+      {"gzip as written", TMode::Gzip, [&] { return gz; }},
+      {"gzip: last block not final", TMode::Gzip,
+       [&] {
+         std::string s = gz.substr(0, gzData) + open + gz.substr(gz.size() - 8);
+         PutLe(s, 16, open.size(), 8);
+         return s;
+       }},
+      {"gzip: no trailer", TMode::Gzip, [&] { return gz.substr(0, gz.size() - 8); }},
+      {"gzip: wrong trailer CRC", TMode::Gzip, [&] { std::string s = gz; s[s.size() - 8] ^= 1; return s; }},
+      {"gzip: wrong trailer size", TMode::Gzip, [&] { std::string s = gz; s[s.size() - 4] ^= 1; return s; }},
+      {"gzip: method 7", TMode::Gzip, [&] { std::string s = gz; s[2] = 7; return s; }},
+      {"gzip: bytes after the trailer", TMode::Gzip, [&] { return gz + "junk"; }},
+      {"zip as written", TMode::ZipDeflate, [&] { return zip; }},
+      {"zip: no central directory", TMode::ZipDeflate, [&] { return zip.substr(0, central); }},
+      {"zip: no end record", TMode::ZipDeflate, [&] { return zip.substr(0, end); }},
+      {"zip: central method differs", TMode::ZipDeflate, [&] { std::string s = zip; s[central + 10] = 0; return s; }},
+      {"zip: central CRC differs", TMode::ZipDeflate, [&] { std::string s = zip; s[central + 16] ^= 1; return s; }},
+      {"zip: central size differs", TMode::ZipDeflate, [&] { std::string s = zip; s[central + 24] ^= 1; return s; }},
+      {"zip: central name differs", TMode::ZipDeflate, [&] { std::string s = zip; s[central + 46] = 'S'; return s; }},
+      {"zip: end record offset wrong", TMode::ZipDeflate, [&] { std::string s = zip; s[end + 16] ^= 1; return s; }},
+      {"zip: local method 9", TMode::ZipDeflate, [&] { std::string s = zip; s[8] = 9; s[central + 10] = 9; return s; }},
+      {"zip: last block not final", TMode::ZipDeflate,
+       [&] {
+         const size_t name = 30 + 7;
+         std::string local = zip.substr(0, name);
+         PutLe(local, 18, open.size(), 4);
+         std::string dir = zip.substr(central);
+         PutLe(dir, 20, open.size(), 4);
+         PutLe(dir, dir.size() - 22 + 16, name + open.size(), 4);
+         return local + open + dir;
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring file = dir / L"damaged";
+    ASSERT_TRUE(WriteBytes(file, c.damage()));
+    TVerifyProbe probe;
+    const int32_t r = probe.Verify(c.mode, file, data);
+    if (std::string(c.what).ends_with("as written"))
+      EXPECT_EQ(r, 0);
+    else
+      EXPECT_TRUE(IsCopyFailure(r)) << Text(r);
+  }
+}
+
+// Waits for a copy that must end; a stranded one fails the test instead of hanging it.
+bool EndsWithin(const TCopyThread& t, int seconds) {
+  for (ULONGLONG until = GetTickCount64() + seconds * 1000ull; !t.Done();) {
+    if (GetTickCount64() > until) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+// A worker that has just ended its job must not take the job counted for an idle one and leave
+// a later job without a worker: jobs queued one at a time, with pauses longer than the idle
+// time-out between them, all run.
+TEST(CopyPool, JobsQueuedOneAtATimeAfterIdleTimeOutsAllRun) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", Pattern(5000, 2, true)));
+  TCopyPool pool(2, std::chrono::milliseconds(20));
+  for (int i = 0; i < 12; ++i) {
+    SCOPED_TRACE(i);
+    // Two copies at once, then one: the second worker ends idle while the first goes on.
+    std::vector<std::unique_ptr<TWinCopyThread>> copies;
+    for (int k = 0; k < (i % 3 == 0 ? 2 : 1); ++k) {
+      copies.push_back(std::make_unique<TWinCopyThread>(dir / L"s", dir / (L"d" + std::to_wstring(k)), kBase, kBuf,
+                                                        kPriorityNormal));
+      copies.back()->Start(pool);
+    }
+    for (auto& c : copies) {
+      ASSERT_TRUE(EndsWithin(*c, 20));
+      EXPECT_EQ(c->ErrorCode(), 0);
+    }
+    // Longer than the idle time-out: the workers end.
+    while (pool.WorkerCount() > 0) Sleep(1);
+  }
+}
+
+TEST(CopyPool, WorkerLimitHoldsAndEndingThePoolStopsEveryCopy) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", Pattern(100000, 3, false)));
+  std::vector<std::unique_ptr<TWinCopyThread>> copies;
+  {
+    TCopyPool pool(2);
+    for (int i = 0; i < 5; ++i) {
+      copies.push_back(std::make_unique<TWinCopyThread>(dir / L"s", dir / (L"d" + std::to_wstring(i)), kBase, kBuf,
+                                                        kPriorityNormal));
+      // Paused copies hold their workers: the others wait in the queue.
+      copies.back()->SetPaused(true);
+      copies.back()->Start(pool);
+    }
+    EXPECT_EQ(pool.WorkerCount(), 2u);
+  }
+  for (auto& c : copies) {
+    ASSERT_TRUE(c->Done());
+    EXPECT_EQ(Text(c->ErrorCode()), "Terminated by user (-> Copy)");
+  }
+  ExpectOnlyFiles(dir, {L"s"});
+}
+
+TEST(CopyPool, AnExceptionInAJobIsKeptInItsResult) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", "data"));
+  TWinCopyThread t(dir / L"s", dir / L"d.gz", kBase | ModeOptions(TMode::Gzip), kBuf, kPriorityNormal);
+  t.SetOnProgress([](TFileAction, int64_t count, bool) {
+    if (count > 0) throw std::runtime_error("progress failed");
+  });
+  t.Start(Pool());
+  t.WaitFor();
+  const TCopyResult& r = t.Result();
+  EXPECT_TRUE(IsCopyFailure(r.ErrorCode));
+  EXPECT_EQ(CopyErrorOperation(r.ErrorCode), TCopyOperation::coGzip);
+  EXPECT_EQ(r.SysErrorMsg, L"progress failed");
+  ExpectOnlyFiles(dir, {L"s"});
+
+  // A bare job that throws reaches the pool's error handler once.
+  TCopyPool pool(1);
+  std::atomic<int> reported{0};
+  std::atomic<bool> ran{false};
+  pool.OnJobError = [&](std::exception_ptr e) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::runtime_error& x) {
+      if (std::string(x.what()) == "job failed") ++reported;
+    }
+  };
+  pool.Submit([](std::stop_token) { throw std::runtime_error("job failed"); });
+  pool.Submit([&](std::stop_token) { ran = true; });
+  while (!ran) Sleep(1);
+  EXPECT_EQ(reported, 1);
+}
+
+TEST(CopyPool, LeftoverTemporaryCopiesAreRemovedAtTheNextCopy) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", "new"));
+  ASSERT_TRUE(CreateDirectoryW((dir / L"~hvcopy.tmp").c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(dir / L"~hvcopy.tmp\\~hv00010002.tmp", "half a copy"));
+  {
+    TCopyPool pool(1);
+    TWinCopyThread t(dir / L"s", dir / L"d", kBase, kBuf, kPriorityNormal);
+    t.Start(pool);
+    t.WaitFor();
+    EXPECT_EQ(t.ErrorCode(), 0);
+    ExpectOnlyFiles(dir, {L"s", L"d"});
+  }
+  // The pool removes its empty temporary folder when it ends.
+  EXPECT_EQ(GetFileAttributesW((dir / L"~hvcopy.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(CopyEngine, FutureTimesAreClampedOnlyWithCheckTime) {
