@@ -207,6 +207,7 @@ LRESULT CALLBACK TFindDialog::OwnerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
       try {
         if (self->OnFind) self->OnFind();
       } catch (...) {
+        Application().HandleException();
       }
     }
     return 0;

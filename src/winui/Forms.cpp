@@ -602,6 +602,7 @@ void TApplication::Reset() {
   DestroyForms();
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_PAINT) ValidateRect(msg.hwnd, nullptr);  // else it comes back for ever
   }
   FTerminated = false;
   ShowMainForm = true;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "winui/Forms.h"
+
 namespace hv {
 namespace {
 
@@ -154,7 +156,8 @@ LRESULT CALLBACK TTrayIcon::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
     } catch (...) {
-      return 0;  // a handler's error must not reach the shell's message
+      Application().HandleException();
+      return 0;
     }
   }
   return DefWindowProcW(wnd, msg, wp, lp);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 #include "winui/Forms.h"
@@ -104,6 +105,16 @@ TEST_F(TrayIconTest, WindowReceivesCallbacksAndReAddsAfterTaskbarCreated) {
   before = Shell.Calls.size();
   SendMessageW(tray.Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_EQ(Shell.Calls.size(), before);
+}
+
+TEST_F(TrayIconTest, HandlerErrorsAreReported) {
+  TTrayIcon tray(2, WM_USER + 1);
+  tray.OnMouse = [](UINT) { throw std::runtime_error("no destination"); };
+  std::vector<std::wstring> reports;
+  Application().OnException = [&](const std::wstring& text) { reports.push_back(text); };
+  SendMessageW(tray.Handle(), WM_USER + 1, 2, WM_LBUTTONDOWN);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find(L"no destination"), std::wstring::npos);
 }
 
 TEST_F(TrayIconTest, RefusedAddLeavesTheIconHidden) {
