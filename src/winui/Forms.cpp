@@ -6,9 +6,12 @@
 #include <exception>
 #include <mutex>
 
+#include "winui/CommonDialogs.h"
 #include "winui/Dpi.h"
 #include "winui/Errors.h"
+#include "winui/Menus.h"
 #include "winui/Styles.h"
+#include "winui/SyncCall.h"
 #include "winui/TestHooks.h"
 #include "winui/Translate.h"
 
@@ -440,6 +443,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
           return 0;
         }
       }
+      if (!lp && HIWORD(wp) == 0 && TMenuItem::DispatchCommand(LOWORD(wp))) return 0;
       if (OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp))) return 0;
       break;
     case WM_NOTIFY: {
@@ -459,8 +463,12 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         DrawDarkButton(di);
         return TRUE;
       }
+      if (TMenuItem::HandleDrawItem(di)) return TRUE;
       break;
     }
+    case WM_MEASUREITEM:
+      if (TMenuItem::HandleMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
+      break;
     case WM_ACTIVATE:
       if (LOWORD(wp) == WA_INACTIVE) {
         HWND f = GetFocus();
@@ -515,6 +523,7 @@ void TApplication::Initialize() {
   if (auto fn = reinterpret_cast<Fn>(
           reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"))))
     fn(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);  // fails harmlessly when the manifest set it
+  InitSyncCall();
 }
 
 TForm* TApplication::ActiveForm() const {
@@ -528,6 +537,7 @@ HWND TApplication::OwnerWindow() const {
 }
 
 void TApplication::Dispatch(MSG& msg) {
+  if (TFindDialog::IsFindDialogMessage(msg)) return;
   if (TForm* f = TForm::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)); f && f->PreTranslateMessage(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
@@ -606,6 +616,7 @@ void TApplication::Reset() {
   DestroyForms();
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_PAINT) ValidateRect(msg.hwnd, nullptr);  // else it comes back for ever
   }
   FTerminated = false;
   ShowMainForm = true;
