@@ -262,7 +262,8 @@ LRESULT CALLBACK TCheckComboBox::ListProc(HWND list, UINT msg, WPARAM wp, LPARAM
   try {
     return self->ListMessage(list, msg, wp, lp);
   } catch (...) {
-    return DefSubclassProc(list, msg, wp, lp);
+    Application().HandleException();
+    return 0;
   }
 }
 
