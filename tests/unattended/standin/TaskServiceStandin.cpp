@@ -1423,6 +1423,7 @@ void TTaskServiceStandin::SetConnectResult(HRESULT hr) { FState->ConnectResult =
 
 void TTaskServiceStandin::FinishRun(std::wstring_view taskPath, LONG result) {
   if (auto t = FState->FindTask(taskPath)) {
+    if (t->LastRun == 0) t->LastRun = hv::TaskClock().Now();
     t->LastResult = result;
     t->State = t->Data->Enabled ? TASK_STATE_READY : TASK_STATE_DISABLED;
   }

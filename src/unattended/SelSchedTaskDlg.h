@@ -1,0 +1,80 @@
+#pragma once
+// The list of the scheduled tasks that start the running program: details and triggers of the
+// selected one; run or stop it, switch it on or off, delete it or pick it for editing.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "unattended/WinTask.h"
+#include "winui/ComCtrls.h"
+#include "winui/Forms.h"
+#include "winui/ListControls.h"
+
+namespace hv {
+
+class TSelectSchedTaskDialog : public TForm {
+ public:
+  TSelectSchedTaskDialog();
+  ~TSelectSchedTaskDialog() override;
+  // 1 edit task taskIndex (trigger trgIndex), 2 closed, 6 a task was deleted or none selected,
+  // 7 no task of the program.
+  int Execute(std::wstring_view title, TWinTaskScheduler& scheduler, std::wstring_view filter, int& taskIndex,
+              int& trgIndex);
+
+  TListView lvTasks;
+  TGroupBox gbDetails;
+  TLabel laUserAccount, laComment, laCreator, laStatus, laApplication, laParameters, laWorkDir, laSchedule, laEnabled;
+  TEdit edUserAccount, edComment, edCreator, edStatus, edApplication, edParameters, edWorkDir;
+  TListBox lbTriggers;
+  TCheckBox tsStatus;
+  TButton btbRun, btnDelete, btbEdit, btbCancel;
+  TTimer tmUpdate;
+  bool Changed = false;
+
+  // Rows as listed: the task's index in the folder.
+  int SelectedTask() const;
+  int LoadTaskList(bool reload);
+  void tmUpdateTimer();
+
+ protected:
+  void FormCreate() override;
+  void FormShow() override;
+  void FormClose() override;
+  bool CloseQuery() override;
+  bool FormHelp() override;
+  std::wstring ControlHelpText(TControl& control) override;
+
+ private:
+  struct TRow {
+    std::wstring Name, Status, LastRun, NextRun;
+    TDateTime LastRunTime = 0, NextRunTime = 0;
+    int Index = -1;
+    int Result = 0;
+  };
+  void ShowTaskDetails();
+  void SetDetailText(TEdit& edit, const std::wstring& text);
+  void UpdateStatusSwitch(TWinTaskStatus status);
+  void UpdateRunButton(TWinTaskStatus status);
+  void FillRows();
+  void lvTasksColumnClick(int column);
+  void tsStatusClick();
+  void btbRunClick();
+  void btnDeleteClick();
+  TWinTaskFolder& Folder() const { return *FWinTask->TaskFolder(); }
+
+  TWinTaskScheduler* FWinTask = nullptr;
+  std::wstring FFilter;
+  std::vector<TWinTaskStatus> LastStatus;
+  std::vector<TRow> FRows;
+  int FSortColumn = 0;
+  bool FDescending = false;
+  HIMAGELIST FResultIcons = nullptr;
+};
+
+int SelectScheduledTask(std::wstring_view title, TWinTaskScheduler& scheduler, std::wstring_view filter,
+                        int& taskIndex, int& trgIndex);
+
+// True for the results that mean no error: 0, running, never run.
+bool IsTaskResultOk(int result);
+
+}  // namespace hv
