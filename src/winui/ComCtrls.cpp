@@ -241,8 +241,10 @@ void TMemo::Create(TForm& form, const TRect96& r96, HWND parent) {
 }
 
 TMemo::~TMemo() {
-  if (FFont && Handle()) SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
-  if (FFont) DeleteObject(FFont);
+  if (!FFont) return;
+  FFontName.clear();  // the edit lets go of the font before it is deleted
+  if (Handle()) SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+  DeleteObject(FFont);
 }
 
 void TMemo::SetFont(std::wstring_view name, int pointSize, bool bold, bool italic) {

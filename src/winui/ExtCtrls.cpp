@@ -16,6 +16,22 @@ UINT FormDpi(const TControl& c) { return c.Form() ? c.Form()->Dpi() : kDesignDpi
 
 }  // namespace
 
+void PaintBuffered(HWND wnd, const std::function<void(HDC dc, const RECT& client)>& paint, DWORD rop) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(wnd, &ps);
+  RECT r{};
+  GetClientRect(wnd, &r);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1));
+  HGDIOBJ old = SelectObject(mem, bmp);
+  paint(mem, r);
+  BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, rop);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  EndPaint(wnd, &ps);
+}
+
 // --- TSplitter
 
 void TSplitter::Create(TForm& form, const TRect96& r96, HWND parent, bool vertical) {
@@ -253,22 +269,9 @@ LRESULT TDrawGrid::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      RECT r{};
-      GetClientRect(Handle(), &r);
-      HDC mem = CreateCompatibleDC(dc);
-      HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1));
-      HGDIOBJ old = SelectObject(mem, bmp);
-      Paint(mem);
-      BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      DeleteObject(bmp);
-      DeleteDC(mem);
-      EndPaint(Handle(), &ps);
+    case WM_PAINT:
+      PaintBuffered(Handle(), [this](HDC dc, const RECT&) { Paint(dc); });
       return 0;
-    }
     case WM_SIZE:
     case WM_SETFONT:
       UpdateScrollBars();
@@ -391,20 +394,13 @@ LRESULT TDateTimePicker::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
     // The picker draws its text in the light scheme's colours only: in the dark it is painted
     // light into a bitmap and shown inverted.
     if (msg == WM_ERASEBKGND) return 1;
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    RECT r{};
-    GetClientRect(Handle(), &r);
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1));
-    HGDIOBJ old = SelectObject(mem, bmp);
-    FillRect(mem, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DefProc(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-    BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, NOTSRCCOPY);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    EndPaint(Handle(), &ps);
+    PaintBuffered(
+        Handle(),
+        [this](HDC dc, const RECT& r) {
+          FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+          DefProc(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        },
+        NOTSRCCOPY);
     return 0;
   }
   if (msg == WM_HV_SCHEMECHANGED) {

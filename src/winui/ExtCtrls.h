@@ -12,6 +12,10 @@
 
 namespace hv {
 
+// Paints a window in WM_PAINT through a bitmap (no flicker): paint draws the client area into
+// the bitmap's DC, which is then copied with the raster operation rop.
+void PaintBuffered(HWND wnd, const std::function<void(HDC dc, const RECT& client)>& paint, DWORD rop = SRCCOPY);
+
 // A bar between two areas; dragging it moves it within its parent, OnMoved gives the new left
 // (vertical bar) or top (horizontal bar) in pixels; the form lays out the areas beside it.
 class TSplitter : public TPanel {
