@@ -704,10 +704,14 @@ int32_t TCopyThread::CompleteCopy(bool summary, bool altStreams, bool acl) {
   const bool byHandle = sDest && sDest->Handle() != INVALID_HANDLE_VALUE && !summary && !altStreams && !acl;
   if (sDest) {
     if (FVerify && SetSysError(sDest->Flush())) r = kWrite;
-    if (!r && byHandle && CopyTimeStamp &&
+    // Times and attributes in one call; only when that fails, each alone for its own warning.
+    const bool both = !r && byHandle && CopyTimeStamp && CopyAttr &&
+                SetHandleTimesAndAttributes(sDest->Handle(), SourceFileData.TimeStamps, CheckTime, CopyCreationTime,
+                                            wantAttr) == 0;
+    if (!r && !both && byHandle && CopyTimeStamp &&
         SetSysError(SetHandleTimestamps(sDest->Handle(), SourceFileData.TimeStamps, CheckTime, CopyCreationTime)))
       r = kWarnTimestamp;
-    if (!r && byHandle && CopyAttr && SetSysError(SetHandleAttributes(sDest->Handle(), wantAttr)))
+    if (!r && !both && byHandle && CopyAttr && SetSysError(SetHandleAttributes(sDest->Handle(), wantAttr)))
       r = kWarnAttributes;
     // A failed close can lose data that the system still held.
     if (SetSysError(sDest->Close()) && !IsCopyFailure(r)) r = kWrite;
