@@ -323,6 +323,43 @@ std::string ZipDirectory(const TZipEntry& e, uint64_t dirOffset) {
   return s;
 }
 
+namespace {
+
+std::wstring ZipEntryName(const std::string& bytes, uint16_t flag) {
+  return SlashToBackslash((flag & 0x0800) ? Utf8ToWide(bytes) : Latin1ToWide(OemToAnsiName(bytes)));
+}
+
+// Reads the extra fields (extra bytes, fewer left on return) and takes the sizes whose 32-bit fields
+// are 0xFFFFFFFF from the Zip64 field; strict: such a size must be there.
+bool ReadZipExtra(TStream& stream, int64_t& extra, uint32_t u32, uint32_t c32, uint64_t& uSize, uint64_t& cSize,
+                  bool strict) {
+  while (extra >= 4) {
+    unsigned char x[4];
+    if (!stream.ReadExact(x, 4)) return false;
+    const int64_t len = Get16(x + 2);
+    if (len > extra - 4) return false;
+    std::string data(static_cast<size_t>(len), '\0');
+    if (len && !stream.ReadExact(data.data(), len)) return false;
+    if (Get16(x) == 1) {
+      auto* p = reinterpret_cast<const unsigned char*>(data.data());
+      int64_t off = 0;
+      for (auto [field, size] : {std::pair{u32, &uSize}, std::pair{c32, &cSize}}) {
+        if (field != 0xFFFFFFFFu) continue;
+        if (off + 8 > len) {
+          if (strict) return false;
+          break;
+        }
+        *size = Get64(p + off);
+        off += 8;
+      }
+    }
+    extra -= len + 4;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ReadZipHeader(TStream& stream, TZipFileInfo& info) {
   info = TZipFileInfo{};
   try {
@@ -337,26 +374,12 @@ bool ReadZipHeader(TStream& stream, TZipFileInfo& info) {
     info.USize = u32;
     std::string name(Get16(h + 26), '\0');
     if (!name.empty() && !stream.ReadExact(name.data(), static_cast<int64_t>(name.size()))) return false;
-    info.Filename = SlashToBackslash((info.Flag & 0x0800) ? Utf8ToWide(name) : Latin1ToWide(OemToAnsiName(name)));
+    info.Filename = ZipEntryName(name, info.Flag);
+    uint64_t u = u32, c = c32;
     int64_t extra = Get16(h + 28);
-    while (extra >= 4) {
-      unsigned char x[4];
-      if (!stream.ReadExact(x, 4)) return false;
-      const int64_t len = Get16(x + 2);
-      if (len > extra - 4) return false;
-      std::string data(static_cast<size_t>(len), '\0');
-      if (len && !stream.ReadExact(data.data(), len)) return false;
-      if (Get16(x) == 1) {
-        auto* p = reinterpret_cast<const unsigned char*>(data.data());
-        int64_t off = 0;
-        if (u32 == 0xFFFFFFFFu && off + 8 <= len) {
-          info.USize = static_cast<int64_t>(Get64(p + off));
-          off += 8;
-        }
-        if (c32 == 0xFFFFFFFFu && off + 8 <= len) info.CSize = static_cast<int64_t>(Get64(p + off));
-      }
-      extra -= len + 4;
-    }
+    if (!ReadZipExtra(stream, extra, u32, c32, u, c, false)) return false;
+    info.USize = static_cast<int64_t>(u);
+    info.CSize = static_cast<int64_t>(c);
     if (extra > 0) stream.Seek(extra, TSeekOrigin::soCurrent);
     return true;
   } catch (...) {
@@ -376,33 +399,10 @@ bool CheckZipDirectory(TStream& stream, const TZipFileInfo& local) {
       return false;
     std::string name(Get16(h + 28), '\0');
     if (!name.empty() && !stream.ReadExact(name.data(), static_cast<int64_t>(name.size()))) return false;
-    const std::wstring decoded =
-        SlashToBackslash((local.Flag & 0x0800) ? Utf8ToWide(name) : Latin1ToWide(OemToAnsiName(name)));
-    if (decoded != local.Filename) return false;
+    if (ZipEntryName(name, local.Flag) != local.Filename) return false;
     uint64_t uSize = u32, cSize = c32;
     int64_t extra = Get16(h + 30);
-    while (extra >= 4) {
-      unsigned char x[4];
-      if (!stream.ReadExact(x, 4)) return false;
-      const int64_t len = Get16(x + 2);
-      if (len > extra - 4) return false;
-      std::string data(static_cast<size_t>(len), '\0');
-      if (len && !stream.ReadExact(data.data(), len)) return false;
-      if (Get16(x) == 1) {
-        auto* p = reinterpret_cast<const unsigned char*>(data.data());
-        int64_t off = 0;
-        if (u32 == kMax32) {
-          if (off + 8 > len) return false;
-          uSize = Get64(p + off);
-          off += 8;
-        }
-        if (c32 == kMax32) {
-          if (off + 8 > len) return false;
-          cSize = Get64(p + off);
-        }
-      }
-      extra -= len + 4;
-    }
+    if (!ReadZipExtra(stream, extra, u32, c32, uSize, cSize, true)) return false;
     if (extra != 0) return false;
     if (uSize != static_cast<uint64_t>(local.USize) || cSize != static_cast<uint64_t>(local.CSize)) return false;
     // The comment follows the entry's extra field.

@@ -9,7 +9,7 @@ namespace hv {
 enum class TCopySeverity : uint8_t { csNone = 0, csError = 1, csWarning = 2, csSecondaryError = 3 };
 
 enum class TCopyOperation : uint8_t {
-  coNone = 0, coCopy = 1, coGzip = 2, coGunzip = 3, coZip = 4, coEncrypt = 5, coDecrypt = 6, coUnzip = 7
+  opNone = 0, opCopy = 1, opGzip = 2, opGunzip = 3, opZip = 4, opEncrypt = 5, opDecrypt = 6, opUnzip = 7
 };
 
 // The error numbers of the copy-error table (39 has no text of its own).
@@ -24,7 +24,7 @@ enum class TCopyErrorNo : uint8_t {
 };
 
 constexpr int32_t CopyError(TCopySeverity severity, TCopyErrorNo number,
-                            TCopyOperation operation = TCopyOperation::coNone) {
+                            TCopyOperation operation = TCopyOperation::opNone) {
   return (static_cast<int32_t>(operation) << 12) | (static_cast<int32_t>(severity) << 8) |
          static_cast<int32_t>(number);
 }

@@ -178,6 +178,20 @@ uint32_t SetHandleAttributes(void* handle, uint32_t attr) {
   return SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info) ? 0 : GetLastError();
 }
 
+uint32_t SetHandleTimesAndAttributes(void* handle, const TFileTimestamps& times, bool checkTime, bool allTimes,
+                                     uint32_t attr) {
+  const TFileTimestamps t = CheckedTimestamps(times, checkTime);
+  // Zero leaves a time as it is.
+  FILE_BASIC_INFO info{};
+  if (allTimes) {
+    info.CreationTime.QuadPart = static_cast<LONGLONG>(t.CreationTime);
+    info.LastAccessTime.QuadPart = static_cast<LONGLONG>(t.LastAccessTime);
+  }
+  info.LastWriteTime.QuadPart = static_cast<LONGLONG>(t.LastWriteTime);
+  info.FileAttributes = attr & 0x31A7 ? attr & 0x31A7 : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info) ? 0 : GetLastError();
+}
+
 TFileTime LocalDateTimeToFileTime(TDateTime dt) {
   FILETIME local = DateTimeToFileTime(dt), utc;
   return LocalFileTimeToFileTime(&local, &utc) ? FromFT(utc) : FromFT(local);

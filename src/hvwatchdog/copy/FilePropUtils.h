@@ -63,6 +63,9 @@ uint32_t SetFileTimestamps(std::wstring_view name, const TFileTimestamps& times,
 uint32_t SetHandleTimestamps(void* handle, const TFileTimestamps& times, bool checkTime, bool allTimes);
 // Attributes through a handle open for writing; 0 or the Windows error code.
 uint32_t SetHandleAttributes(void* handle, uint32_t attr);
+// Both in one call; 0 or the Windows error code.
+uint32_t SetHandleTimesAndAttributes(void* handle, const TFileTimestamps& times, bool checkTime, bool allTimes,
+                                     uint32_t attr);
 
 TFileTime LocalDateTimeToFileTime(TDateTime dt);
 // DOS date in the high word, DOS time in the low word (local time); -1 on failure.

@@ -545,7 +545,7 @@ TEST(CopyPool, AnExceptionInAJobIsKeptInItsResult) {
   t.WaitFor();
   const TCopyResult& r = t.Result();
   EXPECT_TRUE(IsCopyFailure(r.ErrorCode));
-  EXPECT_EQ(CopyErrorOperation(r.ErrorCode), TCopyOperation::coGzip);
+  EXPECT_EQ(CopyErrorOperation(r.ErrorCode), TCopyOperation::opGzip);
   EXPECT_EQ(r.SysErrorMsg, L"progress failed");
   ExpectOnlyFiles(dir, {L"s"});
 
