@@ -586,7 +586,8 @@ void TApplication::HandleException() noexcept { HandleException(ExceptionMessage
 
 void TApplication::HandleException(const std::wstring& message) noexcept {
   // A report opened by a report (a message that throws again while the box is open) goes to the log.
-  if (GetCurrentThreadId() != FMainThread || !ShowErrorDialogs || !OnException || FReporting) {
+  // After Terminate no modal box would stay open: the log takes it.
+  if (GetCurrentThreadId() != FMainThread || !ShowErrorDialogs || !OnException || FReporting || FTerminated) {
     LogError(message);
     return;
   }

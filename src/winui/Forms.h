@@ -179,7 +179,7 @@ class TApplication {
 
   // Reports the exception being handled (call it in a catch block) or a message, once: on the
   // thread of the message loop through OnException, else (another thread, no window may be
-  // shown, or while a report is open) through OnLog. Never throws.
+  // shown, the application terminated, or while a report is open) through OnLog. Never throws.
   void HandleException() noexcept;
   void HandleException(const std::wstring& message) noexcept;
   // Shows an error (the suite's message box, set by the start-up code); without it: OnLog.
