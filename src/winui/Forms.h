@@ -51,7 +51,7 @@ class TForm {
   void SetCaption(std::wstring_view caption);
   UINT Dpi() const { return FDpi; }
   int Scale(int v96) const;
-  HFONT Font() const { return FFont; }
+  HFONT Font() const { return FFont.Get(); }
 
   void Show();
   void Hide();
@@ -131,7 +131,7 @@ class TForm {
 
   HWND FHandle = nullptr;
   HWND FLastFocus = nullptr;
-  HFONT FFont = nullptr;
+  TFontHandle FFont;
   UINT FDpi = 96;
   bool FModal = false;
   bool FCreating = false;
