@@ -1,12 +1,13 @@
 #include "winui/Dpi.h"
 
+#include "winui/Handles.h"
+
 namespace hv {
 namespace {
 
 UINT ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
+  TWindowDCHandle dc(nullptr);
+  int dpi = dc ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
   return dpi > 0 ? static_cast<UINT>(dpi) : kDesignDpi;
 }
 

@@ -76,7 +76,6 @@ TForm::~TForm() {
     DestroyWindow(FHandle);
     FHandle = nullptr;
   }
-  if (FFont) DeleteObject(FFont);
 }
 
 TForm* TForm::FromHandle(HWND wnd) {
@@ -150,8 +149,7 @@ void TForm::RebuildFont() {
   HFONT font = CreateFontIndirectW(&lf);
   if (!font) return;
   for (TControl* c : FControls) SendMessageW(c->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  if (FFont) DeleteObject(FFont);
-  FFont = font;
+  FFont.Reset(font);
 }
 
 void TForm::RegisterControl(TControl* c) { FControls.push_back(c); }
@@ -389,13 +387,12 @@ void TForm::DrawDarkButton(const DRAWITEMSTRUCT& di) {
   bool isDefault = GetPropW(b, kDefaultButtonProp) != nullptr;
   RECT r = di.rcItem;
   FillRect(di.hDC, &r, TStyleManager::Brush(s.Face));
-  HPEN pen = CreatePen(PS_SOLID, isDefault ? 2 : 1, isDefault ? s.Highlight : s.Border);
-  HGDIOBJ oldPen = SelectObject(di.hDC, pen);
+  TPenHandle pen(CreatePen(PS_SOLID, isDefault ? 2 : 1, isDefault ? s.Highlight : s.Border));
+  HGDIOBJ oldPen = SelectObject(di.hDC, pen.Get());
   HGDIOBJ oldBrush = SelectObject(di.hDC, TStyleManager::Brush(pressed ? s.ButtonPressed : s.Button));
   RoundRect(di.hDC, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1, 4, 4);
   SelectObject(di.hDC, oldBrush);
   SelectObject(di.hDC, oldPen);
-  DeleteObject(pen);
   int n = GetWindowTextLengthW(b);
   std::wstring text(static_cast<size_t>(n) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(b, text.data(), n + 1)));
@@ -586,7 +583,8 @@ void TApplication::HandleException() noexcept { HandleException(ExceptionMessage
 
 void TApplication::HandleException(const std::wstring& message) noexcept {
   // A report opened by a report (a message that throws again while the box is open) goes to the log.
-  if (GetCurrentThreadId() != FMainThread || !ShowErrorDialogs || !OnException || FReporting) {
+  // After Terminate no modal box would stay open: the log takes it.
+  if (GetCurrentThreadId() != FMainThread || !ShowErrorDialogs || !OnException || FReporting || FTerminated) {
     LogError(message);
     return;
   }

@@ -51,7 +51,7 @@ class TForm {
   void SetCaption(std::wstring_view caption);
   UINT Dpi() const { return FDpi; }
   int Scale(int v96) const;
-  HFONT Font() const { return FFont; }
+  HFONT Font() const { return FFont.Get(); }
 
   void Show();
   void Hide();
@@ -131,7 +131,7 @@ class TForm {
 
   HWND FHandle = nullptr;
   HWND FLastFocus = nullptr;
-  HFONT FFont = nullptr;
+  TFontHandle FFont;
   UINT FDpi = 96;
   bool FModal = false;
   bool FCreating = false;
@@ -179,7 +179,7 @@ class TApplication {
 
   // Reports the exception being handled (call it in a catch block) or a message, once: on the
   // thread of the message loop through OnException, else (another thread, no window may be
-  // shown, or while a report is open) through OnLog. Never throws.
+  // shown, the application terminated, or while a report is open) through OnLog. Never throws.
   void HandleException() noexcept;
   void HandleException(const std::wstring& message) noexcept;
   // Shows an error (the suite's message box, set by the start-up code); without it: OnLog.

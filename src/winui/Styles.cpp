@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "winui/Handles.h"
+
 namespace hv {
 namespace {
 
@@ -164,14 +166,13 @@ void TStyleManager::DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, 
   if (!checked) return;
   // A tick from the left third down to the bottom middle and up to the right.
   int w = size, pen = w >= 20 ? 2 : 1;
-  HPEN p = CreatePen(PS_SOLID, pen, enabled ? s.EditText : s.GrayText);
-  HGDIOBJ old = SelectObject(dc, p);
+  TPenHandle p(CreatePen(PS_SOLID, pen, enabled ? s.EditText : s.GrayText));
+  HGDIOBJ old = SelectObject(dc, p.Get());
   POINT pts[3] = {{box.left + w * 2 / 9, box.top + w / 2},
                   {box.left + w * 4 / 9, box.top + w * 7 / 10},
                   {box.left + w * 7 / 9, box.top + w * 3 / 10}};
   Polyline(dc, pts, 3);
   SelectObject(dc, old);
-  DeleteObject(p);
 }
 
 }  // namespace hv

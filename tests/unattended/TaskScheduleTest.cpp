@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "base/app/ShowMessageDlg.h"
 #include "standin/TaskServiceStandin.h"
+#include "winui/ComScope.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -109,8 +112,9 @@ class TStandinPlatform : public ITaskPlatform {
 
 class TaskQueriesTest : public testing::Test {
  protected:
+  std::optional<TComScope> Com;  // COM for the test, given back only when it was taken
   void SetUp() override {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Com.emplace(COINIT_APARTMENTTHREADED);
     Application().Initialize();
     SetTaskPlatform(&Platform);
     Standin.AddAccount({L"TESTPC\\backup", L"secret"});
@@ -127,7 +131,7 @@ class TaskQueriesTest : public testing::Test {
     Scheduler.reset();
     SetTaskPlatform(nullptr);
     Application().Reset();
-    CoUninitialize();
+    Com.reset();
   }
   // A task of the program with two daily triggers, registered with a password.
   void AddTask(const wchar_t* name, const wchar_t* data, const wchar_t* program = L"C:\\P\\QlBackup.exe") {

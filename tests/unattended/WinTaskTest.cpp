@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "standin/TaskServiceStandin.h"
+#include "winui/ComScope.h"
 
 namespace hv {
 namespace {
@@ -161,8 +163,9 @@ class TStandinPlatform : public ITaskPlatform {
 
 class WinTaskTest : public testing::Test {
  protected:
+  std::optional<TComScope> Com;  // COM for the test, given back only when it was taken
   void SetUp() override {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Com.emplace(COINIT_APARTMENTTHREADED);
     SetTaskClock(&Clock);
     SetTaskPlatform(&Platform);
     Standin.AddAccount({L"TESTPC\\backup", L"secret"});
@@ -174,7 +177,7 @@ class WinTaskTest : public testing::Test {
     Scheduler.reset();
     SetTaskPlatform(nullptr);
     SetTaskClock(nullptr);
-    CoUninitialize();
+    Com.reset();
   }
   TWinTaskFolder& Folder() { return *Scheduler->TaskFolder(); }
 
@@ -578,10 +581,11 @@ void SupportedSubset(TWinTaskScheduler& scheduler) {
 
 class ServiceSubsetTest : public testing::Test {
  protected:
-  void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  std::optional<TComScope> Com;  // COM for the test, given back only when it was taken
+  void SetUp() override { Com.emplace(COINIT_APARTMENTTHREADED); }
   void TearDown() override {
     SetTaskPlatform(nullptr);
-    CoUninitialize();
+    Com.reset();
   }
 };
 

@@ -240,6 +240,14 @@ TEST_F(FormsTest, ExceptionsFromHandlersAreReportedOnce) {
   }).join();
   EXPECT_EQ(shown.size(), 2u);
   EXPECT_EQ(logged.back(), L"from a worker");
+
+  Application().ShowErrorDialogs = false;  // an unattended run
+  Application().HandleException(L"unattended");
+  Application().ShowErrorDialogs = true;
+  Application().Terminate();  // no box would stay open
+  Application().HandleException(L"at the end");
+  EXPECT_EQ(shown.size(), 2u);
+  EXPECT_EQ(logged, (std::vector<std::wstring>{shown[0], L"from a worker", L"unattended", L"at the end"}));
 }
 
 // An error that leaves the modal loop gives the other windows back.
