@@ -198,7 +198,7 @@ class TmMailer::TSession {
   }
 
   void Hello() {
-    const std::string helo = WideToUtf8(M.HeloName);
+    const std::string helo = WideToUtf8(CleanAddress(M.HeloName));
     TReply r = Command("EHLO " + helo);
     Capabilities.clear();
     if (r.Code == 250) {
@@ -301,10 +301,10 @@ class TmMailer::TSession {
       }
     }
     if (!M.UserId.empty() && !M.Password.empty()) Login();
-    Expect("MAIL FROM:<" + WideToUtf8(M.From.Address) + ">", {250});
+    Expect("MAIL FROM:<" + WideToUtf8(CleanAddress(M.From.Address)) + ">", {250});
     for (const auto* list : {&M.Recipients, &M.CCList, &M.BCCList}) {
       for (const TMailAddress& a : *list) {
-        TReply r = Command("RCPT TO:<" + WideToUtf8(a.Address) + ">");
+        TReply r = Command("RCPT TO:<" + WideToUtf8(CleanAddress(a.Address)) + ">");
         if (r.Code == 250 || r.Code == 251) continue;
         std::wstring who = a.Address;
         if (who.empty()) who = RemoveControl(Utf8ToWide(r.Text()));
@@ -394,7 +394,7 @@ std::string TmMailer::BuildMessage() {
   m.Date = MailDate();
   const std::string seed = RandomHex(12);
   m.BoundarySeed = seed;
-  m.MessageId = "<" + seed + "." + RandomHex(4) + "@" + WideToUtf8(HeloName.empty() ? L"localhost" : HeloName) + ">";
+  m.MessageId = "<" + seed + "." + RandomHex(4) + "@" + WideToUtf8(HeloName.empty() ? L"localhost" : CleanAddress(HeloName)) + ">";
   m.Priority = Priority;
   m.ExtraHeaders = FExtraHeaders;
   m.ContentType = ContentType;
