@@ -24,7 +24,7 @@ struct TReply {
   std::vector<std::string> Lines;
   std::string Text() const {
     std::string r = std::to_string(Code);
-    for (size_t i = 0; i < Lines.size(); ++i) r += (i ? " " : " ") + Lines[i];
+    for (const std::string& line : Lines) r += " " + line;
     return r;
   }
 };
@@ -105,19 +105,14 @@ std::wstring RegistryContentType(const std::wstring& ext) {
   return {};
 }
 
-std::string ReadWholeFile(const std::wstring& name) {
-  TExtFileStream f(name, fmOpenRead | fmShareDenyWrite);
-  std::string data(static_cast<size_t>(std::max<int64_t>(f.Size(), 0)), '\0');
-  size_t done = 0;
-  while (done < data.size()) {
-    int64_t got = 0;
-    if (uint32_t err = f.Read(data.data() + done, static_cast<uint32_t>(std::min<size_t>(data.size() - done, 1 << 20)), got))
-      throw EExtFileStreamError(SafeFormat(_(L"The attachment \"%s\" cannot be read: %s"), name, SystemErrorText(err)), err);
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
+std::string ReadAttachment(const std::wstring& name) {
+  try {
+    return ReadFileBytes(name);
+  } catch (const EExtFileStreamError& e) {
+    throw EExtFileStreamError(SafeFormat(_(L"The attachment \"%s\" cannot be read: %s"), name,
+                                         SystemErrorText(e.ErrorCode())),
+                              e.ErrorCode());
   }
-  data.resize(done);
-  return data;
 }
 
 // Lines ending in CR LF with a leading "." doubled, ended by the lone ".".
@@ -410,7 +405,7 @@ std::string TmMailer::BuildMessage() {
     TMimeAttachment a;
     a.FileName = file.substr(file.find_last_of(L"\\/:") == std::wstring::npos ? 0 : file.find_last_of(L"\\/:") + 1);
     a.ContentType = ResolveAttachmentType(given, extType);
-    a.Data = ReadWholeFile(file);
+    a.Data = ReadAttachment(file);
     m.Attachments.push_back(std::move(a));
   }
   return BuildMimeMessage(m);
