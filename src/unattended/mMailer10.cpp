@@ -278,6 +278,8 @@ class TmMailer::TSession {
 
   void Run(const std::string& message) {
     const bool implicit = M.FSecure == TSecTransfer::stImplicit;
+    if (M.Host.empty()) throw ESocketError(_(L"No SMTP server is given."));
+    if (M.Port <= 0 || M.Port > 65535) throw ESocketError(SafeFormat(_(L"Invalid port: %d"), M.Port));
     Sock.SetReadTimeout(M.ReadTimeout);
     Sock.Connect(M.Host, static_cast<uint16_t>(M.Port), M.ConnectTimeout);
     Log.Line(L"Stat", SafeFormat(_(L"Connected to %s:%d."), M.Host, M.Port));

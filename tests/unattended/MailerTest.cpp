@@ -123,8 +123,12 @@ TEST(MimeMessageTest, NoHeaderInjection) {
   EXPECT_NE(msg.find("X-ABcc: "), std::string::npos) << msg;
   EXPECT_NE(msg.find("\r\n\r\none\r\ntwo\r\nthree\r\n"), std::string::npos) << msg;
   for (size_t i = 0; i < msg.size(); ++i) {
-    if (msg[i] == '\n') EXPECT_TRUE(i > 0 && msg[i - 1] == '\r') << i;
-    if (msg[i] == '\r') EXPECT_TRUE(i + 1 < msg.size() && msg[i + 1] == '\n') << i;
+    if (msg[i] == '\n') {
+      EXPECT_TRUE(i > 0 && msg[i - 1] == '\r') << i;
+    }
+    if (msg[i] == '\r') {
+      EXPECT_TRUE(i + 1 < msg.size() && msg[i + 1] == '\n') << i;
+    }
   }
   EXPECT_EQ(CleanAddress(L" a@b>\r\n<x "), L" a@bx ");
 }
@@ -198,6 +202,24 @@ TEST(MailerTest, SecureModeWithoutClientFiles) {
   }
   ASSERT_TRUE(hvtest::WriteBytes(dir / L"harvane.key", "x"));
   EXPECT_TRUE(TmMailer(dir.Path() + L"\\", L"harvaneroot.pem", L"harvane.crt", L"harvane.key", L"pw").TlsAvailable());
+}
+
+TEST(MailerTest, NoServerOrBadPort) {
+  struct Case {
+    const wchar_t* Host;
+    int Port;
+    const wchar_t* Text;
+  } cases[] = {{L"", 25, L"No SMTP server is given."}, {L"127.0.0.1", 0, L"Invalid port: 0"},
+               {L"127.0.0.1", 70000, L"Invalid port: 70000"}};
+  for (const Case& c : cases) {
+    TmMailer m;
+    m.Host = c.Host;
+    m.Port = c.Port;
+    EXPECT_FALSE(m.Send());
+    ASSERT_EQ(m.ErrorList().size(), 1u);
+    EXPECT_EQ(m.ErrorList()[0].ErrType, TSendErrorType::seSmtp);
+    EXPECT_EQ(m.ErrorList()[0].ErrMsg, c.Text);
+  }
 }
 
 TEST(MailerTest, UnreadableAttachmentFailsBeforeConnecting) {
