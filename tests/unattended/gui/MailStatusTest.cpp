@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
 #include "support/TestSupport.h"
@@ -10,6 +11,7 @@
 #include "unattended/StatWind.h"
 #include "unattended/mMailer10.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
 
 namespace hv {
 namespace {
@@ -178,6 +180,31 @@ TEST_F(MailStatusTest, ShowAndDeleteLog) {
   EXPECT_TRUE(confirmed);
   EXPECT_EQ(GetFileAttributesW(log.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(enabledAfter);
+}
+
+}  // namespace
+}  // namespace hv
+
+namespace hv {
+namespace {
+
+// The German texts fit: the status window and the result dialog translated at creation.
+TEST_F(MailStatusTest, German) {
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  TStatusWindow w;
+  w.Create();
+  w.ShowStatus({-1, 0}, L"Mail", L"Senden", true, 5);
+  EXPECT_EQ(w.btnCancel.Text(), L"Abbrechen");
+  EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-de"));
+  w.Close();
+  TMailTestDialog d;
+  d.Create();
+  EXPECT_EQ(d.gbLog.Text(), L"SMTP-Kommunikationsprotokoll");
+  TTestHooks::OnFormShown = [](TForm& f) { EXPECT_TRUE(SaveScreenshot(f.Handle(), L"MailStatus-de")); };
+  TTestHooks::AnswerModal = [](TForm&) -> std::optional<int> { return mrOk; };
+  EXPECT_TRUE(d.Execute(L"Fehler bei der Mail-Zustellung", L"", TMsgDlgType::mtError));
+  EXPECT_EQ(d.Caption(), L"Status der Mail-Zustellung");
+  ClearCatalogs();
 }
 
 }  // namespace
