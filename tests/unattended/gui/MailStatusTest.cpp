@@ -52,7 +52,15 @@ TEST_F(MailStatusTest, SendingWindow) {
   EXPECT_FALSE(w.btnCancel.Visible());
   EXPECT_EQ(w.ClientSize().cy, w.btnCancel.BoundsRect().top);
   EXPECT_TRUE(w.ProgressBar.Visible());
-  EXPECT_TRUE(w.ProgressBar.Running());
+  EXPECT_EQ(w.ProgressBar.Style(), TNewProgressBarStyle::npsContinuous);
+  EXPECT_TRUE(w.ProgressBar.TimerRunning());
+  EXPECT_EQ(w.ProgressBar.Interval(), 5);
+  // The block moves on its timer.
+  for (const DWORD start = GetTickCount(); w.ProgressBar.Current() < 80 && GetTickCount() - start < 10000;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    Application().ProcessMessages();
+  }
+  EXPECT_GE(w.ProgressBar.Current(), 80);
   EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-sending"));
 
   // A real send while the window shows: nothing listens on the port, so it fails.
@@ -73,7 +81,7 @@ TEST_F(MailStatusTest, SendingWindow) {
   EXPECT_EQ(w.Caption(), L"Checking mail settings");
   EXPECT_TRUE(w.btnCancel.Visible());
   EXPECT_TRUE(w.ProgressBar.Visible());
-  EXPECT_TRUE(w.ProgressBar.Running());
+  EXPECT_TRUE(w.ProgressBar.TimerRunning());
   const RECT b = w.btnCancel.BoundsRect();
   EXPECT_EQ(w.ClientSize().cy, b.bottom + w.Scale(5));
   EXPECT_NEAR((b.left + b.right) / 2, w.ClientSize().cx / 2, 1);
@@ -88,7 +96,8 @@ TEST_F(MailStatusTest, SendingWindow) {
   w.ShowStatus({-1, 0}, L"Second run", L"Waiting", true, -1);
   EXPECT_EQ(w.Caption(), L"Second run");
   EXPECT_FALSE(w.Stopped);
-  EXPECT_FALSE(w.ProgressBar.Running());
+  EXPECT_EQ(w.ProgressBar.Style(), TNewProgressBarStyle::npsNormal);
+  EXPECT_FALSE(w.ProgressBar.TimerRunning());
   w.SetProgress(250);
   EXPECT_EQ(w.ProgressBar.Position(), 100);
   w.SetProgress(-5);
