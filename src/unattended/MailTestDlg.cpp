@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/app/ShowMessageDlg.h"
+#include "base/os/FileUtils.h"
 #include "base/settings/BuConsts.h"
 #include "base/os/WinUtils.h"
 #include "base/text/StringUtils.h"
@@ -69,18 +70,13 @@ std::unique_ptr<TMailTestDialog>& KeptDialog() {
 }  // namespace
 
 void ShowLogFile(std::wstring_view title, std::wstring_view fileName) {
-  std::wstring text;
-  HANDLE f = CreateFileW(std::wstring(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) {
-    ErrorDialog(SystemErrorText(GetLastError()));
+  std::string data;
+  try {
+    data = ReadFileBytes(fileName);
+  } catch (const Exception& e) {
+    ErrorDialog(e.Message());
     return;
   }
-  std::string data;
-  char buf[8192];
-  DWORD got = 0;
-  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
-  CloseHandle(f);
   TLogViewer viewer;
   viewer.Create();
   viewer.SetCaption(title);

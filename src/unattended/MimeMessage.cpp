@@ -49,7 +49,7 @@ std::string EncodeDisplayName(std::wstring_view name) {
 }
 
 std::string AddressHeader(const TMailAddress& a) {
-  std::string addr = WideToUtf8(a.Address);
+  std::string addr = WideToUtf8(CleanAddress(a.Address));
   if (a.Name.empty()) return addr;
   return EncodeDisplayName(a.Name) + " <" + addr + ">";
 }
@@ -64,19 +64,6 @@ std::string AddressListHeader(const std::vector<TMailAddress>& list) {
 }
 
 // Lines joined with CR LF, every line ended by one; bare LF inside a line becomes CR LF.
-std::string TextLines(const std::vector<std::wstring>& lines, bool utf8) {
-  std::string r;
-  for (const std::wstring& l : lines) {
-    std::string bytes = utf8 ? WideToUtf8(l) : Latin1(l);
-    for (char c : bytes) {
-      if (c == '\n' && (r.empty() || r.back() != '\r')) r += '\r';
-      r += c;
-    }
-    r += "\r\n";
-  }
-  return r;
-}
-
 std::string NormaliseLineEnds(std::string_view data) {
   std::string r;
   r.reserve(data.size() + data.size() / 32);
@@ -92,6 +79,13 @@ std::string NormaliseLineEnds(std::string_view data) {
     }
   }
   return r;
+}
+
+// Lines joined with CR LF, every line ended by one; a lone CR or LF inside a line becomes CR LF.
+std::string TextLines(const std::vector<std::wstring>& lines, bool utf8) {
+  std::string r;
+  for (const std::wstring& l : lines) r += (utf8 ? WideToUtf8(l) : Latin1(l)) + "\r\n";
+  return NormaliseLineEnds(r);
 }
 
 // A parameter value: quoted when ASCII, else the RFC 2231 form name*=utf-8''...
@@ -175,6 +169,13 @@ std::vector<TMailAddress> ParseAddressList(std::wstring_view text) {
   }
   flush();
   return list;
+}
+
+std::wstring CleanAddress(std::wstring_view address) {
+  std::wstring r;
+  for (wchar_t c : address)
+    if (c >= 32 && c != L'<' && c != L'>' && c != 0x7F) r += c;
+  return r;
 }
 
 std::wstring AddressesText(const std::vector<TMailAddress>& list) {
@@ -287,7 +288,12 @@ std::string BuildMimeMessage(const TMimeMessageData& m) {
   if (!m.Date.empty()) h += "Date: " + m.Date + "\r\n";
   if (!m.MessageId.empty()) h += "Message-ID: " + m.MessageId + "\r\n";
   if (const char* p = PriorityHeader(m.Priority)) h += std::string("X-Priority: ") + p + "\r\n";
-  for (const auto& [name, value] : m.ExtraHeaders) h += Trimmed(name) + ": " + EncodeHeaderText(value) + "\r\n";
+  for (const auto& [name, value] : m.ExtraHeaders) {
+    std::string field;
+    for (char c : Trimmed(name))
+      if (c > 32 && c < 127 && c != ':') field += c;
+    if (!field.empty()) h += field + ": " + EncodeHeaderText(value) + "\r\n";
+  }
   h += "MIME-Version: 1.0\r\n";
 
   const bool utf8 = m.ContentType == TContentType::ctUtf8;

@@ -19,6 +19,9 @@ struct TMailAddress {
 };
 // "Name <a@b>", "<a@b>" or "a@b" items separated by "," (commas inside quotes do not separate).
 std::vector<TMailAddress> ParseAddressList(std::wstring_view commaText);
+// The address without control characters and angle brackets (nothing can end a header or an
+// SMTP command early).
+std::wstring CleanAddress(std::wstring_view address);
 // The addresses only, joined by ", ".
 std::wstring AddressesText(const std::vector<TMailAddress>& list);
 

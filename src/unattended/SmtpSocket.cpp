@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/os/FileUtils.h"
 #include "base/text/StringUtils.h"
 #include "unattended/MimeMessage.h"
 #include "winui/Translate.h"
@@ -66,16 +67,12 @@ struct TChainFree {
 TStorePtr LoadPemStore(const std::wstring& fileName, int& count) {
   count = 0;
   TStorePtr store(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
-  HANDLE f = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE || !store) {
-    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  std::string text;
+  try {
+    text = ReadFileBytes(fileName);
+  } catch (const Exception&) {
     return store;
   }
-  std::string text;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
-  CloseHandle(f);
   static constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----", kEnd = "-----END CERTIFICATE-----";
   for (size_t pos = text.find(kBegin); pos != std::string::npos; pos = text.find(kBegin, pos)) {
     size_t end = text.find(kEnd, pos);
@@ -534,16 +531,12 @@ constexpr std::string_view kOidDesEde3Cbc{"\x2A\x86\x48\x86\xF7\x0D\x03\x07", 8}
   throw ETlsError(SafeFormat(_(L"The key file \"%s\" cannot be read: unknown form or wrong password."), keyFile));
 }
 
-std::string ReadFileBytes(const std::wstring& name) {
-  HANDLE f = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE)
-    throw ETlsError(SafeFormat(_(L"\"%s\" cannot be read: %s"), name, SystemErrorText(GetLastError())));
-  std::string data;
-  char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
-  CloseHandle(f);
-  return data;
+std::string ReadTlsFile(const std::wstring& name) {
+  try {
+    return ReadFileBytes(name);
+  } catch (const EExtFileStreamError& e) {
+    throw ETlsError(SafeFormat(_(L"\"%s\" cannot be read: %s"), name, SystemErrorText(e.ErrorCode())));
+  }
 }
 
 // The DER of the first PEM block with the label; empty when there is none.
@@ -641,14 +634,14 @@ TClientCertificate::TClientCertificate(const std::wstring& certFile, const std::
 }
 
 void TClientCertificate::Load(const std::wstring& certFile, const std::wstring& keyFile, std::wstring_view password) {
-  const std::string certDer = PemBlock(ReadFileBytes(certFile), "CERTIFICATE");
+  const std::string certDer = PemBlock(ReadTlsFile(certFile), "CERTIFICATE");
   PCCERT_CONTEXT cert = certDer.empty() ? nullptr
                                         : CertCreateCertificateContext(X509_ASN_ENCODING,
                                                                        reinterpret_cast<const BYTE*>(certDer.data()),
                                                                        static_cast<DWORD>(certDer.size()));
   if (!cert) throw ETlsError(SafeFormat(_(L"The certificate file \"%s\" cannot be read."), certFile));
   FCert = cert;
-  const std::string keyText = ReadFileBytes(keyFile);
+  const std::string keyText = ReadTlsFile(keyFile);
   std::string rsa;
   if (std::string der = PemBlock(keyText, "ENCRYPTED PRIVATE KEY"); !der.empty()) {
     std::string plain = DecryptPkcs8(der, WideToUtf8(password));

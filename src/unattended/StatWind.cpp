@@ -1,7 +1,5 @@
 #include "unattended/StatWind.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 
 #include "base/os/WinUtils.h"
@@ -23,31 +21,6 @@ void AddStyle(HWND wnd, LONG_PTR add, LONG_PTR remove) {
 
 }  // namespace
 
-void TStatusProgress::Create(TForm& form, const TRect96& r96) {
-  CreateWnd(form, nullptr, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, 0, r96);
-  TranslateText = false;
-  SendMessageW(Handle(), PBM_SETRANGE32, 0, 100);
-  SendMessageW(Handle(), PBM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNHIGHLIGHT)));
-}
-
-void TStatusProgress::SetRunning(UINT interval) {
-  FRunning = interval > 0;
-  if (FRunning) {
-    AddStyle(Handle(), PBS_MARQUEE, 0);
-    SendMessageW(Handle(), PBM_SETMARQUEE, TRUE, interval);
-  } else {
-    SendMessageW(Handle(), PBM_SETMARQUEE, FALSE, 0);
-    AddStyle(Handle(), 0, PBS_MARQUEE);
-    SendMessageW(Handle(), PBM_SETPOS, 0, 0);
-  }
-}
-
-void TStatusProgress::SetPosition(int value) {
-  SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(std::clamp(value, Min(), Max())), 0);
-}
-
-int TStatusProgress::Position() const { return static_cast<int>(SendMessageW(Handle(), PBM_GETPOS, 0, 0)); }
-
 TStatusWindow::TStatusWindow() {
   BorderStyle = TBorderStyle::bsToolWindow;
   KeyPreview = true;
@@ -67,6 +40,12 @@ void TStatusWindow::FormCreate() {
     AddStyle(l->Handle(), SS_PATHELLIPSIS, 0);  // long paths shortened in the middle
   }
   ProgressBar.Create(*this, {kMargin96, kBarTop96, width, kBarHeight96});
+  ProgressBar.SetBackColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+  ProgressBar.SetBarWidth(50);
+  ProgressBar.SetBorder(0);
+  ProgressBar.SetInterval(10);
+  ProgressBar.SetPosition(0);
+  ProgressBar.SetStyle(TNewProgressBarStyle::npsNormal);
   btnCancel.Create(*this, L"Cancel", {(kWidth96 - kButtonWidth96) / 2, kButtonTop96, kButtonWidth96, kButtonHeight96});
   btnCancel.Cancel = true;
   btnCancel.OnClick = [this] { btnCancelClick(); };
@@ -90,11 +69,13 @@ void TStatusWindow::ShowStatus(TPoint pos, std::wstring_view title, std::wstring
   StatusLabel.SetText(status);
   if (!wasVisible) {
     if (interval > 0) {
-      ProgressBar.SetRunning(static_cast<UINT>(interval));
+      ProgressBar.SetStyle(TNewProgressBarStyle::npsContinuous);
+      ProgressBar.SetInterval(interval);
+      ProgressBar.Reset();
       ProgressBar.SetVisible(true);
     } else if (interval < 0) {
-      ProgressBar.SetRunning(0);
-      ProgressBar.SetPosition(0);
+      ProgressBar.SetStyle(TNewProgressBarStyle::npsNormal);
+      ProgressBar.Reset();
       ProgressBar.SetVisible(true);
     } else {
       ProgressBar.SetVisible(false);
@@ -111,7 +92,17 @@ void TStatusWindow::ShowStatus(TPoint pos, std::wstring_view title, std::wstring
 
 void TStatusWindow::FormShow() { FitFormToWorkArea(*this); }
 
-void TStatusWindow::OnSize(int width, int height) { CenterCancel(); }
+void TStatusWindow::SetProgress(int value) {
+  ProgressBar.SetPosition(std::clamp(value, ProgressBar.Min(), ProgressBar.Max()));
+}
+
+void TStatusWindow::OnSize(int width, int height) {
+  if (ProgressBar.Handle()) {
+    const RECT r = ProgressBar.BoundsRect();
+    ProgressBar.SetBounds(r.left, r.top, std::max<int>(width - 2 * r.left, 0), r.bottom - r.top);
+  }
+  CenterCancel();
+}
 
 void TStatusWindow::CenterCancel() {
   if (!btnCancel.Handle()) return;

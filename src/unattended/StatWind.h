@@ -4,24 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "dialogs/Prgrss.h"
 #include "winui/Forms.h"
 
 namespace hv {
-
-// The status window's progress bar: a running bar (marquee) or a position from 0 to 100.
-class TStatusProgress : public TControl {
- public:
-  void Create(TForm& form, const TRect96& r96);
-  void SetRunning(UINT interval);  // 0: stops the run
-  bool Running() const { return FRunning; }
-  int Min() const { return 0; }
-  int Max() const { return 100; }
-  void SetPosition(int value);
-  int Position() const;
-
- private:
-  bool FRunning = false;
-};
 
 class TStatusWindow : public TForm {
  public:
@@ -32,10 +18,11 @@ class TStatusWindow : public TForm {
   void ShowStatus(TPoint pos, std::wstring_view title, std::wstring_view status, bool allowBreak, int interval);
   void SetStatus(std::wstring_view text) { StatusLabel.SetText(text); }
   void SetInfo(std::wstring_view text) { ProgLabel.SetText(text); }
-  void SetProgress(int value) { ProgressBar.SetPosition(value); }
+  // Clamped to the bar's range.
+  void SetProgress(int value);
 
   TLabel StatusLabel, ProgLabel;
-  TStatusProgress ProgressBar;
+  TNewProgressBar ProgressBar;
   TButton btnCancel;
   bool Stopped = false;
 

@@ -24,7 +24,7 @@ struct TReply {
   std::vector<std::string> Lines;
   std::string Text() const {
     std::string r = std::to_string(Code);
-    for (size_t i = 0; i < Lines.size(); ++i) r += (i ? " " : " ") + Lines[i];
+    for (const std::string& line : Lines) r += " " + line;
     return r;
   }
 };
@@ -105,19 +105,14 @@ std::wstring RegistryContentType(const std::wstring& ext) {
   return {};
 }
 
-std::string ReadWholeFile(const std::wstring& name) {
-  TExtFileStream f(name, fmOpenRead | fmShareDenyWrite);
-  std::string data(static_cast<size_t>(std::max<int64_t>(f.Size(), 0)), '\0');
-  size_t done = 0;
-  while (done < data.size()) {
-    int64_t got = 0;
-    if (uint32_t err = f.Read(data.data() + done, static_cast<uint32_t>(std::min<size_t>(data.size() - done, 1 << 20)), got))
-      throw EExtFileStreamError(SafeFormat(_(L"The attachment \"%s\" cannot be read: %s"), name, SystemErrorText(err)), err);
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
+std::string ReadAttachment(const std::wstring& name) {
+  try {
+    return ReadFileBytes(name);
+  } catch (const EExtFileStreamError& e) {
+    throw EExtFileStreamError(SafeFormat(_(L"The attachment \"%s\" cannot be read: %s"), name,
+                                         SystemErrorText(e.ErrorCode())),
+                              e.ErrorCode());
   }
-  data.resize(done);
-  return data;
 }
 
 // Lines ending in CR LF with a leading "." doubled, ended by the lone ".".
@@ -198,7 +193,7 @@ class TmMailer::TSession {
   }
 
   void Hello() {
-    const std::string helo = WideToUtf8(M.HeloName);
+    const std::string helo = WideToUtf8(CleanAddress(M.HeloName));
     TReply r = Command("EHLO " + helo);
     Capabilities.clear();
     if (r.Code == 250) {
@@ -283,6 +278,8 @@ class TmMailer::TSession {
 
   void Run(const std::string& message) {
     const bool implicit = M.FSecure == TSecTransfer::stImplicit;
+    if (M.Host.empty()) throw ESocketError(_(L"No SMTP server is given."));
+    if (M.Port <= 0 || M.Port > 65535) throw ESocketError(SafeFormat(_(L"Invalid port: %d"), M.Port));
     Sock.SetReadTimeout(M.ReadTimeout);
     Sock.Connect(M.Host, static_cast<uint16_t>(M.Port), M.ConnectTimeout);
     Log.Line(L"Stat", SafeFormat(_(L"Connected to %s:%d."), M.Host, M.Port));
@@ -301,10 +298,10 @@ class TmMailer::TSession {
       }
     }
     if (!M.UserId.empty() && !M.Password.empty()) Login();
-    Expect("MAIL FROM:<" + WideToUtf8(M.From.Address) + ">", {250});
+    Expect("MAIL FROM:<" + WideToUtf8(CleanAddress(M.From.Address)) + ">", {250});
     for (const auto* list : {&M.Recipients, &M.CCList, &M.BCCList}) {
       for (const TMailAddress& a : *list) {
-        TReply r = Command("RCPT TO:<" + WideToUtf8(a.Address) + ">");
+        TReply r = Command("RCPT TO:<" + WideToUtf8(CleanAddress(a.Address)) + ">");
         if (r.Code == 250 || r.Code == 251) continue;
         std::wstring who = a.Address;
         if (who.empty()) who = RemoveControl(Utf8ToWide(r.Text()));
@@ -394,7 +391,7 @@ std::string TmMailer::BuildMessage() {
   m.Date = MailDate();
   const std::string seed = RandomHex(12);
   m.BoundarySeed = seed;
-  m.MessageId = "<" + seed + "." + RandomHex(4) + "@" + WideToUtf8(HeloName.empty() ? L"localhost" : HeloName) + ">";
+  m.MessageId = "<" + seed + "." + RandomHex(4) + "@" + WideToUtf8(HeloName.empty() ? L"localhost" : CleanAddress(HeloName)) + ">";
   m.Priority = Priority;
   m.ExtraHeaders = FExtraHeaders;
   m.ContentType = ContentType;
@@ -410,7 +407,7 @@ std::string TmMailer::BuildMessage() {
     TMimeAttachment a;
     a.FileName = file.substr(file.find_last_of(L"\\/:") == std::wstring::npos ? 0 : file.find_last_of(L"\\/:") + 1);
     a.ContentType = ResolveAttachmentType(given, extType);
-    a.Data = ReadWholeFile(file);
+    a.Data = ReadAttachment(file);
     m.Attachments.push_back(std::move(a));
   }
   return BuildMimeMessage(m);

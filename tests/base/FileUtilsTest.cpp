@@ -108,6 +108,22 @@ TEST(ExtFileStream, ConstructorErrorsNameTheFullPath) {
   SetCurrentDirectoryW(L"C:\\");
 }
 
+TEST(ExtFileStream, ReadFileBytesWholeOrError) {
+  hvtest::TempDir dir;
+  std::string bytes(70000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  ASSERT_TRUE(hvtest::WriteBytes(dir / L"data.bin", bytes));
+  ASSERT_TRUE(hvtest::WriteBytes(dir / L"empty.bin", ""));
+  EXPECT_EQ(ReadFileBytes(dir / L"data.bin"), bytes);
+  EXPECT_EQ(ReadFileBytes(dir / L"empty.bin"), "");
+  try {
+    ReadFileBytes(dir / L"missing.bin");
+    ADD_FAILURE() << "no error";
+  } catch (const EExtFileStreamError& e) {
+    EXPECT_EQ(e.ErrorCode(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+  }
+}
+
 TEST(FileTimes, DateTimeConversionsKeepTheZone) {
   struct Case { uint64_t ticks; double dt; } cases[] = {
       {109205ull * 864000000000ull, 0.0},                              // 1899-12-30 00:00

@@ -238,6 +238,8 @@ class Peer:
             kind, _, text = line.partition("\t")
             errors.append((int(kind), text))
         text = open(log, encoding="utf-8", errors="replace").read() if os.path.exists(log) else ""
+        for m in self.rec.messages:
+            self.check("send %d: what arrived parses cleanly" % self.cases, not parse(m["data"])[1])
         return p.returncode, errors, text
 
     def check(self, what, condition, detail=""):

@@ -108,6 +108,31 @@ TEST(MimeMessageTest, BodyKinds) {
   EXPECT_EQ(utf8.find("not used"), std::string::npos);
 }
 
+// Line breaks in addresses, names, subjects, header names and body lines never start a header of
+// their own; lone CR or LF in a body become CR LF.
+TEST(MimeMessageTest, NoHeaderInjection) {
+  TMimeMessageData m;
+  m.From = {L"Name\r\nBcc: evil@x", L"s@x>\r\nRCPT TO:<evil@x"};
+  m.To = {{L"", L"t@x\r\nBcc: evil@x"}};
+  m.Subject = L"Hi\r\nBcc: evil@x";
+  m.ExtraHeaders = {{L"X-A\r\nBcc", L"v\nBcc: evil@x"}};
+  m.Body = {L"one\rtwo\nthree"};
+  const std::string msg = BuildMimeMessage(m);
+  EXPECT_EQ(msg.find("\r\nBcc"), std::string::npos) << msg;
+  EXPECT_EQ(msg.find("\r\nRCPT"), std::string::npos) << msg;
+  EXPECT_NE(msg.find("X-ABcc: "), std::string::npos) << msg;
+  EXPECT_NE(msg.find("\r\n\r\none\r\ntwo\r\nthree\r\n"), std::string::npos) << msg;
+  for (size_t i = 0; i < msg.size(); ++i) {
+    if (msg[i] == '\n') {
+      EXPECT_TRUE(i > 0 && msg[i - 1] == '\r') << i;
+    }
+    if (msg[i] == '\r') {
+      EXPECT_TRUE(i + 1 < msg.size() && msg[i + 1] == '\n') << i;
+    }
+  }
+  EXPECT_EQ(CleanAddress(L" a@b>\r\n<x "), L" a@bx ");
+}
+
 TEST(MailerTest, CramAnswers) {
   // RFC 2195's example, and the same exchange with SHA-1.
   const std::string challenge = "<1896.697170952@postoffice.reston.mci.net>";
@@ -177,6 +202,24 @@ TEST(MailerTest, SecureModeWithoutClientFiles) {
   }
   ASSERT_TRUE(hvtest::WriteBytes(dir / L"harvane.key", "x"));
   EXPECT_TRUE(TmMailer(dir.Path() + L"\\", L"harvaneroot.pem", L"harvane.crt", L"harvane.key", L"pw").TlsAvailable());
+}
+
+TEST(MailerTest, NoServerOrBadPort) {
+  struct Case {
+    const wchar_t* Host;
+    int Port;
+    const wchar_t* Text;
+  } cases[] = {{L"", 25, L"No SMTP server is given."}, {L"127.0.0.1", 0, L"Invalid port: 0"},
+               {L"127.0.0.1", 70000, L"Invalid port: 70000"}};
+  for (const Case& c : cases) {
+    TmMailer m;
+    m.Host = c.Host;
+    m.Port = c.Port;
+    EXPECT_FALSE(m.Send());
+    ASSERT_EQ(m.ErrorList().size(), 1u);
+    EXPECT_EQ(m.ErrorList()[0].ErrType, TSendErrorType::seSmtp);
+    EXPECT_EQ(m.ErrorList()[0].ErrMsg, c.Text);
+  }
 }
 
 TEST(MailerTest, UnreadableAttachmentFailsBeforeConnecting) {

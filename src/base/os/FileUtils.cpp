@@ -378,4 +378,17 @@ bool IsDirEmpty(std::wstring_view dir) {
   return true;
 }
 
+std::string ReadFileBytes(std::wstring_view fileName) {
+  TExtFileStream f(fileName, fmOpenRead | fmShareDenyNone);
+  std::string data;
+  char buf[64 * 1024];
+  for (;;) {
+    int64_t got = 0;
+    if (uint32_t err = f.Read(buf, sizeof buf, got))
+      throw EExtFileStreamError(SystemErrorText(err) + L" - " + std::wstring(fileName), err);
+    if (got <= 0) return data;
+    data.append(buf, static_cast<size_t>(got));
+  }
+}
+
 }  // namespace hv

@@ -107,4 +107,7 @@ void CopyFileTimeAttr(std::wstring_view source, std::wstring_view dest, int32_t 
 // True when dir holds no entry, also when it cannot be searched.
 bool IsDirEmpty(std::wstring_view dir);
 
+// The whole file as bytes (others may write it meanwhile). Raises EExtFileStreamError.
+std::string ReadFileBytes(std::wstring_view fileName);
+
 }  // namespace hv

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
 #include "support/TestSupport.h"
@@ -10,6 +11,7 @@
 #include "unattended/StatWind.h"
 #include "unattended/mMailer10.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
 
 namespace hv {
 namespace {
@@ -50,7 +52,15 @@ TEST_F(MailStatusTest, SendingWindow) {
   EXPECT_FALSE(w.btnCancel.Visible());
   EXPECT_EQ(w.ClientSize().cy, w.btnCancel.BoundsRect().top);
   EXPECT_TRUE(w.ProgressBar.Visible());
-  EXPECT_TRUE(w.ProgressBar.Running());
+  EXPECT_EQ(w.ProgressBar.Style(), TNewProgressBarStyle::npsContinuous);
+  EXPECT_TRUE(w.ProgressBar.TimerRunning());
+  EXPECT_EQ(w.ProgressBar.Interval(), 5);
+  // The block moves on its timer.
+  for (const DWORD start = GetTickCount(); w.ProgressBar.Current() < 80 && GetTickCount() - start < 10000;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    Application().ProcessMessages();
+  }
+  EXPECT_GE(w.ProgressBar.Current(), 80);
   EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-sending"));
 
   // A real send while the window shows: nothing listens on the port, so it fails.
@@ -71,7 +81,7 @@ TEST_F(MailStatusTest, SendingWindow) {
   EXPECT_EQ(w.Caption(), L"Checking mail settings");
   EXPECT_TRUE(w.btnCancel.Visible());
   EXPECT_TRUE(w.ProgressBar.Visible());
-  EXPECT_TRUE(w.ProgressBar.Running());
+  EXPECT_TRUE(w.ProgressBar.TimerRunning());
   const RECT b = w.btnCancel.BoundsRect();
   EXPECT_EQ(w.ClientSize().cy, b.bottom + w.Scale(5));
   EXPECT_NEAR((b.left + b.right) / 2, w.ClientSize().cx / 2, 1);
@@ -86,7 +96,8 @@ TEST_F(MailStatusTest, SendingWindow) {
   w.ShowStatus({-1, 0}, L"Second run", L"Waiting", true, -1);
   EXPECT_EQ(w.Caption(), L"Second run");
   EXPECT_FALSE(w.Stopped);
-  EXPECT_FALSE(w.ProgressBar.Running());
+  EXPECT_EQ(w.ProgressBar.Style(), TNewProgressBarStyle::npsNormal);
+  EXPECT_FALSE(w.ProgressBar.TimerRunning());
   w.SetProgress(250);
   EXPECT_EQ(w.ProgressBar.Position(), 100);
   w.SetProgress(-5);
@@ -178,6 +189,31 @@ TEST_F(MailStatusTest, ShowAndDeleteLog) {
   EXPECT_TRUE(confirmed);
   EXPECT_EQ(GetFileAttributesW(log.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(enabledAfter);
+}
+
+}  // namespace
+}  // namespace hv
+
+namespace hv {
+namespace {
+
+// The German texts fit: the status window and the result dialog translated at creation.
+TEST_F(MailStatusTest, German) {
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  TStatusWindow w;
+  w.Create();
+  w.ShowStatus({-1, 0}, L"Mail", L"Senden", true, 5);
+  EXPECT_EQ(w.btnCancel.Text(), L"Abbrechen");
+  EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-de"));
+  w.Close();
+  TMailTestDialog d;
+  d.Create();
+  EXPECT_EQ(d.gbLog.Text(), L"SMTP-Kommunikationsprotokoll");
+  TTestHooks::OnFormShown = [](TForm& f) { EXPECT_TRUE(SaveScreenshot(f.Handle(), L"MailStatus-de")); };
+  TTestHooks::AnswerModal = [](TForm&) -> std::optional<int> { return mrOk; };
+  EXPECT_TRUE(d.Execute(L"Fehler bei der Mail-Zustellung", L"", TMsgDlgType::mtError));
+  EXPECT_EQ(d.Caption(), L"Status der Mail-Zustellung");
+  ClearCatalogs();
 }
 
 }  // namespace
