@@ -209,9 +209,12 @@ void TForm::Show() {
   if (!Visible()) {
     FormShow();
     ApplyPosition();
+    if (ActiveControl) FLastFocus = nullptr;
     ShowWindow(FHandle, SW_SHOW);
     if (!FocusedControl()) {
-      HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+      HWND first = ActiveControl && ActiveControl->Visible() && ActiveControl->Enabled()
+                       ? ActiveControl->Handle()
+                       : GetNextDlgTabItem(FHandle, nullptr, FALSE);
       if (first) ::SetFocus(first);
     }
     PostMessageW(FHandle, WM_HV_SHOWN, 0, 0);
@@ -473,7 +476,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       if (!(FLastFocus && IsWindow(FLastFocus) && IsChild(FHandle, FLastFocus)))
-        FLastFocus = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+        FLastFocus = ActiveControl && ActiveControl->Visible() && ActiveControl->Enabled()
+                         ? ActiveControl->Handle()
+                         : GetNextDlgTabItem(FHandle, nullptr, FALSE);
       if (FLastFocus) {
         ::SetFocus(FLastFocus);
         return 0;
