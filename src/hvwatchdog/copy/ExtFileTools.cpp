@@ -461,8 +461,12 @@ int32_t TCopyThread::OpenStreams() {
   swprintf(name, std::size(name), L"%ls%04x%05x.tmp", kTempPrefix, static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF),
            (counter++) & 0xFFFFF);
   const std::wstring folder = ExtractFilePath(DestName);
-  std::wstring temp = FPool ? FPool->TempFolderFor(folder.empty() ? L"." : folder) + L"\\" + name
-                            : LongPathXL(DestName + L"." + name);
+  const std::wstring beside = LongPathXL(DestName + L"." + name);
+  std::wstring tempFolder, temp = beside;
+  if (FPool) {
+    tempFolder = FPool->TempFolderFor(folder.empty() ? L"." : folder);
+    temp = LongPathXL(tempFolder + L"\\" + name);
+  }
   for (int attempt = 0;; ++attempt) {
     try {
       if (FDestFactory)
@@ -471,9 +475,11 @@ int32_t TCopyThread::OpenStreams() {
         sDest = std::make_unique<TWriteFileStream>(temp, false, FWriteMode, 0);
       break;
     } catch (const EFileStreamError& e) {
-      // The temporary folder was removed by someone else: make it once more, else write beside.
-      if (attempt == 0 && FPool && e.ErrorCode() == ERROR_PATH_NOT_FOUND && !folder.empty()) {
-        CreateDirectoryW(ExtractFilePath(temp).c_str(), nullptr);
+      const uint32_t code = e.ErrorCode();
+      if (temp != beside && (code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED)) {
+        // The temporary folder was removed meanwhile: make it once more; if that fails, write beside.
+        if (attempt == 0 && code == ERROR_PATH_NOT_FOUND && CreateDirectoryW(tempFolder.c_str(), nullptr)) continue;
+        temp = beside;
         continue;
       }
       FSysErrMsg = e.Message();

@@ -583,6 +583,20 @@ TEST(CopyPool, LeftoverTemporaryCopiesAreRemovedAtTheNextCopy) {
   EXPECT_EQ(GetFileAttributesW((dir / L"~hvcopy.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// The temporary copy's name is longer than the destination's: near the classic path limit it still works.
+TEST(CopyEngine, DestinationNearThePathLimit) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", "near the limit"));
+  const std::wstring folder = dir / std::wstring(232 - dir.Path().size(), L'f');
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring dst = folder + L"\\d.txt";
+  ASSERT_LT(dst.size(), 248u);
+  for (TMode mode : {TMode::Plain, TMode::Gzip}) {
+    EXPECT_EQ(RunCopy(dir / L"s", dst, kBase | ModeOptions(mode)), 0);
+    EXPECT_EQ(Unpack(mode, dst), "near the limit");
+  }
+}
+
 TEST(CopyEngine, FutureTimesAreClampedOnlyWithCheckTime) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir / L"s", "t"));
