@@ -16,6 +16,7 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/CopySysUtils.h"
 #include "hvwatchdog/copy/FileErrors.h"
+#include "winui/SyncCall.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -238,13 +239,18 @@ std::wstring TCopyPool::TempFolderFor(const std::wstring& destFolder) {
 struct TCopyThread::TState {
   TMonitor Monitor;
   std::atomic<bool> Stop{false};
+  // Releases a progress call that waits for the UI thread.
+  std::stop_source StopSource;
   std::atomic<bool> Paused{false};
   std::atomic<bool> Done{false};
 
   void RequestStop() {
-    TMonitorLock lock(Monitor);
-    Stop = true;
-    Monitor.NotifyAll();
+    {
+      TMonitorLock lock(Monitor);
+      Stop = true;
+      Monitor.NotifyAll();
+    }
+    StopSource.request_stop();
   }
   void SetPaused(bool value) {
     TMonitorLock lock(Monitor);
@@ -354,7 +360,10 @@ void TCopyThread::Run() noexcept {
 void TCopyThread::Gate() { FState->Gate(); }
 
 void TCopyThread::DoProgress(TFileAction action, int64_t count, bool speedLimit) {
-  if (FOnProgress) FOnProgress(action, count, speedLimit);
+  if (!FOnProgress) return;
+  // On the UI thread, the copy waiting for it; without one (tools, tests) on the copy's own thread.
+  const std::function<void()> call = [&] { FOnProgress(action, count, speedLimit); };
+  if (!Synchronize(call, FState->StopSource.get_token()) && !Stopped()) call();
 }
 
 bool TCopyThread::SetSysError(uint32_t code) {

@@ -11,6 +11,7 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/FileErrors.h"
 #include "support/TestSupport.h"
+#include "winui/SyncCall.h"
 
 namespace {
 
@@ -595,6 +596,26 @@ TEST(CopyEngine, DestinationNearThePathLimit) {
     EXPECT_EQ(RunCopy(dir / L"s", dst, kBase | ModeOptions(mode)), 0);
     EXPECT_EQ(Unpack(mode, dst), "near the limit");
   }
+}
+
+TEST(CopyEngine, ProgressRunsOnTheUiThread) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", Pattern(5 * kBuf, 4, true)));
+  InitSyncCall();
+  std::vector<DWORD> threads;
+  TWinCopyThread t(dir / L"s", dir / L"d", kBase, kBuf, kPriorityNormal);
+  t.SetOnProgress([&](TFileAction, int64_t, bool) { threads.push_back(GetCurrentThreadId()); });
+  t.Start(Pool());
+  // The UI thread keeps its messages flowing while it waits.
+  while (!t.Done()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  DoneSyncCall();
+  EXPECT_EQ(t.ErrorCode(), 0);
+  ASSERT_FALSE(threads.empty());
+  for (DWORD id : threads) EXPECT_EQ(id, GetCurrentThreadId());
 }
 
 TEST(CopyEngine, FutureTimesAreClampedOnlyWithCheckTime) {
