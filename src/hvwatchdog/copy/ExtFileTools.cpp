@@ -16,6 +16,7 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/CopySysUtils.h"
 #include "hvwatchdog/copy/FileErrors.h"
+#include "winui/SyncCall.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -238,13 +239,18 @@ std::wstring TCopyPool::TempFolderFor(const std::wstring& destFolder) {
 struct TCopyThread::TState {
   TMonitor Monitor;
   std::atomic<bool> Stop{false};
+  // Releases a progress call that waits for the UI thread.
+  std::stop_source StopSource;
   std::atomic<bool> Paused{false};
   std::atomic<bool> Done{false};
 
   void RequestStop() {
-    TMonitorLock lock(Monitor);
-    Stop = true;
-    Monitor.NotifyAll();
+    {
+      TMonitorLock lock(Monitor);
+      Stop = true;
+      Monitor.NotifyAll();
+    }
+    StopSource.request_stop();
   }
   void SetPaused(bool value) {
     TMonitorLock lock(Monitor);
@@ -354,7 +360,10 @@ void TCopyThread::Run() noexcept {
 void TCopyThread::Gate() { FState->Gate(); }
 
 void TCopyThread::DoProgress(TFileAction action, int64_t count, bool speedLimit) {
-  if (FOnProgress) FOnProgress(action, count, speedLimit);
+  if (!FOnProgress) return;
+  // On the UI thread, the copy waiting for it; without one (tools, tests) on the copy's own thread.
+  const std::function<void()> call = [&] { FOnProgress(action, count, speedLimit); };
+  if (!Synchronize(call, FState->StopSource.get_token()) && !Stopped()) call();
 }
 
 bool TCopyThread::SetSysError(uint32_t code) {
@@ -461,8 +470,12 @@ int32_t TCopyThread::OpenStreams() {
   swprintf(name, std::size(name), L"%ls%04x%05x.tmp", kTempPrefix, static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF),
            (counter++) & 0xFFFFF);
   const std::wstring folder = ExtractFilePath(DestName);
-  std::wstring temp = FPool ? FPool->TempFolderFor(folder.empty() ? L"." : folder) + L"\\" + name
-                            : LongPathXL(DestName + L"." + name);
+  const std::wstring beside = LongPathXL(DestName + L"." + name);
+  std::wstring tempFolder, temp = beside;
+  if (FPool) {
+    tempFolder = FPool->TempFolderFor(folder.empty() ? L"." : folder);
+    temp = LongPathXL(tempFolder + L"\\" + name);
+  }
   for (int attempt = 0;; ++attempt) {
     try {
       if (FDestFactory)
@@ -471,9 +484,11 @@ int32_t TCopyThread::OpenStreams() {
         sDest = std::make_unique<TWriteFileStream>(temp, false, FWriteMode, 0);
       break;
     } catch (const EFileStreamError& e) {
-      // The temporary folder was removed by someone else: make it once more, else write beside.
-      if (attempt == 0 && FPool && e.ErrorCode() == ERROR_PATH_NOT_FOUND && !folder.empty()) {
-        CreateDirectoryW(ExtractFilePath(temp).c_str(), nullptr);
+      const uint32_t code = e.ErrorCode();
+      if (temp != beside && (code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED)) {
+        // The temporary folder was removed meanwhile: make it once more; if that fails, write beside.
+        if (attempt == 0 && code == ERROR_PATH_NOT_FOUND && CreateDirectoryW(tempFolder.c_str(), nullptr)) continue;
+        temp = beside;
         continue;
       }
       FSysErrMsg = e.Message();

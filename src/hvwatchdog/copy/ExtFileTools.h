@@ -99,7 +99,8 @@ class TCopyThread {
   void CancelThread();
   void SetPaused(bool value);
   bool Paused() const;
-  // Runs on the copy's worker thread: a callback that touches windows must post to them.
+  // Runs on the UI thread (winui's Synchronize) while the copy waits; in a program without one, on
+  // the copy's worker thread.
   void SetOnProgress(TFileProgressEvent event) { FOnProgress = std::move(event); }
   void SetNoWriteCache(bool value) { FWriteMode = value ? 0x88000000u : 0x08000000u; }
   void SetDestStreamFactory(TDestStreamFactory f) { FDestFactory = std::move(f); }

@@ -11,6 +11,7 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/FileErrors.h"
 #include "support/TestSupport.h"
+#include "winui/SyncCall.h"
 
 namespace {
 
@@ -581,6 +582,40 @@ TEST(CopyPool, LeftoverTemporaryCopiesAreRemovedAtTheNextCopy) {
   }
   // The pool removes its empty temporary folder when it ends.
   EXPECT_EQ(GetFileAttributesW((dir / L"~hvcopy.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The temporary copy's name is longer than the destination's: near the classic path limit it still works.
+TEST(CopyEngine, DestinationNearThePathLimit) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", "near the limit"));
+  const std::wstring folder = dir / std::wstring(232 - dir.Path().size(), L'f');
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring dst = folder + L"\\d.txt";
+  ASSERT_LT(dst.size(), 248u);
+  for (TMode mode : {TMode::Plain, TMode::Gzip}) {
+    EXPECT_EQ(RunCopy(dir / L"s", dst, kBase | ModeOptions(mode)), 0);
+    EXPECT_EQ(Unpack(mode, dst), "near the limit");
+  }
+}
+
+TEST(CopyEngine, ProgressRunsOnTheUiThread) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", Pattern(5 * kBuf, 4, true)));
+  InitSyncCall();
+  std::vector<DWORD> threads;
+  TWinCopyThread t(dir / L"s", dir / L"d", kBase, kBuf, kPriorityNormal);
+  t.SetOnProgress([&](TFileAction, int64_t, bool) { threads.push_back(GetCurrentThreadId()); });
+  t.Start(Pool());
+  // The UI thread keeps its messages flowing while it waits.
+  while (!t.Done()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  DoneSyncCall();
+  EXPECT_EQ(t.ErrorCode(), 0);
+  ASSERT_FALSE(threads.empty());
+  for (DWORD id : threads) EXPECT_EQ(id, GetCurrentThreadId());
 }
 
 TEST(CopyEngine, FutureTimesAreClampedOnlyWithCheckTime) {
