@@ -209,6 +209,7 @@ void TForm::Show() {
   if (!Visible()) {
     FormShow();
     ApplyPosition();
+    if (ActiveControl) FLastFocus = nullptr;
     ShowWindow(FHandle, SW_SHOW);
     if (!FocusedControl()) {
       HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
@@ -473,7 +474,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       if (!(FLastFocus && IsWindow(FLastFocus) && IsChild(FHandle, FLastFocus)))
-        FLastFocus = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+        FLastFocus = ActiveControl && ActiveControl->Handle() && IsWindowVisible(ActiveControl->Handle())
+                         ? ActiveControl->Handle()
+                         : GetNextDlgTabItem(FHandle, nullptr, FALSE);
       if (FLastFocus) {
         ::SetFocus(FLastFocus);
         return 0;

@@ -88,6 +88,8 @@ class TForm {
 
   const std::vector<TControl*>& Controls() const { return FControls; }
   TControl* FocusedControl() const;
+  // The control that gets the focus when the form shows (null: the first in the tab order).
+  TControl* ActiveControl = nullptr;
   TButton* DefaultButton() const;
   TButton* CancelButton() const;
   // Translates caption, control texts and hints (fonts are never translated).

@@ -28,4 +28,12 @@ std::string WideToUtf8(std::wstring_view s) { return FromWide(CP_UTF8, s); }
 std::wstring AnsiToWide(std::string_view s) { return ToWide(CP_ACP, s); }
 std::string WideToAnsi(std::wstring_view s) { return FromWide(CP_ACP, s); }
 
+bool IsAnsiText(std::wstring_view s) {
+  if (s.empty()) return true;
+  BOOL usedDefault = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                              nullptr, &usedDefault);
+  return n > 0 && !usedDefault;
+}
+
 }  // namespace hv
