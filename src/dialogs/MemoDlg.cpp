@@ -56,7 +56,6 @@ void TMemoDialog::FormCreate() {
   Memo.ReadOnly = false;
   Memo.WordWrap = true;
   Memo.Create(*this, {kMargin96, 28, kClientWidth96 - 2 * kMargin96, 70});
-  SetWindowLongW(Memo.Handle(), GWL_STYLE, GetWindowLongW(Memo.Handle(), GWL_STYLE) | ES_WANTRETURN);
   OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
   OKBtn.SetDefault(true);
   OKBtn.ModalResult = mrOk;

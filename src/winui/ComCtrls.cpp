@@ -235,7 +235,7 @@ void TMemo::Create(TForm& form, const TRect96& r96, HWND parent) {
   TranslateText = false;
   DWORD style = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL;
   if (!WordWrap) style |= WS_HSCROLL | ES_AUTOHSCROLL;
-  if (ReadOnly) style |= ES_READONLY;
+  style |= ReadOnly ? ES_READONLY : ES_WANTRETURN;
   CreateWnd(form, parent, WC_EDITW, L"", style, WS_EX_CLIENTEDGE, r96);
   SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
 }

@@ -212,7 +212,9 @@ void TForm::Show() {
     if (ActiveControl) FLastFocus = nullptr;
     ShowWindow(FHandle, SW_SHOW);
     if (!FocusedControl()) {
-      HWND first = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+      HWND first = ActiveControl && ActiveControl->Visible() && ActiveControl->Enabled()
+                       ? ActiveControl->Handle()
+                       : GetNextDlgTabItem(FHandle, nullptr, FALSE);
       if (first) ::SetFocus(first);
     }
     PostMessageW(FHandle, WM_HV_SHOWN, 0, 0);
@@ -474,7 +476,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       if (!(FLastFocus && IsWindow(FLastFocus) && IsChild(FHandle, FLastFocus)))
-        FLastFocus = ActiveControl && ActiveControl->Handle() && IsWindowVisible(ActiveControl->Handle())
+        FLastFocus = ActiveControl && ActiveControl->Visible() && ActiveControl->Enabled()
                          ? ActiveControl->Handle()
                          : GetNextDlgTabItem(FHandle, nullptr, FALSE);
       if (FLastFocus) {
