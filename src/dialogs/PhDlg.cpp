@@ -197,6 +197,8 @@ void TPlaceHolderDialog::TimeItemClick() {
   int left = g.right + hv::Scale(6, dpi);
   reCycle.SetBounds(left, top, hv::Scale(kCycleWidth96, dpi), hv::Scale(kEditHeight96, dpi));
   udCycle.SetAssociate(&reCycle);
+  udCycle.SetBounds(left + hv::Scale(kCycleWidth96, dpi), top, hv::Scale(kUpDownWidth96, dpi),
+                    hv::Scale(kEditHeight96, dpi));
 }
 
 void TPlaceHolderDialog::ShowPage(int page) {
