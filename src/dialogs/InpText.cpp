@@ -1,0 +1,134 @@
+#include "dialogs/InpText.h"
+
+#include <algorithm>
+
+#include "base/os/WinUtils.h"
+#include "dialogs/InputString.h"
+#include "winui/Dpi.h"
+
+namespace hv {
+namespace {
+
+// Design at 96 dpi.
+constexpr int kClientWidth96 = 301, kClientHeight96 = 96, kMargin96 = 8, kLabelHeight96 = 16, kFieldTop96 = 28;
+constexpr int kFieldHeight96 = 23, kButtonWidth96 = 87, kButtonHeight96 = 27, kButtonGap96 = 6, kVisibleRows = 15;
+
+}  // namespace
+
+TInputTextDialog::TInputTextDialog() {
+  BorderStyle = TBorderStyle::bsDialog;
+  KeyPreview = true;
+  TextDomain = L"dialogs";
+  ClientWidth96 = kClientWidth96;
+  ClientHeight96 = kClientHeight96;
+}
+
+TInputTextDialog::~TInputTextDialog() {
+  if (!FIniName.empty() && !FIniSection.empty()) {
+    try {
+      TComboHistory combo(TextFeld);
+      SaveHistoryCombo(FIniName, FIniSection, true, combo, -1, false);
+    } catch (...) {
+      Application().HandleException();
+    }
+  }
+  if (FFieldFont) {
+    if (TextFeld.Handle()) SendMessageW(TextFeld.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    DeleteObject(FFieldFont);
+  }
+}
+
+void TInputTextDialog::FormCreate() {
+  SetCaption(L"Edit text");
+  Descriptor.Create(*this, L"", {kMargin96, kMargin96, kClientWidth96 - 2 * kMargin96, kLabelHeight96}, nullptr, true);
+  Descriptor.TranslateText = false;
+  TextFeld.Create(*this, TComboBoxStyle::csSimple, {kMargin96, kFieldTop96, kClientWidth96 - 2 * kMargin96, kFieldHeight96});
+  TextFeld.TranslateText = false;
+  TextFeld.SetDropDownCount(kVisibleRows);
+  OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
+  OKBtn.SetDefault(true);
+  OKBtn.ModalResult = mrOk;
+  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
+  CancelBtn.Cancel = true;
+  CancelBtn.ModalResult = mrCancel;
+  FDefWidth = Scale(kClientWidth96);
+}
+
+void TInputTextDialog::Relayout(UINT dpi) {
+  if (!CancelBtn.Handle()) return;
+  auto s = [dpi](int v) { return hv::Scale(v, dpi); };
+  const int w = ClientSize().cx, m = s(kMargin96);
+  Descriptor.SetBounds(m, m, w - 2 * m, s(kLabelHeight96));
+  TextFeld.SetBounds(m, s(kFieldTop96), w - 2 * m, s(kFieldHeight96));
+  int top = s(kClientHeight96 - kMargin96 - kButtonHeight96);
+  CancelBtn.SetBounds(w - m - s(kButtonWidth96), top, s(kButtonWidth96), s(kButtonHeight96));
+  OKBtn.SetBounds(w - m - 2 * s(kButtonWidth96) - s(kButtonGap96), top, s(kButtonWidth96), s(kButtonHeight96));
+}
+
+void TInputTextDialog::FormShow() { FitFormToWorkArea(*this); }
+
+void TInputTextDialog::FollowItemCount() {
+  TextFeld.SetStyle(TextFeld.Count() > 0 ? TComboBoxStyle::csDropDown : TComboBoxStyle::csSimple);
+  if (FFieldFont) SendMessageW(TextFeld.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFieldFont), FALSE);
+  Relayout(Dpi());
+}
+
+void TInputTextDialog::SetHistory(const TStringList& items, bool sorted) {
+  TStringList list = items;
+  if (sorted)
+    std::sort(list.begin(), list.end(),
+              [](const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) < 0; });
+  TextFeld.SetItems(list);
+  FollowItemCount();
+}
+
+void TInputTextDialog::LoadFromIni(std::wstring_view iniName, std::wstring_view section) {
+  FIniName = iniName;
+  FIniSection = section;
+  if (FIniName.empty() || FIniSection.empty()) return;
+  TComboHistory combo(TextFeld);
+  LoadHistoryCombo(FIniName, FIniSection, combo, -1, false);
+  FollowItemCount();
+}
+
+bool TInputTextDialog::Execute(TPoint pos, std::wstring_view title, std::wstring_view desc,
+                               std::wstring_view fontName, std::wstring& text) {
+  PlaceForm(*this, pos);
+  if (!title.empty()) SetCaption(title);
+  Descriptor.SetText(desc);
+  if (!fontName.empty()) {
+    LOGFONTW lf{};
+    GetObjectW(Font(), sizeof(lf), &lf);
+    lstrcpynW(lf.lfFaceName, std::wstring(fontName).c_str(), LF_FACESIZE);
+    if (FFieldFont) DeleteObject(FFieldFont);
+    FFieldFont = CreateFontIndirectW(&lf);
+  }
+  FollowItemCount();
+  TextFeld.SetText(text);
+  TextFeld.Hint = desc;
+  HFONT measure = FFieldFont ? FFieldFont : Font();
+  SetClientSize(InputStringClientWidth(GetTextWidth(text, measure), Dpi(), FDefWidth), Scale(kClientHeight96));
+  Relayout(Dpi());
+  ActiveControl = &TextFeld;
+  if (ShowModal() != mrOk) return false;
+  text = TextFeld.Text();
+  TComboHistory combo(TextFeld);
+  AddToHistoryCombo(combo, text);
+  return true;
+}
+
+bool InputTextHist(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring_view fontName,
+                   TStringList* history, bool sorted, std::wstring& text) {
+  TInputTextDialog dlg;
+  dlg.Create();
+  if (history) dlg.SetHistory(*history, sorted);
+  if (!dlg.Execute(pos, title, desc, fontName, text)) return false;
+  if (history) *history = dlg.History();
+  return true;
+}
+
+bool InputText(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring& text) {
+  return InputTextHist(pos, title, desc, L"", nullptr, false, text);
+}
+
+}  // namespace hv

@@ -1,0 +1,45 @@
+#pragma once
+// Asks for one line of text in a combo box that offers earlier entries.
+#include <string>
+#include <string_view>
+
+#include "base/settings/ListUtils.h"
+#include "winui/Forms.h"
+#include "winui/ListControls.h"
+
+namespace hv {
+
+class TInputTextDialog : public TForm {
+ public:
+  TInputTextDialog();
+  ~TInputTextDialog() override;
+  bool Execute(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring_view fontName,
+               std::wstring& text);
+  // The field's items from an INI history, written back when the dialog is freed.
+  void LoadFromIni(std::wstring_view iniName, std::wstring_view section);
+  // Items of the field (before Execute; afterwards they hold the confirmed text at the top).
+  void SetHistory(const TStringList& items, bool sorted);
+  TStringList History() const { return TextFeld.Items(); }
+  void Relayout(UINT dpi) override;
+
+  TLabel Descriptor;
+  TComboBox TextFeld;
+  TButton OKBtn, CancelBtn;
+
+ protected:
+  void FormCreate() override;
+  void FormShow() override;
+
+ private:
+  void FollowItemCount();
+  std::wstring FIniName, FIniSection;
+  HFONT FFieldFont = nullptr;
+  int FDefWidth = 0;
+};
+
+// history (may be null): the entries offered; on OK it receives them with the text at the top.
+bool InputTextHist(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring_view fontName,
+                   TStringList* history, bool sorted, std::wstring& text);
+bool InputText(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring& text);
+
+}  // namespace hv
