@@ -240,7 +240,7 @@ void TMainForm::SetBusy(bool busy) {
 }
 
 void TMainForm::ShowError(const std::wstring& text) {
-  if (Visible())
+  if (!Core.Options.Force)
     ErrorDialogAt(MessagePos(), text, TDefaultMonitor::dmActiveForm);
   else
     ErrorDialog(ProgramVersionInfo().InternalName + L"\r\n" + text);

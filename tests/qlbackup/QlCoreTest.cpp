@@ -298,6 +298,29 @@ TEST_F(QlCoreTest, RestoreWaitsForThunderbirdToClose) {
   EXPECT_FALSE(Exists(Record));
 }
 
+// The real check finds a running "Thunderbird.exe".
+TEST_F(QlCoreTest, ARunningThunderbirdProcessStopsTheRestore) {
+  ASSERT_EQ(Core.RunBackup(Core.BuTaskName, false), 0);
+  DeleteFileW(Record.c_str());
+  Core.ThunderbirdRunning = nullptr;
+  std::wstring cmd = L"\"" + hvtest::BinaryDir() + L"\\bin\\Thunderbird.exe\" 0 60000";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  for (int i = 0; i < 200 && !IsProcessRunning(L"Thunderbird.exe", false); ++i) Sleep(25);
+  Ui.Options = {1, 0};
+  EXPECT_EQ(Core.Restore(), kRunNotStarted);
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  ASSERT_EQ(Ui.OptionTexts.size(), 2u);
+  EXPECT_EQ(Ui.OptionTexts[1], L"Please close the running Thunderbird application\r\nand then click \"Continue\" to start the restore!");
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_FALSE(Exists(Record));
+}
+
 TEST_F(QlCoreTest, UnattendedRunAndEndActions) {
   TShutdownRecorder recorder;
   SetShutdownApi(&recorder);
