@@ -240,7 +240,7 @@ int TQlCore::RunMainProgram(const std::wstring& commandLine) {
   DWORD result = 0;
   int code = 0;
   try {
-    HANDLE process = StartProcess(commandLine, L"");
+    TKernelHandle process = StartProcess(commandLine, L"");
     result = WaitForProcess(process, 0, true);
   } catch (const EProcessError& e) {
     FUi.SetBusy(false);

@@ -18,7 +18,21 @@ namespace {
 
 // Design at 96 dpi.
 constexpr int kMargin96 = 8, kLabelWidth96 = 110, kEditLeft96 = 124, kEditWidth96 = 350, kRowHeight96 = 23;
-constexpr int kButtonWidth96 = 130, kButtonHeight96 = 28, kSmallButton96 = 30;
+constexpr int kButtonWidth96 = 130, kButtonHeight96 = 28, kSmallButton96 = 34;
+constexpr int kTopHeight96 = 3 * (kRowHeight96 + 6) + 2 * kMargin96 - 6;
+constexpr int kBackupTop96 = kTopHeight96 + 4, kBackupHeight96 = 262;
+constexpr int kRestoreTop96 = kBackupTop96 + kBackupHeight96 + 6, kRestoreHeight96 = 60;
+constexpr int kBottomTop96 = kRestoreTop96 + kRestoreHeight96 + 6;
+
+std::vector<std::wstring> SplitComma(const std::wstring& text) {
+  std::vector<std::wstring> items;
+  std::wstring rest = text;
+  while (!rest.empty()) {
+    std::wstring item = ReadNextItem(rest, L',');
+    if (!item.empty()) items.push_back(item);
+  }
+  return items;
+}
 
 // A choice between buttons with an option box: the suite's option dialog where none exists yet.
 class TChoiceDialog : public TForm {
@@ -52,7 +66,7 @@ TMainForm::TMainForm() {
   KeyPreview = true;
   Position = TPosition::poScreenCenter;
   ClientWidth96 = 526;
-  ClientHeight96 = 330;
+  ClientHeight96 = kBottomTop96 + 44;
 }
 
 void TMainForm::FormCreate() {
@@ -65,8 +79,7 @@ void TMainForm::FormCreate() {
   Core.Init(CommandLineArgs());
   Core.LoadSettings();
 
-  const int w = ClientWidth96 - 2 * kMargin96;
-  paTop.Create(*this, {0, 0, ClientWidth96, 3 * (kRowHeight96 + 6) + 2 * kMargin96});
+  paTop.Create(*this, {0, 0, ClientWidth96, kTopHeight96});
   int y = kMargin96;
   auto row = [&](TLabel& l, const wchar_t* caption, TEdit& e, bool readOnly) {
     l.Create(*this, caption, {kMargin96, y + 3, kLabelWidth96, 18}, paTop.Handle());
@@ -78,36 +91,72 @@ void TMainForm::FormCreate() {
   row(laMailDir, L"Mail directory", leMailDir, true);
   row(laBackupDir, L"Backup directory", leBackupDir, false);
   const int bx = kEditLeft96 + kEditWidth96 + 6;
-  bbProfile.Create(*this, L"...", {bx, kMargin96 - 2, kSmallButton96 + 4, kRowHeight96 + 4}, paTop.Handle());
+  bbProfile.Create(*this, L"...", {bx, kMargin96 - 2, kSmallButton96, kRowHeight96 + 4}, paTop.Handle());
   bbProfile.TranslateText = false;
   bbProfile.Hint = L"Select Thunderbird profile";
-  btDest.Create(*this, L"...", {bx, kMargin96 + 2 * (kRowHeight96 + 6) - 2, kSmallButton96 + 4, kRowHeight96 + 4},
+  btDest.Create(*this, L"...", {bx, kMargin96 + 2 * (kRowHeight96 + 6) - 2, kSmallButton96, kRowHeight96 + 4},
                 paTop.Handle());
   btDest.TranslateText = false;
   btDest.Hint = L"Select backup directory";
 
-  y = 3 * (kRowHeight96 + 6) + 2 * kMargin96 + 6;
-  bbBackup.Create(*this, L"Start backup", {kMargin96, y, kButtonWidth96, kButtonHeight96});
-  cbCalendar.Create(*this, L"Include calendar data", {kMargin96 + kButtonWidth96 + 16, y + 4, 300, 20});
-  y += kButtonHeight96 + 10;
-  cbNoComp.Create(*this, L"No compression", {kMargin96, y, 240, 20});
-  cbStatusOnTop.Create(*this, L"Show always on top", {kMargin96 + 250, y, 250, 20});
-  y += 26;
-  cbSync.Create(*this, L"Synchronize backup directory", {kMargin96, y, 240, 20});
-  cbSyncRecycle.Create(*this, L"Use Recycle Bin", {kMargin96 + 250, y, 250, 20});
-  y += 34;
-  bbRestore.Create(*this, L"Start restore", {kMargin96, y, kButtonWidth96, kButtonHeight96});
-  y += kButtonHeight96 + 14;
-  laProg.Create(*this, L"", {kMargin96, y, w - kButtonWidth96 - 10, 36}, nullptr, true);
+  gbBackup.Create(*this, L"Backup mail data", {kMargin96, kBackupTop96, ClientWidth96 - 2 * kMargin96, kBackupHeight96});
+  const HWND gb = gbBackup.Handle();
+  bbBackup.Create(*this, L"Start backup", {10, 22, kButtonWidth96, kButtonHeight96}, gb);
+  cbCalendar.Create(*this, L"Include calendar data", {kButtonWidth96 + 30, 26, 300, 20}, gb);
+  pcOptions.Create(*this, {10, 58, ClientWidth96 - 2 * kMargin96 - 20, 194}, gb);
+
+  const HWND pSettings = pcOptions.AddPage(L"Settings").Handle();
+  gbEncrypt.Create(*this, L"Encrypt files", {8, 8, 226, 76}, pSettings);
+  cbFixPwd.Create(*this, L"Use fixed password", {12, 30, 200, 20}, gbEncrypt.Handle());
+  rgLog.Create(*this, L"Log file", {246, 8, 226, 76}, pSettings);
+  rgLog.SetItems({L"Short", L"Long"});
+  rgLog.SetItemIndex(0);
+
+  const HWND pOptions = pcOptions.AddPage(L"Options").Handle();
+  cbSync.Create(*this, L"Synchronize backup directory", {8, 10, 440, 20}, pOptions);
+  cbSyncRecycle.Create(*this, L"Use Recycle Bin", {28, 34, 420, 20}, pOptions);
+  cbNoComp.Create(*this, L"No compression", {8, 66, 440, 20}, pOptions);
+  cbMail.Create(*this, L"Send mail after backup", {8, 98, 440, 20}, pOptions);
+
+  const HWND pStatus = pcOptions.AddPage(L"Status window").Handle();
+  cbxStatus.Create(*this, TComboBoxStyle::csOwnerDrawFixed, {8, 10, 300, 24}, pStatus);
+  cbxStatus.SetItems({_(L"Wait for prompt"), _(L"Close automatically"), _(L"Not visible"), _(L"Wait only on error"),
+                      _(L"Not visible except on errors")});
+  cbxStatus.TranslateText = false;
+  paStat.Create(*this, {8, 44, 440, 28}, pStatus);
+  laStatTime.Create(*this, L"Status display time:", {0, 5, 170, 18}, paStat.Handle());
+  reWait.Create(*this, {176, 2, 44, 23}, paStat.Handle());
+  reWait.SetMinValue(1);
+  reWait.SetMaxValue(99);
+  udWait.Create(*this, {220, 2, 16, 23}, paStat.Handle());
+  udWait.SetAssociate(&reWait);
+  laStatUnit.Create(*this, L"s", {242, 5, 30, 18}, paStat.Handle());
+  cbStatusOnTop.Create(*this, L"Show always on top", {8, 84, 440, 20}, pStatus);
+
+  const HWND pSelections = pcOptions.AddPage(L"Selections").Handle();
+  laExcludedFiles.Create(*this, L"Excluded files", {8, 6, 226, 18}, pSelections);
+  lbExcludedFiles.Create(*this, {8, 26, 226, 124}, pSelections);
+  laExcludedTypes.Create(*this, L"Excluded file types", {246, 6, 226, 18}, pSelections);
+  lbExcludedTypes.Create(*this, {246, 26, 226, 124}, pSelections);
+  pcOptions.SetActivePageIndex(0);
+
+  gbRestore.Create(*this, L"Restore mail data", {kMargin96, kRestoreTop96, ClientWidth96 - 2 * kMargin96, kRestoreHeight96});
+  bbRestore.Create(*this, L"Start restore", {10, 22, kButtonWidth96, kButtonHeight96}, gbRestore.Handle());
+
+  laProg.Create(*this, L"", {kMargin96, kBottomTop96, 300, 36}, nullptr, true);
   laProg.TranslateText = false;
-  bbQuit.Create(*this, L"Quit", {ClientWidth96 - kMargin96 - kButtonWidth96, y, kButtonWidth96, kButtonHeight96});
+  bbHelp.Create(*this, L"Help", {ClientWidth96 - kMargin96 - 2 * kButtonWidth96 / 3 - 92, kBottomTop96 + 4, 86,
+                                 kButtonHeight96});
+  bbHelp.Hint = L"Program help";
+  bbQuit.Create(*this, L"Quit", {ClientWidth96 - kMargin96 - 2 * kButtonWidth96 / 3, kBottomTop96 + 4,
+                                 2 * kButtonWidth96 / 3, kButtonHeight96});
   bbQuit.Hint = L"Quit program and save settings";
-  ClientHeight96 = y + kButtonHeight96 + kMargin96 + 8;
 
   bbBackup.OnClick = [this] { bbBackupClick(); };
   bbRestore.OnClick = [this] { bbRestoreClick(); };
   bbProfile.OnClick = [this] { bbProfileClick(); };
   btDest.OnClick = [this] { btDestClick(); };
+  bbHelp.OnClick = [this] { FormHelp(); };
   bbQuit.OnClick = [this] { Close(); };
   leBackupDir.OnChange = [this] {
     Core.DestDir = leBackupDir.Text();
@@ -118,9 +167,31 @@ void TMainForm::FormCreate() {
     if (!cbSync.Checked()) cbSyncRecycle.SetChecked(false);
     Core.Changed = true;
   };
-  for (TCheckBox* c : {&cbNoComp, &cbSyncRecycle, &cbCalendar}) c->OnClick = [this] { Core.Changed = true; };
+  gbEncrypt.OnCheckClick = [this] { Core.Changed = true; };
+  cbxStatus.OnChange = [this] { ShowStatusPanel(); };
+  for (TCheckBox* c : {&cbNoComp, &cbSyncRecycle, &cbCalendar, &cbFixPwd, &cbMail}) c->OnClick = [this] { Core.Changed = true; };
+  rgLog.OnClick = [this] { Core.Changed = true; };
+
   cbCalendar.SetChecked(Core.Job.Calendar);
+  reWait.SetValue(Core.WaitTime);
+  cbxStatus.SetItemIndex(Core.StatusIndex);
+  ShowStatusPanel();
   InitProgramStyle(Core.Options.UseDarkMode);
+}
+
+void TMainForm::ShowStatusPanel() {
+  const int i = cbxStatus.ItemIndex();
+  paStat.SetVisible(i == 1 || i == 3);
+}
+
+std::wstring TMainForm::ControlHelpText(TControl& control) {
+  const std::pair<TEdit*, TLabel*> labelled[] = {{&leProfile, &laProfile}, {&leMailDir, &laMailDir},
+                                                 {&leBackupDir, &laBackupDir}};
+  for (auto [edit, label] : labelled)
+    if (&control == edit) return edit->Hint.empty() ? label->Text() : edit->Hint;
+  for (int i = 0; i < rgLog.Count(); ++i)
+    if (&control == &rgLog.Button(i)) return rgLog.Text();
+  return control.Hint;
 }
 
 TPoint TMainForm::MessagePos() const {
@@ -139,18 +210,35 @@ void TMainForm::JobToForm() {
   const TBackupJob& j = Core.Job;
   cbCalendar.SetChecked(j.Calendar);
   cbNoComp.SetChecked(j.NoCompression);
+  gbEncrypt.SetChecked(j.Encrypt);
+  cbFixPwd.SetChecked(j.FixPwd);
+  rgLog.SetItemIndex(j.LogIndex);
   cbSync.SetChecked(j.Sync);
   cbSyncRecycle.SetEnabled(j.UseRecyclerEnabled);
   cbSyncRecycle.SetChecked(j.UseRecycler);
+  cbMail.SetChecked(j.SendMail);
 }
 
 void TMainForm::FormToJob() {
   TBackupJob& j = Core.Job;
   j.Calendar = cbCalendar.Checked();
   j.NoCompression = cbNoComp.Checked();
+  j.Encrypt = gbEncrypt.Checked();
+  if (j.Encrypt && j.CryptMode <= 0) j.CryptMode = 1;
+  j.FixPwd = j.Encrypt && cbFixPwd.Checked();
+  j.LogIndex = rgLog.ItemIndex() < 0 ? 0 : rgLog.ItemIndex();
   j.Sync = cbSync.Checked();
-  j.UseRecycler = cbSyncRecycle.Checked();
+  j.UseRecycler = j.Sync && cbSyncRecycle.Checked();
+  j.SendMail = cbMail.Checked();
+  if (!j.SendMail) j.MailMode = TMailMode::mmNone;
+  else if (j.MailMode == TMailMode::mmNone) j.MailMode = TMailMode::mmAlways;
+  Core.StatusIndex = cbxStatus.ItemIndex() < 0 ? 1 : cbxStatus.ItemIndex();
+  Core.WaitTime = static_cast<int>(reWait.Value());
   Core.StatusOnTop = cbStatusOnTop.Checked();
+  Core.ExcludedFiles.clear();
+  for (const auto& s : lbExcludedFiles.Items()) Core.ExcludedFiles += (Core.ExcludedFiles.empty() ? L"" : L",") + s;
+  Core.ExcludedTypes.clear();
+  for (const auto& s : lbExcludedTypes.Items()) Core.ExcludedTypes += (Core.ExcludedTypes.empty() ? L"" : L",") + s;
 }
 
 void TMainForm::FormShow() {
@@ -179,6 +267,9 @@ void TMainForm::FormShow() {
   }
   Core.SetProfile(Core.ProfileList.Name(Core.ProfileList.IndexOf(profile)));
   ShowProfile();
+  lbExcludedFiles.SetItems(SplitComma(Core.ExcludedFiles));
+  lbExcludedTypes.SetItems(SplitComma(Core.ExcludedTypes));
+  pcOptions.SetActivePageIndex(0);
   Core.LoadJob();
   JobToForm();
 }
@@ -237,6 +328,7 @@ void TMainForm::btDestClick() {
 
 void TMainForm::SetBusy(bool busy) {
   for (TButton* b : {&bbBackup, &bbRestore, &bbProfile, &btDest, &bbQuit}) b->SetEnabled(!busy);
+  leBackupDir.SetReadOnly(busy);
 }
 
 void TMainForm::ShowError(const std::wstring& text) {

@@ -2,8 +2,12 @@
 // Main form of QlBackup.
 #include <string>
 
+#include "dialogs/CheckBoxes.h"
+#include "dialogs/NumberEd.h"
 #include "qlbackup/QlCore.h"
+#include "winui/ComCtrls.h"
 #include "winui/Forms.h"
+#include "winui/ListControls.h"
 
 namespace hv::qlbackup {
 
@@ -17,11 +21,29 @@ class TMainForm : public TForm, public IQlUi {
   TQlCore Core{*this};
   std::wstring ProgVersDate;
 
-  TPanel paTop;
+  TPanel paTop, paBottom;
   TLabel laProfile, laMailDir, laBackupDir, laProg;
   TEdit leProfile, leMailDir, leBackupDir;
-  TButton bbProfile, btDest, bbBackup, bbRestore, bbQuit;
-  TCheckBox cbCalendar, cbNoComp, cbSync, cbSyncRecycle, cbStatusOnTop;
+  TButton bbProfile, btDest, bbBackup, bbRestore, bbHelp, bbQuit;
+  TGroupBox gbBackup, gbRestore;
+  TCheckBox cbCalendar;
+  TPageControl pcOptions;
+  // "Settings"
+  TCheckGroupBox gbEncrypt;
+  TCheckBox cbFixPwd;
+  TRadioGroup rgLog;
+  // "Options"
+  TCheckBox cbSync, cbSyncRecycle, cbNoComp, cbMail;
+  // "Status window"
+  TComboBox cbxStatus;
+  TPanel paStat;
+  TLabel laStatTime, laStatUnit;
+  TRangeEdit reWait;
+  TNumUpDown udWait;
+  TCheckBox cbStatusOnTop;
+  // "Selections"
+  TLabel laExcludedFiles, laExcludedTypes;
+  TListBox lbExcludedFiles, lbExcludedTypes;
 
   // IQlUi
   void ShowError(const std::wstring& text) override;
@@ -40,11 +62,13 @@ class TMainForm : public TForm, public IQlUi {
   bool CloseQuery() override;
   void FormClose() override;
   bool FormHelp() override;
+  std::wstring ControlHelpText(TControl& control) override;
 
  private:
   void ShowProfile();
   void JobToForm();
   void FormToJob();
+  void ShowStatusPanel();
   void bbBackupClick();
   void bbRestoreClick();
   void bbProfileClick();

@@ -47,7 +47,7 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
     job.UpdateFile();
   }
   const std::wstring dest = tb.Dir + L".e2e-backup\\mine";
-  auto& form = Application().CreateForm<TMainForm>();
+  auto& form = Application().CreateForm<qlbackup::TMainForm>();
   bool busySeen = false, closedWhileBusy = true, recycleFollowsSync = false;
   TTimer probe;
   probe.SetInterval(300);
@@ -63,14 +63,39 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
     EXPECT_EQ(form.leMailDir.Text(), L"<Thunderbird>/Profiles/s1mpl3.default-release");
     EXPECT_TRUE(form.cbCalendar.Checked());
     EXPECT_FALSE(form.cbSyncRecycle.Enabled());
+    EXPECT_EQ(form.lbExcludedTypes.Items(),
+              (std::vector<std::wstring>{L"SQLITE-SHM", L"SQLITE-WAL", L"LZ4", L"BAK", L"LOCK"}));
     form.leBackupDir.SetText(dest);
-    Click(form.cbNoComp);
     Click(form.cbCalendar);
+    // "Settings": encryption switches the fixed password on; the long log.
+    EXPECT_FALSE(form.cbFixPwd.Enabled());
+    Click(form.gbEncrypt.CheckBox);
+    EXPECT_TRUE(form.cbFixPwd.Enabled());
+    form.rgLog.Button(1).Click();
+    SaveScreenshot(form.Handle(), L"qlbackup-main-settings");
+    // "Options"
+    form.pcOptions.SetActivePageIndex(1);
+    Click(form.cbNoComp);
     Click(form.cbSync);
     recycleFollowsSync = form.cbSyncRecycle.Enabled();
     Click(form.cbSyncRecycle);
+    SaveScreenshot(form.Handle(), L"qlbackup-main-options");
+    // "Status window": the display time shows for the modes that use it.
+    form.pcOptions.SetActivePageIndex(2);
+    EXPECT_EQ(form.cbxStatus.ItemIndex(), 1);
+    EXPECT_TRUE(form.paStat.Visible());
+    form.cbxStatus.SetItemIndex(2);
+    form.cbxStatus.OnChange();
+    EXPECT_FALSE(form.paStat.Visible());
+    form.cbxStatus.SetItemIndex(3);
+    form.cbxStatus.OnChange();
+    EXPECT_TRUE(form.paStat.Visible());
+    form.reWait.SetText(L"12");
+    form.udWait.ClickUp();
     Click(form.cbStatusOnTop);
-    SaveScreenshot(form.Handle(), L"qlbackup-main-form");
+    SaveScreenshot(form.Handle(), L"qlbackup-main-status");
+    form.pcOptions.SetActivePageIndex(3);
+    SaveScreenshot(form.Handle(), L"qlbackup-main-selections");
     probe.SetEnabled(true);
     Click(form.bbBackup);
     Click(form.bbQuit);
@@ -86,17 +111,22 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
   EXPECT_EQ(job.ReadString(L"Global", L"SyncMode", L""), L"1");
   EXPECT_EQ(job.ReadString(L"Global", L"UseRecycler", L""), L"1");
   EXPECT_EQ(job.ReadString(L"Dir001", L"Enabled", L""), L"0");
+  EXPECT_EQ(job.ReadString(L"Global", L"Encrypt", L""), L"1");
+  EXPECT_EQ(job.ReadString(L"Global", L"LogFile", L""), L"2");
   EXPECT_TRUE(fs::exists(fs::path(dest + L"\\bu-profiles.ini")));
   // The settings were saved on quitting.
   const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(tb.Ini);
   EXPECT_EQ(ini.ReadString(L"Config", L"BackupDirectory", L""), dest);
   EXPECT_EQ(ini.ReadString(L"Config", L"BackupCalendar", L""), L"0");
   EXPECT_EQ(ini.ReadString(L"Config", L"MailProfile", L""), L"default-release");
+  EXPECT_EQ(ini.ReadString(L"Config", L"WaitTime", L""), L"13");
+  EXPECT_EQ(ini.ReadString(L"Config", L"StatusWindow", L""), L"3");
+  EXPECT_EQ(ini.ReadString(L"Config", L"ExcludedTypes", L""), L"SQLITE-SHM,SQLITE-WAL,LZ4,BAK,LOCK");
 }
 
 TEST_F(QlMainTest, ThePickerChoosesAmongSeveralProfiles) {
   qle2e::TThunderbirdInstall tb(L"duplicates");
-  auto& form = Application().CreateForm<TMainForm>();
+  auto& form = Application().CreateForm<qlbackup::TMainForm>();
   std::vector<std::wstring> items;
   TTestHooks::OnFormShown = [&](TForm& f) {
     if (auto* d = dynamic_cast<TSelectProfileDialog*>(&f)) {
@@ -126,7 +156,7 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
     std::error_code ec;
     fs::remove(fs::path(tb.Ini), ec);  // no backup folder either
   }
-  Application().CreateForm<TMainForm>();
+  Application().CreateForm<qlbackup::TMainForm>();
   std::vector<std::wstring> shown;
   TTestHooks::OnFormShown = [&](TForm& f) {
     if (&f != Application().MainForm()) shown.push_back(f.Caption());
