@@ -13,7 +13,8 @@ namespace qle2e {
 
 class TThunderbirdInstall {
  public:
-  explicit TThunderbirdInstall(const std::wstring& variant) {
+  // programName: whose own settings file names the backup folder.
+  explicit TThunderbirdInstall(const std::wstring& variant, const std::wstring& programName = L"QlBackup") {
     namespace fs = std::filesystem;
     Dir = hv::GetAppDataPath() + L"\\Thunderbird";
     Saved = Dir + L".e2e-saved";
@@ -23,7 +24,7 @@ class TThunderbirdInstall {
     fs::copy(fs::path(hvtest::FixtureDir() + L"\\thunderbird\\" + variant), fs::path(Dir), fs::copy_options::recursive, ec);
     // The program's own settings in the default folder name a backup folder, so that no folder
     // dialog asks at start.
-    Ini = hv::GetAppDataPath() + L"\\Harvane6\\QlBackup.ini";
+    Ini = hv::GetAppDataPath() + L"\\Harvane6\\" + programName + L".ini";
     fs::create_directories(fs::path(Ini).parent_path(), ec);
     OldIni = hvtest::ReadBytes(Ini);
     HadIni = fs::exists(fs::path(Ini));

@@ -22,6 +22,7 @@ class QlMainTest : public testing::Test {
  protected:
   void SetUp() override {
     Application().Initialize();
+    Application().OnException = [](const std::wstring& text) { ADD_FAILURE() << testing::PrintToString(text); };
     JobDir = GetDocumentsPath() + L"\\Harvane";
     std::error_code ec;
     fs::remove_all(fs::path(JobDir), ec);
@@ -39,7 +40,7 @@ class QlMainTest : public testing::Test {
 void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
 
 TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
-  qle2e::TThunderbirdInstall tb(L"single");
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
   fs::create_directories(fs::path(JobDir));
   {
     TUnicodeIniFile job = TUnicodeIniFile::CreateForWrite(JobDir + L"\\ql-default-release.buj", false);
@@ -90,8 +91,9 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
     form.cbxStatus.SetItemIndex(3);
     form.cbxStatus.OnChange();
     EXPECT_TRUE(form.paStat.Visible());
-    form.reWait.SetText(L"12");
+    form.reWait.SetValue(12);
     form.udWait.ClickUp();
+    EXPECT_EQ(form.reWait.Value(), 13);
     Click(form.cbStatusOnTop);
     SaveScreenshot(form.Handle(), L"qlbackup-main-status");
     form.pcOptions.SetActivePageIndex(3);
@@ -125,11 +127,11 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
 }
 
 TEST_F(QlMainTest, ThePickerChoosesAmongSeveralProfiles) {
-  qle2e::TThunderbirdInstall tb(L"duplicates");
+  qle2e::TThunderbirdInstall tb(L"duplicates", ProgramName());
   auto& form = Application().CreateForm<qlbackup::TMainForm>();
   std::vector<std::wstring> items;
   TTestHooks::OnFormShown = [&](TForm& f) {
-    if (auto* d = dynamic_cast<TSelectProfileDialog*>(&f)) {
+      if (auto* d = dynamic_cast<TSelectProfileDialog*>(&f)) {
       for (int i = 0; i < d->lbProfiles.Count(); ++i) items.push_back(d->lbProfiles.Item(i));
       EXPECT_EQ(d->lbProfiles.ItemIndex(), 0);
       d->lbProfiles.SetItemIndex(1);
@@ -151,7 +153,7 @@ TEST_F(QlMainTest, ThePickerChoosesAmongSeveralProfiles) {
 
 // A failed start check ends the start: no folder dialog and no profile picker follow.
 TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
-  qle2e::TThunderbirdInstall tb(L"none");
+  qle2e::TThunderbirdInstall tb(L"none", ProgramName());
   {
     std::error_code ec;
     fs::remove(fs::path(tb.Ini), ec);  // no backup folder either
