@@ -22,6 +22,7 @@ hv_wine_prefix
 trap hv_stop_display EXIT
 hv_start_display
 if [[ -n "$HV_XVFB_PID" ]]; then hv_wine_windows_managed N; else hv_wine_windows_managed Y; fi
+if [[ "${program%.exe}" == "QlBackup" ]]; then bash scripts/seed-demo.sh; fi
 set +e
 wine "$exe" "$@"
 exit $?

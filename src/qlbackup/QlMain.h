@@ -2,22 +2,79 @@
 // Main form of QlBackup.
 #include <string>
 
+#include "dialogs/CheckBoxes.h"
+#include "dialogs/NumberEd.h"
+#include "qlbackup/QlCore.h"
+#include "winui/ComCtrls.h"
 #include "winui/Forms.h"
+#include "winui/ListControls.h"
 
 namespace hv::qlbackup {
 
-class TMainForm : public TForm {
+class TMainForm : public TForm, public IQlUi {
  public:
   TMainForm();
   // The unattended run ("/force"); true when it was carried out and the program is to end.
   bool CheckForce();
+  int ExitCode() const { return Core.ExitCode; }
 
+  TQlCore Core{*this};
   std::wstring ProgVersDate;
-  bool Force = false;
-  bool UseDarkMode = false;
+
+  TPanel paTop, paBottom;
+  TLabel laProfile, laMailDir, laBackupDir, laProg;
+  TEdit leProfile, leMailDir, leBackupDir;
+  TButton bbProfile, btDest, bbBackup, bbRestore, bbHelp, bbQuit;
+  TGroupBox gbBackup, gbRestore;
+  TCheckBox cbCalendar;
+  TPageControl pcOptions;
+  // "Settings"
+  TCheckGroupBox gbEncrypt;
+  TCheckBox cbFixPwd;
+  TRadioGroup rgLog;
+  // "Options"
+  TCheckBox cbSync, cbSyncRecycle, cbNoComp, cbMail;
+  // "Status window"
+  TComboBox cbxStatus;
+  TPanel paStat;
+  TLabel laStatTime, laStatUnit;
+  TRangeEdit reWait;
+  TNumUpDown udWait;
+  TCheckBox cbStatusOnTop;
+  // "Selections"
+  TLabel laExcludedFiles, laExcludedTypes;
+  TListBox lbExcludedFiles, lbExcludedTypes;
+
+  // IQlUi
+  void ShowError(const std::wstring& text) override;
+  void ShowErrorBox(const std::wstring& text) override;
+  void ShowInfo(const std::wstring& text) override;
+  bool Confirm(const std::wstring& text) override;
+  int SelectOption(const std::wstring& title, const std::wstring& text, const std::vector<std::wstring>& buttons,
+                   int defaultButton, const std::wstring& option, bool& checked) override;
+  bool SelectDirectory(const std::wstring& title, std::wstring& dir, const std::wstring& defaultDir) override;
+  bool SelectProfile(const TProfileList& list, std::wstring& profile) override;
+  void SetBusy(bool busy) override;
 
  protected:
   void FormCreate() override;
+  void FormShow() override;
+  bool CloseQuery() override;
+  void FormClose() override;
+  bool FormHelp() override;
+  std::wstring ControlHelpText(TControl& control) override;
+
+ private:
+  void ShowProfile();
+  void JobToForm();
+  void FormToJob();
+  void ShowStatusPanel();
+  void bbBackupClick();
+  void bbRestoreClick();
+  void bbProfileClick();
+  void btDestClick();
+  TPoint MessagePos() const;
+  bool FStarted = false;
 };
 
 }  // namespace hv::qlbackup

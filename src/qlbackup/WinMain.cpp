@@ -10,5 +10,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   entry.ExtraDomains = {L"winui", L"Units"};
   entry.CreateForms = [&] { mainForm = &hv::Application().CreateForm<hv::qlbackup::TMainForm>(); };
   entry.CheckForce = [&] { return mainForm->CheckForce(); };
+  entry.ExitCode = [&] { return mainForm ? mainForm->ExitCode() : 0; };
   return hv::RunProgram(entry);
 }

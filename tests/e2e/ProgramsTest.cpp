@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "QlFixture.h"
 #include "base/os/WinApiUtils.h"
 #include "support/TestSupport.h"
 #include "winui/TestHooks.h"
@@ -111,6 +112,7 @@ COLORREF RunAndClose(const std::wstring& exe, const std::wstring& args, const st
 const std::wstring kWatchdogTitle = L"File change monitoring with direct backup";
 
 TEST(ProgramsTest, EachProgramShowsItsMainWindowAndEndsCleanly) {
+  qle2e::TThunderbirdInstall tb(L"single");
   struct Case {
     std::wstring Exe, Caption;
   } cases[] = {
@@ -127,11 +129,12 @@ TEST(ProgramsTest, EachProgramShowsItsMainWindowAndEndsCleanly) {
 }
 
 TEST(ProgramsTest, LanguageFromOptionOrCfgFile) {
+  qle2e::TThunderbirdInstall tb(L"single");
   // A copy of the programs with the test catalogues ("xx") beside them.
   hvtest::TempDir dir;
   fs::path from(hvtest::BinaryDir() + L"\\fixtures\\locale"), to(dir.Path() + L"\\locale");
   fs::copy(from, to, fs::copy_options::recursive);
-  for (const wchar_t* exe : {L"QlBackup.exe", L"HvWatchdog.exe"})
+  for (const wchar_t* exe : {L"QlBackup.exe", L"HvWatchdog.exe", L"Harvane.exe"})
     fs::copy_file(fs::path(BinDir()) / exe, fs::path(dir.Path()) / exe);
   std::wstring ql = dir / L"QlBackup.exe", wd = dir / L"HvWatchdog.exe";
 

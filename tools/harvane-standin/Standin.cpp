@@ -1,5 +1,6 @@
 // Harvane.exe stand-in: works off backup (.buj) and restore (.rsj) jobs with plain copies, writes
 // the job's log, appends a record of every run for the tests and exits with the main program's codes.
+// The record lists the switches as given (/startapp:, /prompt:, /wait:, /status:, /hide, /force, /restore ...).
 // Test keys in the job file, section [Standin]: ExitCode (skip the work and exit with it), Delay (ms
 // before ending), RecordFile (where the record goes; else %HV_STANDIN_RECORD%, else beside the program).
 #include <windows.h>
@@ -273,7 +274,9 @@ int Run() {
   LocalFree(argv);
 
   bool restore = false, edit = false;
+  std::wstring switches;
   for (const auto& o : options) {
+    switches += (switches.empty() ? L"" : L" ") + o;
     const std::wstring name = GetFirstItem(o, L':');
     if (!name.empty() && MatchOption(name, L"restore")) restore = true;
     if (!name.empty() && MatchOption(name, L"edit")) edit = true;
@@ -299,7 +302,7 @@ int Run() {
   const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(std::size(cur)), cur);
   AppendUtf8(recordFile, L"[Run]\r\nCommandLine=" + std::wstring(GetCommandLineW()) + L"\r\nCurrentDir=" +
                              std::wstring(cur, n) + L"\r\nUser=" + GetCurrentUserName() + L"\r\nStart=" + started +
-                             L"\r\nEnd=" + NowText() + L"\r\nJobCodes=" + codes +
+                             L"\r\nEnd=" + NowText() + L"\r\nJobCodes=" + codes + L"\r\nSwitches=" + switches +
                              L"\r\nExitCode=" + std::to_wstring(result) + L"\r\n");
   return result;
 }

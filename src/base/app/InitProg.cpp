@@ -140,8 +140,9 @@ int RunProgram(const TProgramEntry& entry) {
       app.Terminate();
     }
     app.Run();
+    const int exitCode = entry.ExitCode ? entry.ExitCode() : 0;
     app.DestroyForms();
-    return 0;
+    return exitCode;
   } catch (...) {
     std::wstring message = ExceptionMessage(std::current_exception());
     TApplication& app = Application();

@@ -49,6 +49,7 @@ struct TProgramEntry {
   std::function<void()> CreateForms;       // Application().CreateForm<...>(), main form first
   bool ShowMainForm = true;                // false: the main form shows itself (CheckForce)
   std::function<bool()> CheckForce;        // true: the unattended run is done, end at once
+  std::function<int()> ExitCode;           // the process's exit code after the loop (none: 0)
 };
 // Runs the start-up in the suite's common order, the message loop and the program end; the
 // exit code.

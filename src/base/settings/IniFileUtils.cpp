@@ -56,6 +56,8 @@ std::string EncodeText(std::wstring_view text, TIniEncoding encoding) {
       return bytes;
     case TIniEncoding::ieUtf8:
       return "\xEF\xBB\xBF" + WideToUtf8(text);
+    case TIniEncoding::ieUtf8NoBom:
+      return WideToUtf8(text);
     case TIniEncoding::ieUtf16LE:
     case TIniEncoding::ieUtf16BE: {
       const bool be = encoding == TIniEncoding::ieUtf16BE;
@@ -143,7 +145,7 @@ DWORD ReplaceFileContents(const std::wstring& target, const std::string& bytes) 
 EWriteError::EWriteError(std::wstring_view fileName, uint32_t errorCode)
     : Exception(SafeFormat(_(L"Error writing to \"%s\""), fileName)), FErrorCode(errorCode) {}
 
-std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding) {
+std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding, TIniEncoding noBom) {
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     encoding = TIniEncoding::ieUtf8;
     return Utf8ToWide(bytes.substr(3));
@@ -163,6 +165,10 @@ std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding) {
     }
     return text;
   }
+  if (noBom == TIniEncoding::ieUtf8NoBom) {
+    encoding = TIniEncoding::ieUtf8NoBom;
+    return Utf8ToWide(bytes);
+  }
   encoding = TIniEncoding::ieAnsi;
   return AnsiToWide(bytes);
 }
@@ -170,9 +176,11 @@ std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding) {
 // ---------------------------------------------------------------------------------------------
 // TMemIniFile
 
-TMemIniFile::TMemIniFile(std::wstring_view fileName) : FFileName(fileName) {
+TMemIniFile::TMemIniFile(std::wstring_view fileName) : TMemIniFile(fileName, TIniEncoding::ieAnsi) {}
+
+TMemIniFile::TMemIniFile(std::wstring_view fileName, TIniEncoding noBom) : FFileName(fileName) {
   std::string bytes;
-  if (!FFileName.empty() && ReadWholeFile(FFileName, bytes)) SetText(DecodeText(bytes, FEncoding));
+  if (!FFileName.empty() && ReadWholeFile(FFileName, bytes)) SetText(DecodeText(bytes, FEncoding, noBom));
 }
 
 void TMemIniFile::SetText(std::wstring_view text) {

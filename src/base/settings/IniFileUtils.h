@@ -23,19 +23,23 @@ class EWriteError : public Exception {
   uint32_t FErrorCode;
 };
 
-// How a file's text is stored: detected from the byte-order mark when reading.
-enum class TIniEncoding : uint8_t { ieAnsi, ieUtf8, ieUtf16LE, ieUtf16BE };
+// How a file's text is stored: detected from the byte-order mark when reading. ieUtf8NoBom is
+// UTF-8 without a byte-order mark (files of other programs), read only when asked for.
+enum class TIniEncoding : uint8_t { ieAnsi, ieUtf8, ieUtf16LE, ieUtf16BE, ieUtf8NoBom };
 
-// Bytes of a text file to text: UTF-8, UTF-16LE and UTF-16BE by their byte-order mark, else the
-// ANSI code page. encoding receives what was found. An odd last byte of UTF-16 becomes a character
-// of its own, so that a rewrite keeps it.
-std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding);
+// Bytes of a text file to text: UTF-8, UTF-16LE and UTF-16BE by their byte-order mark, else
+// noBom (the ANSI code page or UTF-8 without mark). encoding receives what was used. An odd last
+// byte of UTF-16 becomes a character of its own, so that a rewrite keeps it.
+std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding,
+                        TIniEncoding noBom = TIniEncoding::ieAnsi);
 
 class TMemIniFile {
  public:
   // Loads the file; a missing file (or folder) gives an empty object. A file that exists but
   // cannot be read raises EOSError.
   explicit TMemIniFile(std::wstring_view fileName);
+  // A file without byte-order mark is read in noBom (ieAnsi or ieUtf8NoBom).
+  TMemIniFile(std::wstring_view fileName, TIniEncoding noBom);
   virtual ~TMemIniFile() = default;
   TMemIniFile(TMemIniFile&&) noexcept = default;
   TMemIniFile& operator=(TMemIniFile&&) noexcept = default;

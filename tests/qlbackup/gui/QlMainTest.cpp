@@ -1,0 +1,180 @@
+// The main form of QlBackup and its profile picker, driven as a user would.
+#include "qlbackup/QlMain.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/app/InitProg.h"
+#include "base/app/ShowMessageDlg.h"
+#include "base/settings/IniFileUtils.h"
+#include "e2e/QlFixture.h"
+#include "qlbackup/SelectProfileDlg.h"
+#include "support/TestSupport.h"
+#include "winui/TestHooks.h"
+
+namespace hv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QlMainTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Application().Initialize();
+    Application().OnException = [](const std::wstring& text) { ADD_FAILURE() << testing::PrintToString(text); };
+    JobDir = GetDocumentsPath() + L"\\Harvane";
+    std::error_code ec;
+    fs::remove_all(fs::path(JobDir), ec);
+  }
+  void TearDown() override {
+    TTestHooks::Clear();
+    Application().DestroyForms();
+    Application().Reset();
+    std::error_code ec;
+    fs::remove_all(fs::path(JobDir), ec);
+  }
+  std::wstring JobDir;
+};
+
+void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
+
+TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
+  fs::create_directories(fs::path(JobDir));
+  {
+    TUnicodeIniFile job = TUnicodeIniFile::CreateForWrite(JobDir + L"\\ql-default-release.buj", false);
+    job.WriteInteger(L"Standin", L"Delay", 1500);
+    job.UpdateFile();
+  }
+  const std::wstring dest = tb.Dir + L".e2e-backup\\mine";
+  auto& form = Application().CreateForm<qlbackup::TMainForm>();
+  bool busySeen = false, closedWhileBusy = true, recycleFollowsSync = false;
+  TTimer probe;
+  probe.SetInterval(300);
+  probe.OnTimer = [&] {
+    probe.SetEnabled(false);
+    busySeen = !form.bbBackup.Enabled() && !form.bbRestore.Enabled() && !form.bbQuit.Enabled();
+    form.Close();  // refused while the main program runs
+    closedWhileBusy = !form.Visible();
+  };
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (&f != &form) return;
+    EXPECT_EQ(form.leProfile.Text(), L"Default user");
+    EXPECT_EQ(form.leMailDir.Text(), L"<Thunderbird>/Profiles/s1mpl3.default-release");
+    EXPECT_TRUE(form.cbCalendar.Checked());
+    EXPECT_FALSE(form.cbSyncRecycle.Enabled());
+    EXPECT_EQ(form.lbExcludedTypes.Items(),
+              (std::vector<std::wstring>{L"SQLITE-SHM", L"SQLITE-WAL", L"LZ4", L"BAK", L"LOCK"}));
+    form.leBackupDir.SetText(dest);
+    Click(form.cbCalendar);
+    // "Settings": encryption switches the fixed password on; the long log.
+    EXPECT_FALSE(form.cbFixPwd.Enabled());
+    Click(form.gbEncrypt.CheckBox);
+    EXPECT_TRUE(form.cbFixPwd.Enabled());
+    form.rgLog.Button(1).Click();
+    SaveScreenshot(form.Handle(), L"qlbackup-main-settings");
+    // "Options"
+    form.pcOptions.SetActivePageIndex(1);
+    Click(form.cbNoComp);
+    Click(form.cbSync);
+    recycleFollowsSync = form.cbSyncRecycle.Enabled();
+    Click(form.cbSyncRecycle);
+    SaveScreenshot(form.Handle(), L"qlbackup-main-options");
+    // "Status window": the display time shows for the modes that use it.
+    form.pcOptions.SetActivePageIndex(2);
+    EXPECT_EQ(form.cbxStatus.ItemIndex(), 1);
+    EXPECT_TRUE(form.paStat.Visible());
+    form.cbxStatus.SetItemIndex(2);
+    form.cbxStatus.OnChange();
+    EXPECT_FALSE(form.paStat.Visible());
+    form.cbxStatus.SetItemIndex(3);
+    form.cbxStatus.OnChange();
+    EXPECT_TRUE(form.paStat.Visible());
+    form.reWait.SetValue(12);
+    form.udWait.ClickUp();
+    EXPECT_EQ(form.reWait.Value(), 13);
+    Click(form.cbStatusOnTop);
+    SaveScreenshot(form.Handle(), L"qlbackup-main-status");
+    form.pcOptions.SetActivePageIndex(3);
+    SaveScreenshot(form.Handle(), L"qlbackup-main-selections");
+    probe.SetEnabled(true);
+    Click(form.bbBackup);
+    Click(form.bbQuit);
+  };
+  Application().Run();
+  EXPECT_TRUE(busySeen);
+  EXPECT_FALSE(closedWhileBusy);
+  EXPECT_TRUE(recycleFollowsSync);
+
+  const TUnicodeIniFile job = TUnicodeIniFile::CreateForRead(JobDir + L"\\ql-default-release.buj");
+  EXPECT_EQ(job.ReadString(L"Global", L"Destination", L""), dest);
+  EXPECT_EQ(job.ReadString(L"Global", L"Compress", L""), L"0");
+  EXPECT_EQ(job.ReadString(L"Global", L"SyncMode", L""), L"1");
+  EXPECT_EQ(job.ReadString(L"Global", L"UseRecycler", L""), L"1");
+  EXPECT_EQ(job.ReadString(L"Dir001", L"Enabled", L""), L"0");
+  EXPECT_EQ(job.ReadString(L"Global", L"Encrypt", L""), L"1");
+  EXPECT_EQ(job.ReadString(L"Global", L"LogFile", L""), L"2");
+  EXPECT_TRUE(fs::exists(fs::path(dest + L"\\bu-profiles.ini")));
+  // The settings were saved on quitting.
+  const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(tb.Ini);
+  EXPECT_EQ(ini.ReadString(L"Config", L"BackupDirectory", L""), dest);
+  EXPECT_EQ(ini.ReadString(L"Config", L"BackupCalendar", L""), L"0");
+  EXPECT_EQ(ini.ReadString(L"Config", L"MailProfile", L""), L"default-release");
+  EXPECT_EQ(ini.ReadString(L"Config", L"WaitTime", L""), L"13");
+  EXPECT_EQ(ini.ReadString(L"Config", L"StatusWindow", L""), L"3");
+  EXPECT_EQ(ini.ReadString(L"Config", L"ExcludedTypes", L""), L"SQLITE-SHM,SQLITE-WAL,LZ4,BAK,LOCK");
+}
+
+TEST_F(QlMainTest, ThePickerChoosesAmongSeveralProfiles) {
+  qle2e::TThunderbirdInstall tb(L"duplicates", ProgramName());
+  auto& form = Application().CreateForm<qlbackup::TMainForm>();
+  std::vector<std::wstring> items;
+  TTestHooks::OnFormShown = [&](TForm& f) {
+      if (auto* d = dynamic_cast<TSelectProfileDialog*>(&f)) {
+      for (int i = 0; i < d->lbProfiles.Count(); ++i) items.push_back(d->lbProfiles.Item(i));
+      EXPECT_EQ(d->lbProfiles.ItemIndex(), 0);
+      d->lbProfiles.SetItemIndex(1);
+      SaveScreenshot(d->Handle(), L"qlbackup-select-profile");
+      d->ModalResult = mrOk;
+      return;
+    }
+    if (&f != &form) return;
+    EXPECT_EQ(form.leProfile.Text(), L"Default user");
+    Click(form.bbProfile);
+    EXPECT_EQ(form.leProfile.Text(), L"beta");
+    EXPECT_EQ(form.leMailDir.Text(), L"<Thunderbird>/Profiles/j3.beta");
+    EXPECT_EQ(form.Core.BuTaskName, form.Core.JobDir + L"ql-beta.buj");
+    Click(form.bbQuit);
+  };
+  Application().Run();
+  EXPECT_EQ(items, (std::vector<std::wstring>{L"Default user", L"beta"}));
+}
+
+// A failed start check ends the start: no folder dialog and no profile picker follow.
+TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
+  qle2e::TThunderbirdInstall tb(L"none", ProgramName());
+  {
+    std::error_code ec;
+    fs::remove(fs::path(tb.Ini), ec);  // no backup folder either
+  }
+  Application().CreateForm<qlbackup::TMainForm>();
+  std::vector<std::wstring> shown;
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (&f != Application().MainForm()) shown.push_back(f.Caption());
+  };
+  TTestHooks::AnswerModal = [&](TForm& f) -> std::optional<int> {
+    if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) {
+      shown.push_back(box->Message());
+      SaveScreenshot(f.Handle(), L"qlbackup-no-profiles");
+    }
+    return mrCancel;
+  };
+  Application().Run();
+  ASSERT_GE(shown.size(), 1u);
+  EXPECT_EQ(shown.back(), L"No Thunderbird profiles found!");
+  for (const auto& s : shown) EXPECT_EQ(s.find(L"Select"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace hv
