@@ -309,6 +309,14 @@ TWinTaskCompatibility DefaultCompatibility() {
   return TWinTaskCompatibility::tcWin7;
 }
 
+SYSTEMTIME DateTimeToSystemTime(TDateTime dt) { return DecodeDateTime(dt); }
+
+TDateTime SystemTimeToDateTime(const SYSTEMTIME& st) {
+  TDateTime dt = 0;
+  if (!TryEncodeDateTime(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, dt)) return 0;
+  return dt + st.wMilliseconds / 86400000.0;
+}
+
 uint32_t DurationToSeconds(std::wstring_view text) {
   if (text.empty() || std::towupper(text[0]) != L'P') return 0;
   std::wstring s(text.substr(1));

@@ -89,6 +89,9 @@ std::wstring DateTimeToText(TDateTime dt);
 TWinTaskCompatibility DefaultCompatibility();
 TWinTaskCompatibility CompatibilityForVersion(bool nt, unsigned major, unsigned minor);
 uint32_t DurationToSeconds(std::wstring_view s);
+// Date-time values and the system's date-time record (milliseconds rounded).
+SYSTEMTIME DateTimeToSystemTime(TDateTime dt);
+TDateTime SystemTimeToDateTime(const SYSTEMTIME& st);
 std::wstring SecondsToDuration(uint32_t n);
 
 std::wstring StatusText(TWinTaskStatus status);
