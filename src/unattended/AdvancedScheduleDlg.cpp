@@ -24,6 +24,7 @@ void MultiLine(TCheckBox& cb) {
 }  // namespace
 
 TAdvancedScheduleDialog::TAdvancedScheduleDialog() {
+  TextDomain = L"Units";
   BorderStyle = TBorderStyle::bsDialog;
   Position = TPosition::poScreenCenter;
   KeyPreview = true;

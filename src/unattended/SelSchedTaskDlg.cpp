@@ -64,6 +64,7 @@ int CompareText(const std::wstring& a, const std::wstring& b) {
 bool IsTaskResultOk(int result) { return result == 0 || result == kTaskIsRunning || result == kTaskHasNotRun; }
 
 TSelectSchedTaskDialog::TSelectSchedTaskDialog() {
+  TextDomain = L"Units";
   BorderStyle = TBorderStyle::bsDialog;
   Position = TPosition::poScreenCenter;
   KeyPreview = true;
