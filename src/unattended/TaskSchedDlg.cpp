@@ -22,7 +22,7 @@ namespace {
 
 // Design at 96 dpi.
 constexpr int kClientWidth96 = 640, kClientHeight96 = 480;
-constexpr int kPageWidth96 = 440, kPageHeight96 = 390, kRow96 = 23;
+constexpr int kPageWidth96 = 422, kPageHeight96 = 390, kRow96 = 23;
 constexpr int kItemToPage[] = {0, 1, 2, 3, 4, 4};
 const wchar_t* const kUnits[] = {L"hour(s)", L"minute(s)", L"seconds(s)"};
 
@@ -191,13 +191,13 @@ void TTaskScheduleDialog::FormCreate() {
 
   // ---- "Schedule" ----
   HWND s = tsSchedule.Handle();
-  rgCycle.Create(*this, L"Perform this task:", {10, 6, 180, 180}, s);
+  rgCycle.Create(*this, L"Perform this task:", {6, 6, 208, 180}, s);
   rgCycle.SetItems({L"Daily", L"Weekly", L"Monthly", L"One time only", L"On logon", L"On waking up the computer"});
   rgCycle.OnClick = [this] { ShowTriggerPage(); };
-  cbEnabled.Create(*this, L"Schedule enabled", {10, 196, 180, 20}, s);
-  laTrigger.Create(*this, L"", {10, 224, 180, 17}, s);
+  cbEnabled.Create(*this, L"Schedule enabled", {10, 196, 198, 20}, s);
+  laTrigger.Create(*this, L"", {10, 224, 198, 17}, s);
   laTrigger.TranslateText = false;
-  pcSteps.Create(*this, {195, 0, kPageWidth96, kPageHeight96}, s);
+  pcSteps.Create(*this, {216, 0, kPageWidth96, kPageHeight96}, s);
   pcSteps.SetTabsVisible(false);
   TTabSheet& tsDaily = pcSteps.AddPage(L"Daily");
   TTabSheet& tsWeekly = pcSteps.AddPage(L"Weekly");
@@ -237,7 +237,7 @@ void TTaskScheduleDialog::FormCreate() {
   rbEveryDay.Create(*this, L"Every day", {20, 98, 200, 20}, d, true);
   rbSkipDays.Create(*this, L"Every", {20, 126, 70, 20}, d);
   number(reDays, udDays, d, 92, 124, 2, 99, 2);
-  laDays.Create(*this, L"days", {145, 128, 100, 17}, d);
+  laDays.Create(*this, L"days", {162, 128, 100, 17}, d);
   for (TRadioButton* rb : {&rbEveryDay, &rbSkipDays})
     rb->OnClick = [this] {
       bool every = rbSkipDays.Checked();
@@ -250,7 +250,7 @@ void TTaskScheduleDialog::FormCreate() {
   start(laStartWeekly, dpStartWeekly, tpStartWeekly, w);
   laEveryWeek.Create(*this, L"Every", {8, 79, 50, 17}, w);
   number(reWeeks, udWeeks, w, 60, 76, 1, 99, 1);
-  laWeeks.Create(*this, L"weeks", {113, 79, 100, 17}, w);
+  laWeeks.Create(*this, L"weeks", {130, 79, 100, 17}, w);
   laOnDays.Create(*this, L"On the following days of the week", {8, 110, 420, 17}, w);
   static const wchar_t* const kDayNames[] = {L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday", L"Sunday"};
   for (int i = 0; i < 7; ++i) {
@@ -276,7 +276,7 @@ void TTaskScheduleDialog::FormCreate() {
   ccMonthStart.Create(*this, {80, 108, 150, 24}, m);
   ccMonthStart.Init();
   for (auto t : {L"First|1st", L"Second|2nd", L"Third|3rd", L"Fourth|4th", L"Last"}) ccMonthStart.AddChecked(_(t), false);
-  ccWeekdays.Create(*this, {236, 108, 190, 24}, m);
+  ccWeekdays.Create(*this, {236, 108, 180, 24}, m);
   ccWeekdays.Init();
   for (auto t : {L"Monday|Mo", L"Tuesday|Tu", L"Wednesday|We", L"Thursday|Th", L"Friday|Fr", L"Saturday|Sa", L"Sunday|Su"})
     ccWeekdays.AddChecked(_(t), false);
@@ -290,7 +290,7 @@ void TTaskScheduleDialog::FormCreate() {
   static const wchar_t* const kMonthNames[] = {L"January", L"February", L"March", L"April", L"May", L"June",
                                                L"July", L"August", L"September", L"October", L"November", L"December"};
   for (int i = 0; i < 12; ++i) {
-    cbMonth[i].Create(*this, kMonthNames[i], {20 + (i / 4) * 140, 164 + (i % 4) * 24, 135, 20}, m);
+    cbMonth[i].Create(*this, kMonthNames[i], {20 + (i / 4) * 135, 164 + (i % 4) * 24, 130, 20}, m);
     cbMonth[i].OnClick = [this] {
       bool any = false;
       for (auto& c : cbMonth) any = any || c.Checked();
@@ -335,7 +335,7 @@ void TTaskScheduleDialog::FormCreate() {
   };
   delay(cbDelay, L"Delay task for:", reDelay, udDelay, cbDelUnit, e, 100);
   advanced(btEvAdv, e);
-  btEventEdit.Create(*this, L"User defined event", {196, 346, 120, 28}, e);
+  btEventEdit.Create(*this, L"User defined event", {196, 346, 180, 28}, e);
   btEventEdit.Hint = L"User defined event";
   btEventEdit.OnClick = [this] {
     std::wstring q = wut, lines;
@@ -351,15 +351,15 @@ void TTaskScheduleDialog::FormCreate() {
       wut = one;
     }
   };
-  btEventReset.Create(*this, L"Reset to default event", {322, 346, 110, 28}, e);
+  btEventReset.Create(*this, L"Reset to default event", {8, 310, 180, 28}, e);
   btEventReset.Hint = L"Reset to default event";
   btEventReset.OnClick = [this] { wut = kDefaultWakeQuery; };
 
   HWND u = tsUser.Handle();
-  laDesc.Create(*this, L"Description:", {8, 8, 420, 17}, u);
-  leDesc.Create(*this, L"", {8, 26, 420, kRow96}, u);
+  laDesc.Create(*this, L"Description:", {8, 8, 410, 17}, u);
+  leDesc.Create(*this, L"", {8, 26, 410, kRow96}, u);
   leDesc.TranslateText = false;
-  gbSecurity.Create(*this, L"Start this task:", {8, 62, 420, 180}, u);
+  gbSecurity.Create(*this, L"Start this task:", {8, 62, 410, 180}, u);
   HWND g = gbSecurity.Handle();
   rbLoggedUser.Create(*this, L"As logged-on user", {10, 24, 380, 20}, g, true);
   rbAnyUser.Create(*this, L"As any user with password", {10, 48, 380, 20}, g);
@@ -577,7 +577,9 @@ bool TTaskScheduleDialog::ReadTrigger(int index) {
     rgCycle.SetItemIndex(0);
     return true;
   }
-  laTrigger.SetText(GetOrdinalText(index + 1) + L" " + _(L"Schedule"));
+  std::wstring ordinal = GetOrdinalText(index + 1);
+  while (!ordinal.empty() && ordinal.back() == L' ') ordinal.pop_back();
+  laTrigger.SetText(ordinal + L" " + _(L"Schedule"));
   TWinTaskTrigger& t = FTask->Trigger(index);
   FOldTypeText = t.TriggerTypeAsString();
   cbEnabled.SetChecked(t.Enabled());
