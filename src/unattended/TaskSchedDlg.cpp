@@ -895,7 +895,9 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
     if (rbAnyUser.Checked()) edUser.SetText(FTask->UserId());
     rbLoggedUserClick();
     cbRunLevel.SetChecked(FTask->HighestRunLevel());
-    if (FTask->IndexOfNextExecAction(0) < 0) FTask->NewAction(TWinTaskActionType::taExec);
+    // the exec action that starts this program, else the first exec action
+    if (FTask->IndexOfApp(FileNameOf(program)) < 0 && FTask->IndexOfNextExecAction(0) < 0)
+      FTask->NewAction(TWinTaskActionType::taExec);
     TWinTaskAction& a = FTask->Action(FTask->SelectedAction);
     edTasks.SetText(L"");
     edUserOptions.SetText(L"");

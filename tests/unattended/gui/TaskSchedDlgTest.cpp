@@ -241,6 +241,34 @@ TEST_F(TaskSchedDlgTest, XmlOfAWizardTaskRegistersTheSame) {
   EXPECT_EQ(Messages[0].rfind(L"Error creating new scheduled task!", 0), 0u);
 }
 
+TEST_F(TaskSchedDlgTest, EditChangesTheProgramsOwnAction) {
+  auto t = Scheduler->NewTask();
+  t->SetLogonType(TLogonType::ltToken);
+  t->NewAction(TWinTaskActionType::taExec).SetApplicationPath(L"C:\\Tools\\Other.exe");
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  t->NewAction(TWinTaskActionType::taExec).SetApplicationPath(self);
+  t->Action(1).SetArguments(L"Default /force");
+  t->NewTrigger(TWinTaskTriggerType::ttDaily);
+  ASSERT_EQ(Scheduler->TaskFolder()->RegisterTask(L"Two", *t, L"", L""), 0);
+  ASSERT_EQ(Run(1, THvAction::paBackup, L"", L"", [&](TTaskScheduleDialog& d) {
+              d.edUserOptions.SetText(L"/extra");
+              d.edTasks.SetText(L"");
+              d.btnNext.Click();  // refused: no tasks
+              d.btnCancel.Click();
+            }),
+            mrCancel);
+  ASSERT_EQ(Run(1, THvAction::paQlBackup, L"Default", L"", [&](TTaskScheduleDialog& d) {
+              d.btnNext.Click();
+              d.btnNext.Click();
+            }),
+            mrOk);
+  TWinTask& back = Task(L"Two");
+  EXPECT_EQ(back.Action(0).Arguments(), L"");
+  EXPECT_EQ(back.Action(1).Arguments(), L"Default /force");
+  EXPECT_EQ(back.Action(0).ApplicationPath(), L"C:\\Tools\\Other.exe");
+}
+
 TEST(WizardDelayTest, Units) {
   struct Case {
     uint32_t Seconds;
