@@ -7,6 +7,7 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/settings/ListUtils.h"
 #include "winui/Forms.h"
+#include "winui/Menus.h"
 
 namespace hv {
 namespace {
@@ -50,9 +51,11 @@ void THistoryList::RemString(std::wstring_view text) {
 }
 
 void THistoryList::ClearAll() {
+  RemoveMenuEntries();
+  if (FMenu2) FMenu2->Clear();
   FItems.clear();
   FObjects.clear();
-  UpdateMirror();
+  if (FList) FList->resize(static_cast<size_t>(std::min<ptrdiff_t>(ListSizeBefore, std::ssize(*FList))));
 }
 
 void THistoryList::AssignList(const std::vector<std::wstring>& list) {
@@ -79,9 +82,130 @@ void THistoryList::SetStrList(std::vector<std::wstring>* list) {
 }
 
 void THistoryList::UpdateMirror() {
+  BuildMenu();
   if (!FList) return;
   FList->resize(static_cast<size_t>(std::min<ptrdiff_t>(ListSizeBefore, std::ssize(*FList))));
   FList->insert(FList->end(), FItems.begin(), FItems.end());
+}
+
+void THistoryList::SetMenu(TMenuItem* menu) {
+  RemoveMenuEntries();
+  FMenu = menu;
+  MenuSizeBefore = menu ? menu->Count() : 0;
+  BuildMenu();
+}
+
+void THistoryList::SetMenu2(TMenuItem* menu) {
+  if (FMenu2) FMenu2->Clear();
+  FMenu2 = menu;
+  BuildMenu();
+}
+
+void THistoryList::SetRadioMenu(bool value) {
+  if (value == FRadioMenu) return;
+  FRadioMenu = value;
+  BuildMenu();
+}
+
+void THistoryList::SetShowHotKeys(bool value) {
+  if (value == FShowHotKeys) return;
+  FShowHotKeys = value;
+  BuildMenu();
+}
+
+// Removes the mirrored entries; the text of a checked one is kept for the rebuild.
+void THistoryList::RemoveMenuEntries() {
+  if (!FMenu) return;
+  FCheckedItem.clear();
+  while (FMenu->Count() > MenuSizeBefore) {
+    const size_t last = FMenu->Count() - 1;
+    TMenuItem& item = FMenu->Items(last);
+    if (item.Checked() && !item.IsLine()) {
+      const std::wstring& c = item.Caption();
+      const size_t blank = c.find(L' ');
+      if (blank != std::wstring::npos) {
+        std::wstring text = c.substr(blank + 1);
+        if (!FShowHotKeys) {
+          for (size_t p = text.find(L"&&"); p != std::wstring::npos; p = text.find(L"&&", p + 1)) text.erase(p, 1);
+        }
+        FCheckedItem = text;
+      }
+    }
+    FMenu->Delete(last);
+  }
+}
+
+void THistoryList::BuildMenu() {
+  if (!FMenu) return;
+  std::wstring checked = FCheckedItem;
+  RemoveMenuEntries();
+  if (FCheckedItem.empty()) FCheckedItem = checked;
+  if (MenuSizeBefore > 0 && !FItems.empty()) FMenu->AddSeparator();
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    wchar_t number[16];
+    swprintf(number, std::size(number), L"%X ", static_cast<unsigned>(i + 1));
+    std::wstring text = FItems[i];
+    if (!FShowHotKeys) {
+      for (size_t p = text.find(L'&'); p != std::wstring::npos; p = text.find(L'&', p + 2)) text.insert(p, 1, L'&');
+    }
+    auto item = std::make_unique<TMenuItem>(std::wstring(number) + text);
+    TMenuItem* raw = item.get();
+    item->SetEnabled(true);
+    item->GroupIndex = 99;
+    item->SetRadioItem(FRadioMenu);
+    item->OnClick = [this, raw] { AutoItemClick(*raw); };
+    if (OnAutoDrawItem) item->OnDrawItem = OnAutoDrawItem;
+    if (OnAutoMeasureItem) item->OnMeasureItem = OnAutoMeasureItem;
+    FMenu->Add(std::move(item));
+    if (FRadioMenu && CompareStringOrdinal(FItems[i].c_str(), -1, FCheckedItem.c_str(), -1, FALSE) == CSTR_EQUAL)
+      raw->SetChecked(true);
+  }
+  FCheckedItem.clear();
+  if (!FMenu2) return;
+  FMenu2->Clear();
+  for (size_t i = MenuSizeBefore; i < FMenu->Count(); ++i) {
+    const TMenuItem& from = FMenu->Items(i);
+    auto copy = std::make_unique<TMenuItem>(from.Caption());
+    TMenuItem* raw = copy.get();
+    copy->GroupIndex = from.GroupIndex;
+    copy->SetRadioItem(from.RadioItem());
+    copy->SetEnabled(from.Enabled());
+    copy->SetVisible(from.Visible());
+    copy->Hint = from.Hint;
+    copy->OnDrawItem = from.OnDrawItem;
+    copy->OnMeasureItem = from.OnMeasureItem;
+    if (!from.IsLine()) copy->OnClick = [this, raw] { AutoItemClick(*raw); };
+    FMenu2->Add(std::move(copy));
+    if (from.Checked()) raw->SetChecked(true);
+  }
+}
+
+bool THistoryList::SelectMenuItem(std::wstring_view text) {
+  const int i = IndexOf(text);
+  if (i < 0) return false;
+  const size_t first = MenuSizeBefore + (MenuSizeBefore > 0 ? 1 : 0);
+  if (FMenu && first + static_cast<size_t>(i) < FMenu->Count()) FMenu->Items(first + static_cast<size_t>(i)).SetChecked(true);
+  if (FMenu2 && static_cast<size_t>(i) + (MenuSizeBefore > 0 ? 1 : 0) < FMenu2->Count())
+    FMenu2->Items(static_cast<size_t>(i) + (MenuSizeBefore > 0 ? 1 : 0)).SetChecked(true);
+  return true;
+}
+
+void THistoryList::AutoItemClick(TMenuItem& item) {
+  item.SetChecked(true);
+  std::wstring head = item.Caption().substr(0, item.Caption().find(L' '));
+  if (const size_t amp = head.find(L'&'); amp != std::wstring::npos) head.erase(amp, 1);
+  const long n = wcstol(head.c_str(), nullptr, 16);
+  if (n <= 0 || n > Count()) return;
+  // The handler may change the history, which rebuilds the menu and frees this item.
+  TMenuItem* sender = FMenu;
+  if (OnAutoItemClick) {
+    const std::wstring entry = FItems[static_cast<size_t>(n - 1)];
+    auto handler = OnAutoItemClick;
+    handler(sender, entry);
+  } else if (OnAutoItemClickIndex) {
+    auto handler = OnAutoItemClickIndex;
+    handler(sender, static_cast<int>(n - 1));
+  }
 }
 
 void THistoryList::SaveToIni(TMemIniFile& ini, std::wstring_view section, bool erase) const {

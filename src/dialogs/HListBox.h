@@ -3,6 +3,7 @@
 // can mirror itself into another string list and lives in an INI section ("History0" ...).
 // THistoryCombo is a combo box whose list is such a history.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 namespace hv {
 
 class TMemIniFile;
+class TMenuItem;
 
 class THistoryList {
  public:
@@ -40,6 +42,28 @@ class THistoryList {
   std::vector<std::wstring>* StrList() const { return FList; }
   void SetStrList(std::vector<std::wstring>* list);
 
+  // A menu whose entries after its own mirror the history ("1 text" ... "F text", "10 text"),
+  // behind a separator when it has entries of its own; null: none.
+  TMenuItem* Menu() const { return FMenu; }
+  void SetMenu(TMenuItem* menu);
+  // A second menu that receives copies of the mirrored entries (emptied first).
+  TMenuItem* Menu2() const { return FMenu2; }
+  void SetMenu2(TMenuItem* menu);
+  // Radio entries; the checked one stays checked when the menu is rebuilt.
+  bool RadioMenu() const { return FRadioMenu; }
+  void SetRadioMenu(bool value);
+  // False: an "&" in an entry shows as it stands instead of marking a hot key.
+  bool ShowHotKeys() const { return FShowHotKeys; }
+  void SetShowHotKeys(bool value);
+  // Checks the menu entry of the text; false when it is not in the history.
+  bool SelectMenuItem(std::wstring_view text);
+  // A mirrored entry was clicked: the menu and the entry's text (or, without it, its index).
+  std::function<void(TMenuItem* sender, const std::wstring& entry)> OnAutoItemClick;
+  std::function<void(TMenuItem* sender, int index)> OnAutoItemClickIndex;
+  // Given to every mirrored entry when set.
+  std::function<void(SIZE& size)> OnAutoMeasureItem;
+  std::function<void(HDC dc, const RECT& rect, bool selected)> OnAutoDrawItem;
+
   // Keys "History0" ...; a single blank is stored as "?". erase: the section is removed first.
   void SaveToIni(TMemIniFile& ini, std::wstring_view section, bool erase) const;
   // Writes the file at once, keeping its encoding (a new or ANSI file becomes UTF-16LE with its
@@ -49,8 +73,19 @@ class THistoryList {
   void LoadFromIni(const TMemIniFile& ini, std::wstring_view section);
   void LoadFromIni(std::wstring_view fileName, std::wstring_view section);
 
+ protected:
+  // Click on a mirrored entry: checks it and reports the entry its number names.
+  virtual void AutoItemClick(TMenuItem& item);
+
  private:
   void UpdateMirror();
+  void RemoveMenuEntries();
+  void BuildMenu();
+  TMenuItem* FMenu = nullptr;
+  TMenuItem* FMenu2 = nullptr;
+  size_t MenuSizeBefore = 0;
+  bool FRadioMenu = false, FShowHotKeys = true;
+  std::wstring FCheckedItem;
   std::vector<std::wstring> FItems;
   std::vector<intptr_t> FObjects;
   int FMaxLen = kDefaultMaxLen;

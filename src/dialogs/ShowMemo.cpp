@@ -291,7 +291,6 @@ bool TShowTextDialog::Execute(std::wstring_view title, std::wstring_view textDat
                               std::wstring_view nextCap2, std::wstring_view srchText2, std::wstring_view filter,
                               TPoint aPos, int line, TShowDlgType dlgType, TShowDlgButtons buttons,
                               const TPrinterSettings& prtSettings, int codePage) {
-  PrinterSettings = prtSettings;
   const std::wstring file(textDatei);
   if (Visible()) {
     if (FileExists(file)) {
@@ -301,6 +300,7 @@ bool TShowTextDialog::Execute(std::wstring_view title, std::wstring_view textDat
     SetForegroundWindow(Handle());
     return true;
   }
+  PrinterSettings = prtSettings;
   if (!FPosFromIni) PlaceForm(*this, aPos);
   FTitle = title;
   FFilter = filter;
@@ -469,34 +469,20 @@ void TShowTextDialog::FindNext(bool reverse) {
     ErrorDialog(SafeFormat(T(L"\"%s\" not found!"), FindDialog.SearchText));
 }
 
-void TShowTextDialog::NextSection(bool down) {
-  FindDialog.SearchText = FSectText;
-  FindDialog.Options = down ? (FindDialog.Options | frDown) : (FindDialog.Options & ~frDown);
-  if (SearchMemo(down, FSectText, FindDialog.Options, false)) {
-    StatusBar.SetPanelText(1, L"");
-    return;
-  }
-  const int end = static_cast<int>(Memo.Text().size());
-  Memo.SetSel(down ? end : 0, 0);
-  Memo.ScrollCaret();
-  StatusBar.SetPanelText(1, T(L"No further sections!"));
-  UpdateStatus();
-}
+void TShowTextDialog::NextSection(bool down) { Jump(FSectText, down, T(L"No further sections!"), true); }
 
-void TShowTextDialog::NextError(bool down) {
-  FindDialog.SearchText = FErrText;
+void TShowTextDialog::NextError(bool down) { Jump(FErrText, down, T(L"No further errors!"), false); }
+
+void TShowTextDialog::Jump(const std::wstring& text, bool down, const std::wstring& noneText, bool showEnd) {
+  FindDialog.SearchText = text;
   FindDialog.Options = down ? (FindDialog.Options | frDown) : (FindDialog.Options & ~frDown);
-  if (SearchMemo(down, FErrText, FindDialog.Options, false)) {
+  if (SearchMemo(down, text, FindDialog.Options, false)) {
     StatusBar.SetPanelText(1, L"");
     return;
   }
-  if (down) {
-    Memo.SetSel(static_cast<int>(Memo.Text().size()), 0);
-  } else {
-    Memo.SetSel(0, 0);
-    Memo.ScrollCaret();
-  }
-  StatusBar.SetPanelText(1, T(L"No further errors!"));
+  Memo.SetSel(down ? GetWindowTextLengthW(Memo.Handle()) : 0, 0);
+  if (!down || showEnd) Memo.ScrollCaret();
+  StatusBar.SetPanelText(1, noneText);
   UpdateStatus();
 }
 

@@ -108,6 +108,7 @@ class TShowTextDialog : public TForm {
   void UpdateStatus();
   void SetFileCaption();
   void FindNext(bool reverse);
+  void Jump(const std::wstring& text, bool down, const std::wstring& noneText, bool showEnd);
   void DeleteBtnClick();
   void PrintBtnClick();
   void OpenBtnClick();
