@@ -217,6 +217,26 @@ std::wstring ItemsToLines(std::wstring s, wchar_t sep, wchar_t quote, int& count
   return result;
 }
 
+std::vector<std::wstring> CommaTextToList(std::wstring_view s) {
+  std::vector<std::wstring> items;
+  std::wstring rest(s);
+  while (!rest.empty()) {
+    std::wstring item = ReadNextQuotedItem(rest, L',', L'"');
+    while (!item.empty() && item.back() == L' ') item.pop_back();
+    if (!item.empty()) items.push_back(std::move(item));
+  }
+  return items;
+}
+
+std::wstring ListToCommaText(const std::vector<std::wstring>& items) {
+  std::wstring text;
+  for (const auto& item : items) {
+    if (!text.empty()) text += L',';
+    text += QuoteIfNeeded(item, L", \"");
+  }
+  return text;
+}
+
 std::wstring QuoteIfNeeded(std::wstring_view s, std::wstring_view chars) {
   if (s.empty()) return {};
   if (!chars.empty() && s.find_first_of(chars) == std::wstring_view::npos) return std::wstring(s);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "winui/Unicode.h"
 
@@ -52,6 +53,12 @@ std::wstring ItemsToLines(std::wstring s, wchar_t sep, wchar_t quote, int& count
 // Conversion of a whole text to a 64-bit integer: leading blanks, optional sign, decimal digits
 // or hexadecimal after "$", "0x" or "x". False for anything else, including overflow.
 bool TryStrToInt64(std::wstring_view s, int64_t& value);
+
+// A comma text: items separated by ",", an item in double quotes may hold commas; blanks around
+// items and empty items are dropped.
+std::vector<std::wstring> CommaTextToList(std::wstring_view s);
+// Items joined by ",", each quoted when it holds a comma, a double quote or a blank.
+std::wstring ListToCommaText(const std::vector<std::wstring>& items);
 
 // s in double quotes (inner quotes doubled) when chars is empty or s contains one of chars.
 std::wstring QuoteIfNeeded(std::wstring_view s, std::wstring_view chars);
