@@ -1,7 +1,9 @@
 #include "unattended/DesktopIconDlg.h"
 
 #include "base/app/HvUtils.h"
+#include "base/text/ExtSysUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/ErrorActionDlg.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -23,19 +25,12 @@ constexpr TActionWord kActionWords[] = {
     {kaLockDown, L"end", L"lockdown"},    {kaHybrid, L"end", L"hybrid"},   {kaStandby, L"suspend", L"standby"},
     {kaHibernate, L"suspend", L"hibernate"}};
 
-TErrorActionPrompt& ErrorActionPrompt() {
-  static TErrorActionPrompt prompt;
-  return prompt;
-}
-
 std::wstring OtherOption(std::wstring_view item) {
   const std::wstring option = L"/" + std::wstring(item);
   return L" " + (option.find(L' ') == std::wstring::npos ? option : QuoteIfNeeded(option, {}));
 }
 
 }  // namespace
-
-void SetErrorActionPrompt(TErrorActionPrompt prompt) { ErrorActionPrompt() = std::move(prompt); }
 
 void ParseShortcutOption(std::wstring_view item, TShortcutOptions& opt) {
   if (item.empty() || (item[0] != L'/' && item[0] != L'-')) return;
@@ -141,7 +136,8 @@ void TDesktopIconDialog::FormCreate() {
   for (int i = kaNone; i <= kaHybrid; ++i) {
     const int column = i / 4, row = i % 4;
     TRadioButton& rb = ActionButton(i);
-    rb.Create(*this, captions[i], {12 + column * 128, 24 + row * 24, 124, 20}, gbAction.Handle(), i == kaNone);
+    rb.Create(*this, captions[i], {column == 0 ? 12 : 118, 24 + row * 24, column == 0 ? 104 : 148, 20},
+              gbAction.Handle(), i == kaNone);
     rb.OnClick = [this, i] { rbActionClick(i); };
   }
   bbErrorAction.Create(*this, L"Action handling on errors", {kRight96, 144, kRightWidth96, kButtonHeight96});
@@ -188,7 +184,7 @@ void TDesktopIconDialog::ShowOptions() {
   cbAction.SetChecked(FOpt.ActionChangeable);
   for (int i = kaNone; i <= kaHybrid; ++i) ActionButton(i).SetChecked(i == FOpt.Action);
   if (FOpt.Action != kaNone) FAct = ActionButton(FOpt.Action).Text();
-  bbErrorAction.SetEnabled(FOpt.Action != kaNone && ErrorActionPrompt());
+  bbErrorAction.SetEnabled(FOpt.Action != kaNone);
   bbErrorAction.Hint = FOpt.Action != kaNone ? SafeFormat(_(L"Disable %s on errors"), FAct) : std::wstring();
 }
 
@@ -196,17 +192,17 @@ void TDesktopIconDialog::rbActionClick(int action) {
   FOpt.Action = action;
   if (action != kaNone) FOpt.PowerOff = false;
   FAct = ActionButton(action).Text();
-  bbErrorAction.SetEnabled(action != kaNone && ErrorActionPrompt());
+  bbErrorAction.SetEnabled(action != kaNone);
   bbErrorAction.Hint = action != kaNone ? SafeFormat(_(L"Disable %s on errors"), FAct) : std::wstring();
 }
 
 void TDesktopIconDialog::bbErrorActionClick() {
-  if (FOpt.Action == kaNone || !ErrorActionPrompt()) return;
+  if (FOpt.Action == kaNone) return;
   const RECT r = bbErrorAction.BoundsRect();
   POINT p{r.right, r.bottom};
   ClientToScreen(Handle(), &p);
   int mask = FOpt.ActErr;
-  if (ErrorActionPrompt()({p.x, p.y}, FAct, mask)) FOpt.ActErr = mask;
+  if (SelectErrorActions({p.x, p.y}, FAct, mask)) FOpt.ActErr = mask;
 }
 
 bool ShowDesktopIconDialogSimple(std::wstring_view caption, std::wstring_view tasks, std::wstring& shortcut,

@@ -2,7 +2,6 @@
 // The desktop shortcut of an unattended backup: name, description and the main program's options
 // (status window, splash screen, action after the backup, errors that suppress it); options the
 // dialog does not know are passed on.
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,11 +28,6 @@ struct TShortcutOptions {
 void ParseShortcutOptions(std::wstring_view options, TShortcutOptions& opt);
 void ParseShortcutOption(std::wstring_view item, TShortcutOptions& opt);
 std::wstring BuildShortcutOptions(const TShortcutOptions& opt);
-
-// The errors on which the end action is skipped: asked at pos for the action's caption; true on OK.
-using TErrorActionPrompt = std::function<bool(TPoint pos, std::wstring_view action, int& mask)>;
-// Set by the program once the error-action dialog is at hand; without it the button stays disabled.
-void SetErrorActionPrompt(TErrorActionPrompt prompt);
 
 class TDesktopIconDialog : public TForm {
  public:

@@ -203,7 +203,9 @@ bool TShortcutDialog::CloseQuery() {
       return false;
     }
     if (!IsValidFileName(name)) {
-      ErrorDialog(SafeFormat(_(L"\"%s\" contains invalid characters (%s)!"), name, L"* ? < > : \" / \\ |"));
+      // The list holds "|", which would otherwise part a title from the message.
+      ErrorDialog(Caption() + L"|" +
+                  SafeFormat(_(L"\"%s\" contains invalid characters (%s)!"), name, L"* ? < > : \" / \\ |"));
       edName.SetFocus();
       return false;
     }

@@ -1,0 +1,80 @@
+#pragma once
+// The starter's mail settings: the record of the error mail, its [Mail] section in the starter's
+// INI file, and the dialog that edits it (histories kept in the main program's INI file).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/settings/ListUtils.h"
+#include "dialogs/NumberEd.h"
+#include "unattended/mMailer10.h"
+#include "winui/ComCtrls.h"
+#include "winui/Controls.h"
+#include "winui/Forms.h"
+#include "winui/ListControls.h"
+
+namespace hv {
+class TMemIniFile;
+}
+
+namespace hv::hvstarter {
+
+struct TMailData {
+  std::wstring Server, Username, Password, Sender, ReplyTo, Recipients, Subject;
+  int32_t Port = 25;
+  TSecTransfer SecureMode = TSecTransfer::stNone;
+  bool WriteLog = false;  // not stored
+  bool Enabled = false;
+};
+
+TMailData DefaultValues();
+// [Mail] of the starter's INI file; missing keys give the defaults ("HvStarter" as sender, the
+// translated "HvStarter error report" as subject); mail is off without server or recipients.
+void ReadMailSettings(const TMemIniFile& ini, TMailData& data);
+// Erases [Mail] and writes its keys, the password as a stored-password string.
+void WriteMailSettings(TMemIniFile& ini, const TMailData& data);
+
+class TMailDialog : public TForm {
+ public:
+  TMailDialog();
+  // Writes the histories when LoadFromIni named a file (errors are dropped: the program ends).
+  ~TMailDialog() override;
+  // Loads the histories once; later calls and an empty name do nothing.
+  void LoadFromIni(std::wstring_view iniName);
+  // prompt: caption of the enable box (empty: hidden). True on OK with data changed.
+  bool Execute(std::wstring_view prompt, bool showPwd, TMailData& data);
+  // The histories into FIniName (sections erased first).
+  void SaveHistories();
+  bool CloseQuery() override;
+
+  TLabel laServer, laPort, laUser, laPwd, laSender, laReply, laRecipients, laSubject;
+  TComboBox cbServer, cbUser, cbSender, cbReply;
+  TRangeEdit edPort;
+  TEdit edSmtpPwd, edSubject;
+  TButton bbPassword, btnAdd, btnRemove, btnEdit, OKBtn, CancelBtn;
+  TCheckBox cbShowPwd, cbMailLog, cbMail;
+  TGroupBox gbSecure;
+  TComboBox cbSecure;
+  TListBox lbRecipients;
+  const TStringList& History() const { return hl; }
+
+ protected:
+  void FormCreate() override;
+
+ private:
+  void ShowPassword();
+  void bbPasswordClick();
+  void cbSecureCloseUp();
+  void btnAddClick();
+  void btnEditClick();
+  void btnRemoveClick();
+  std::wstring FIniName;
+  std::wstring MailPwd;
+  TStringList hl;
+  TSecTransfer fSecureMode = TSecTransfer::stNone;
+};
+
+// The program's dialog, made on first use and kept until the program ends.
+TMailDialog& MailDialog();
+
+}  // namespace hv::hvstarter
