@@ -161,6 +161,7 @@ bool TShortcutDialog::Execute(std::wstring_view caption, std::wstring_view nameL
       if (AnsiLowerCase(lbConfigs.Item(i)) == AnsiLowerCase(g)) lbConfigs.SetSelected(i, true);
   lbIniPath.SetText(FIniPath.empty() ? SettingsDir : FIniPath);
   rgActionClick();
+  ActiveControl = withName ? static_cast<TControl*>(&edName) : &lbConfigs;
 
   if (ShowModal() != mrOk) return false;
   std::vector<std::wstring> selected;
