@@ -18,7 +18,7 @@ namespace hv::hvstarter {
 namespace {
 
 // Design at 96 dpi.
-constexpr int kMargin96 = 12, kLabelWidth96 = 100, kRowHeight96 = 23, kButtonWidth96 = 110, kButtonHeight96 = 28;
+constexpr int kMargin96 = 12, kLabelWidth96 = 120, kRowHeight96 = 23, kButtonWidth96 = 110, kButtonHeight96 = 28;
 constexpr int kClientWidth96 = 560, kClientHeight96 = 400;
 
 const wchar_t* const kStatusTexts[] = {L"None", L"Close automatically", L"Always wait for prompt",
