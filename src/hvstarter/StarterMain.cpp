@@ -12,6 +12,8 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/PwdDlg.h"
+#include "dialogs/SelectDlg.h"
 #include "winui/Translate.h"
 
 namespace hv::hvstarter {
@@ -23,36 +25,6 @@ constexpr int kClientWidth96 = 560, kClientHeight96 = 400;
 
 const wchar_t* const kStatusTexts[] = {L"None", L"Close automatically", L"Always wait for prompt",
                                        L"Wait for prompt only on errors", L"Show only on errors"};
-
-// Asks for the password of a group's account.
-class TPasswordForm : public TForm {
- public:
-  TPasswordForm() {
-    BorderStyle = TBorderStyle::bsDialog;
-    Position = TPosition::poMainFormCenter;
-    ClientWidth96 = 380;
-    ClientHeight96 = 132;
-  }
-  TLabel laPrompt;
-  TEdit edPassword;
-  TButton btnOk, btnCancel;
-
- protected:
-  void FormCreate() override {
-    laPrompt.Create(*this, L"", {12, 10, 356, 40}, nullptr, true);
-    laPrompt.TranslateText = false;
-    edPassword.Create(*this, L"", {12, 56, 356, 23});
-    edPassword.TranslateText = false;
-    SendMessageW(edPassword.Handle(), EM_SETPASSWORDCHAR, 0x25CF, 0);
-    btnOk.Create(*this, L"OK", {190, 94, 86, 28});
-    btnOk.ModalResult = mrOk;
-    btnOk.SetDefault(true);
-    btnCancel.Create(*this, L"Cancel", {282, 94, 86, 28});
-    btnCancel.ModalResult = mrCancel;
-    btnCancel.Cancel = true;
-  }
-  void FormShow() override { edPassword.SetFocus(); }
-};
 
 }  // namespace
 
@@ -241,14 +213,10 @@ void TMainForm::SetLocked(bool locked) {
 }
 
 bool TMainForm::AskPassword(const TTaskProperties& g, std::wstring& pwd) {
-  TPasswordForm f;
-  f.Create(Handle());
-  f.SetCaption(Caption());
-  f.laPrompt.SetText(SafeFormat(_(L"Enter the password for user \"%s\"\r\nto start the the backups of group \"%s\""),
-                                g.User, g.Desc));
-  if (f.ShowModal() != mrOk) return false;
-  pwd = f.edPassword.Text();
-  return true;
+  return QueryPassword(kDefaultDialogPos, Caption(),
+                       SafeFormat(_(L"Enter the password for user \"%s\"\r\nto start the the backups of group \"%s\""),
+                                  g.User, g.Desc),
+                       pwd);
 }
 
 TGroupRunner TMainForm::MakeRunner() {
@@ -299,7 +267,21 @@ bool TMainForm::CheckForce() {
   if (ActPrompt) {
     std::wstring list = ConfigList;
     for (size_t p = list.find(L','); p != std::wstring::npos; p = list.find(L',', p + 2)) list.replace(p, 1, L", ");
-    if (!ConfirmDialog(_(L"Start configurated backups as different user:") + L"\r\n" + list)) return Force;
+    const TButtonArray choices = {_(L"Only backup"),        _(L"Backup + Standby"), _(L"Backup + Hibernate"),
+                                  _(L"Backup + Logoff"),    _(L"Backup + Restart"), _(L"Backup + Shutdown")};
+    const int answer = ShowSelectDialog(L"Harvane", _(L"Start configurated backups as different user:") + L"\r\n" + list,
+                                        TMsgDlgType::mtConfirmation, true, choices,
+                                        _(L"Terminate all running programs before starting backups"), 200, -1, L"");
+    if (answer < 0) return Force;
+    TermProgs = (answer & 256) != 0;
+    switch (answer & 0xFF) {
+      case 1: SuspendMode = TSuspendMode::smStandby; break;
+      case 2: SuspendMode = TSuspendMode::smHibernate; break;
+      case 3: LogOffMode = TDownMode::dmLogOff; break;
+      case 4: LogOffMode = TDownMode::dmRestart; break;
+      case 5: LogOffMode = TDownMode::dmShutdown; break;
+      default: break;
+    }
   }
   TGroupRunner r = MakeRunner();
   r.LogList.push_back(ProgVersName);
