@@ -1,5 +1,5 @@
 #pragma once
-// The starter's mail settings: the record of the error mail, its [Mail] section in the starter's
+// The starter's mail settings (the record is TMailData of StarterSettings): its [Mail] section in the starter's
 // INI file, and the dialog that edits it (histories kept in the main program's INI file).
 #include <cstdint>
 #include <string>
@@ -7,6 +7,7 @@
 
 #include "base/settings/ListUtils.h"
 #include "dialogs/NumberEd.h"
+#include "hvstarter/StarterSettings.h"
 #include "unattended/mMailer10.h"
 #include "winui/ComCtrls.h"
 #include "winui/Controls.h"
@@ -18,14 +19,6 @@ class TMemIniFile;
 }
 
 namespace hv::hvstarter {
-
-struct TMailData {
-  std::wstring Server, Username, Password, Sender, ReplyTo, Recipients, Subject;
-  int32_t Port = 25;
-  TSecTransfer SecureMode = TSecTransfer::stNone;
-  bool WriteLog = false;  // not stored
-  bool Enabled = false;
-};
 
 TMailData DefaultValues();
 // [Mail] of the starter's INI file; missing keys give the defaults ("HvStarter" as sender, the

@@ -218,4 +218,26 @@ bool DestroyShutdownBlockReason(HWND window) {
   return fn && fn(window);
 }
 
+namespace {
+BOOL CALLBACK AddVisibleWindow(HWND wnd, LPARAM lp) {
+  try {
+    auto* list = reinterpret_cast<std::vector<std::pair<std::wstring, HWND>>*>(lp);
+    if (!IsWindowVisible(wnd)) return TRUE;
+    HWND owner = GetWindow(wnd, GW_OWNER);
+    if (owner && owner != GetDesktopWindow()) return TRUE;
+    const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);
+    if ((ex & WS_EX_TOOLWINDOW) && !(ex & WS_EX_APPWINDOW)) return TRUE;
+    wchar_t title[1025];
+    const int n = GetWindowTextW(wnd, title, static_cast<int>(std::size(title)));
+    if (n > 0) list->emplace_back(std::wstring(title, static_cast<size_t>(n)), wnd);
+  } catch (...) {
+  }
+  return TRUE;
+}
+}  // namespace
+
+bool GetVisibleWindowTitles(std::vector<std::pair<std::wstring, HWND>>& list) {
+  return EnumWindows(AddVisibleWindow, reinterpret_cast<LPARAM>(&list)) != FALSE;
+}
+
 }  // namespace hv

@@ -6,6 +6,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace hv {
 
@@ -71,5 +73,9 @@ HMODULE LoadLibrarySilent(std::wstring_view name, UINT errorMode);
 // Suspends or hibernates the computer; false when the function is missing or fails.
 bool SetSystemSuspendState(bool hibernate, bool forceCritical, bool disableWakeEvent);
 bool DestroyShutdownBlockReason(HWND window);
+
+// The titles of the windows a user sees on the task bar (visible, unowned or owned by the desktop,
+// no tool window unless marked as app window), with their handles; the result of EnumWindows.
+bool GetVisibleWindowTitles(std::vector<std::pair<std::wstring, HWND>>& list);
 
 }  // namespace hv

@@ -13,6 +13,7 @@ namespace hv {
 class EProcessError : public Exception {
  public:
   explicit EProcessError(uint32_t code) : Exception(SystemErrorText(code)), FCode(code) {}
+  EProcessError(uint32_t code, std::wstring_view message) : Exception(std::wstring(message)), FCode(code) {}
   uint32_t ErrorCode() const noexcept { return FCode; }
 
  private:

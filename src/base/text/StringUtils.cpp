@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "base/text/ExtSysUtils.h"
+
 namespace hv {
 
 TSepSet MakeSepSet(std::wstring_view chars) {
@@ -259,6 +261,18 @@ bool MatchOptionValue(std::wstring& arg, std::wstring_view keyword) {
   if (!MatchOption(std::wstring_view(arg).substr(0, colon), keyword)) return false;
   arg.erase(0, colon + 1);
   return true;
+}
+
+std::wstring FormatCountText(std::wstring_view zeroText, std::wstring_view oneText, std::wstring_view pattern,
+                             int count, bool thousands) {
+  if (count == 1) return std::wstring(oneText);
+  if (count == 0 && !zeroText.empty()) return std::wstring(zeroText);
+  if (thousands && count >= 10000) {
+    std::wstring p(pattern);
+    for (size_t i = p.find(L"%u"); i != std::wstring::npos; i = p.find(L"%u", i + 4)) p.replace(i, 2, L"%.0n");
+    return SafeFormat(p, static_cast<double>(count));
+  }
+  return SafeFormat(pattern, count);
 }
 
 }  // namespace hv

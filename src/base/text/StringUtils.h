@@ -68,4 +68,9 @@ bool MatchOption(std::wstring_view name, std::wstring_view keyword);
 // For "name:value": true when name matches keyword; arg then keeps only the value.
 bool MatchOptionValue(std::wstring& arg, std::wstring_view keyword);
 
+// Words a count: oneText for 1, zeroText for 0 (when given), else pattern formatted with count;
+// with thousands, a count from 10000 on is written with the locale's thousands separator. Never raises.
+std::wstring FormatCountText(std::wstring_view zeroText, std::wstring_view oneText, std::wstring_view pattern,
+                             int count, bool thousands);
+
 }  // namespace hv
