@@ -1,4 +1,5 @@
 #include "hvstarter/AppDlg.h"
+#include "hvstarter/StarterRun.h"
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinExecute.h"
@@ -27,17 +28,6 @@ std::wstring FolderOf(std::wstring_view path) {
 }
 
 }  // namespace
-
-void SplitAccount(std::wstring_view account, std::wstring& user, std::wstring& domain) {
-  const size_t p = account.find(L'\\');
-  if (p == std::wstring_view::npos) {
-    user = account;
-    domain.clear();
-  } else {
-    domain = account.substr(0, p);
-    user = account.substr(p + 1);
-  }
-}
 
 std::wstring ProgramOfCommand(std::wstring_view command) {
   std::wstring rest(command);

@@ -21,8 +21,6 @@ using TProcessStarter = std::function<HANDLE(std::wstring_view user, std::wstrin
                                              std::wstring_view password, std::wstring_view commandLine,
                                              std::wstring_view currentDir)>;
 
-// "domain\user" gives both; else the whole is the user and the domain is empty.
-void SplitAccount(std::wstring_view account, std::wstring& user, std::wstring& domain);
 // The program part of a command line: up to the first blank outside double quotes, unquoted.
 std::wstring ProgramOfCommand(std::wstring_view command);
 
