@@ -8,6 +8,7 @@
 #include "base/settings/IniFileUtils.h"
 #include "dialogs/NewPwdDlg.h"
 #include "hvstarter/AppDlg.h"
+#include "hvstarter/StarterRun.h"
 #include "support/TestSupport.h"
 #include "winui/CommonDialogs.h"
 #include "winui/TestHooks.h"
