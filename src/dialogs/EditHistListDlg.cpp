@@ -146,7 +146,7 @@ void TEditHistListDialog::btnEditClick() {
   // The caret of a list without selection is no current entry: nothing to edit then.
   if (current < 0 || current >= static_cast<int>(FItems.size()) || !lbxStringList.Selected(current)) return;
   std::wstring text = FItems[static_cast<size_t>(current)].Entry.Text;
-  if (!InputTextHist(BottomRightPos(btnEdit), Dlg(L"Edit item"), lbDesc.Text(), L"", nullptr, false, text)) return;
+  if (!InputTextHist(BottomRightPos(btnEdit), Dlg(L"Edit item"), lbDesc.Text(), false, L"", nullptr, false, text)) return;
   for (size_t i = 0; i < FItems.size(); ++i)
     if (static_cast<int>(i) != current && lstrcmpiW(FItems[i].Entry.Text.c_str(), text.c_str()) == 0) {
       ErrorDialogAt(TopLeftPos(btnEdit), SafeFormat(Dlg(L"Item \"%s\" already exists!"), text),

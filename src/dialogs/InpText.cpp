@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/os/WinUtils.h"
+#include "dialogs/CharTableDlg.h"
 #include "dialogs/InputString.h"
 #include "winui/Dpi.h"
 
@@ -12,6 +13,7 @@ namespace {
 // Design at 96 dpi.
 constexpr int kClientWidth96 = 301, kClientHeight96 = 96, kMargin96 = 8, kLabelHeight96 = 16, kFieldTop96 = 28;
 constexpr int kFieldHeight96 = 23, kButtonWidth96 = 87, kButtonHeight96 = 27, kButtonGap96 = 6, kVisibleRows = 15;
+constexpr int kTableButtonWidth96 = kClientWidth96 - 2 * kMargin96 - 2 * kButtonWidth96 - 2 * kButtonGap96;
 
 }  // namespace
 
@@ -51,6 +53,8 @@ void TInputTextDialog::FormCreate() {
   CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
   CancelBtn.Cancel = true;
   CancelBtn.ModalResult = mrCancel;
+  CharTabBtn.Create(*this, L"Character table", {0, 0, kTableButtonWidth96, kButtonHeight96});
+  CharTabBtn.OnClick = [this] { CharTabBtnClick(); };
   FDefWidth = Scale(kClientWidth96);
 }
 
@@ -63,6 +67,7 @@ void TInputTextDialog::Relayout(UINT dpi) {
   int top = s(kClientHeight96 - kMargin96 - kButtonHeight96);
   CancelBtn.SetBounds(w - m - s(kButtonWidth96), top, s(kButtonWidth96), s(kButtonHeight96));
   OKBtn.SetBounds(w - m - 2 * s(kButtonWidth96) - s(kButtonGap96), top, s(kButtonWidth96), s(kButtonHeight96));
+  CharTabBtn.SetBounds(m, top, s(kTableButtonWidth96), s(kButtonHeight96));
 }
 
 void TInputTextDialog::FormShow() { FitFormToWorkArea(*this); }
@@ -91,11 +96,22 @@ void TInputTextDialog::LoadFromIni(std::wstring_view iniName, std::wstring_view 
   FollowItemCount();
 }
 
-bool TInputTextDialog::Execute(TPoint pos, std::wstring_view title, std::wstring_view desc,
+void TInputTextDialog::CharTabBtnClick() {
+  LOGFONTW lf{};
+  GetObjectW(FFieldFont ? FFieldFont : Font(), sizeof(lf), &lf);
+  if (wchar_t c = SelectCharacter(TopRightPos(CharTabBtn), lf.lfFaceName))
+    TextFeld.SetText(TextFeld.Text() + c);
+  TextFeld.SetFocus();
+  const auto end = static_cast<WORD>(std::min<size_t>(TextFeld.Text().size(), 0xFFFF));
+  SendMessageW(TextFeld.Handle(), CB_SETEDITSEL, 0, MAKELPARAM(end, end));
+}
+
+bool TInputTextDialog::Execute(TPoint pos, std::wstring_view title, std::wstring_view desc, bool showTable,
                                std::wstring_view fontName, std::wstring& text) {
   PlaceForm(*this, pos);
   if (!title.empty()) SetCaption(title);
   Descriptor.SetText(desc);
+  CharTabBtn.SetVisible(showTable);
   if (!fontName.empty()) {
     LOGFONTW lf{};
     GetObjectW(Font(), sizeof(lf), &lf);
@@ -117,18 +133,18 @@ bool TInputTextDialog::Execute(TPoint pos, std::wstring_view title, std::wstring
   return true;
 }
 
-bool InputTextHist(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring_view fontName,
-                   TStringList* history, bool sorted, std::wstring& text) {
+bool InputTextHist(TPoint pos, std::wstring_view title, std::wstring_view desc, bool showTable,
+                   std::wstring_view fontName, TStringList* history, bool sorted, std::wstring& text) {
   TInputTextDialog dlg;
   dlg.Create();
   if (history) dlg.SetHistory(*history, sorted);
-  if (!dlg.Execute(pos, title, desc, fontName, text)) return false;
+  if (!dlg.Execute(pos, title, desc, showTable, fontName, text)) return false;
   if (history) *history = dlg.History();
   return true;
 }
 
-bool InputText(TPoint pos, std::wstring_view title, std::wstring_view desc, std::wstring& text) {
-  return InputTextHist(pos, title, desc, L"", nullptr, false, text);
+bool InputText(TPoint pos, std::wstring_view title, std::wstring_view desc, bool showTable, std::wstring& text) {
+  return InputTextHist(pos, title, desc, showTable, L"", nullptr, false, text);
 }
 
 }  // namespace hv

@@ -134,20 +134,33 @@ int TDrawGrid::VisibleRows() const {
 }
 
 void TDrawGrid::UpdateScrollBars() {
-  int scrollCols = ColCount - FixedCols, scrollRows = RowCount - FixedRows;
+  const int scrollCols = ColCount - FixedCols, scrollRows = RowCount - FixedRows;
+  // Which bars are needed is decided on the area without them: a bar shown only because the
+  // other one took room would stay for good.
+  RECT c{};
+  GetClientRect(Handle(), &c);
+  const LONG style = GetWindowLongW(Handle(), GWL_STYLE);
+  const int barW = GetSystemMetrics(SM_CXVSCROLL), barH = GetSystemMetrics(SM_CYHSCROLL);
+  const int fullW = c.right + ((style & WS_VSCROLL) ? barW : 0), fullH = c.bottom + ((style & WS_HSCROLL) ? barH : 0);
+  auto fits = [](int pixels, int fixed, int size, int count) { return pixels - fixed * size >= count * size; };
+  bool vert = !fits(fullH, FixedRows, RowHeight(), scrollRows);
+  bool horz = !fits(fullW - (vert ? barW : 0), FixedCols, ColWidth(), scrollCols);
+  if (horz && !vert) vert = !fits(fullH - barH, FixedRows, RowHeight(), scrollRows);
+  if (!vert) FTopRow = FixedRows;
+  if (!horz) FLeftCol = FixedCols;
+  if (((style & WS_VSCROLL) != 0) != vert) ShowScrollBar(Handle(), SB_VERT, vert);
+  if (((style & WS_HSCROLL) != 0) != horz) ShowScrollBar(Handle(), SB_HORZ, horz);
   SCROLLINFO si{};
   si.cbSize = sizeof(si);
-  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   si.nMax = scrollRows - 1;
   si.nPage = static_cast<UINT>(VisibleRows());
   si.nPos = FTopRow - FixedRows;
-  ShowScrollBar(Handle(), SB_VERT, static_cast<int>(si.nPage) < scrollRows);
-  SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+  if (vert) SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
   si.nMax = scrollCols - 1;
   si.nPage = static_cast<UINT>(VisibleCols());
   si.nPos = FLeftCol - FixedCols;
-  ShowScrollBar(Handle(), SB_HORZ, static_cast<int>(si.nPage) < scrollCols);
-  SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
+  if (horz) SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
 }
 
 RECT TDrawGrid::CellRect(int col, int row) const {

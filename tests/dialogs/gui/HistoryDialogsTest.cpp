@@ -20,7 +20,7 @@ TEST_F(HistoryDialogsTest, InputTextHandsBackTheHistoryWithTheTextFirst) {
     PostKey(d.TextFeld.Handle(), VK_RETURN);
   });
   std::wstring text = L"smtp.example.org";
-  ASSERT_TRUE(InputTextHist({-1, 0}, L"Server", L"SMTP server:", L"", &history, false, text));
+  ASSERT_TRUE(InputTextHist({-1, 0}, L"Server", L"SMTP server:", false, L"", &history, false, text));
   EXPECT_TRUE(dropDown);
   EXPECT_EQ(text, L"MAIL.example.com");
   EXPECT_EQ(history, (TStringList{L"MAIL.example.com", L"smtp.example.org"}));  // newest spelling, first
@@ -28,17 +28,18 @@ TEST_F(HistoryDialogsTest, InputTextHandsBackTheHistoryWithTheTextFirst) {
   int shortWidth = 0, longWidth = 0;
   OnShown<TInputTextDialog>([&](TInputTextDialog& d) {
     shortWidth = d.ClientSize().cx;
+    EXPECT_FALSE(d.CharTabBtn.Visible());
     d.CancelBtn.Click();
   });
   std::wstring small = L"x";
-  EXPECT_FALSE(InputText({-1, 0}, L"", L"Name:", small));
+  EXPECT_FALSE(InputText({-1, 0}, L"", L"Name:", false, small));
   OnShown<TInputTextDialog>([&](TInputTextDialog& d) {
     longWidth = d.ClientSize().cx;
     d.TextFeld.SetText(L"changed");
     PostKey(d.OKBtn.Handle(), VK_ESCAPE);
   });
   std::wstring big(120, L'W');
-  EXPECT_FALSE(InputText({-1, 0}, L"", L"Name:", big));
+  EXPECT_FALSE(InputText({-1, 0}, L"", L"Name:", false, big));
   EXPECT_EQ(big, std::wstring(120, L'W'));
   EXPECT_GT(longWidth, shortWidth);
 }
