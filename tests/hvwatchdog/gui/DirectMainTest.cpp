@@ -110,7 +110,7 @@ class MainFormTest : public testing::Test {
     Dest = Tmp / L"dest";
     for (const auto& d : {Settings, Src, Dest}) CreateDirectoryW(d.c_str(), nullptr);
     Job = Tmp / L"job.buj";
-    wdtest::WriteJob(Job, Src, Dest, {{L"DestMode", L"1"}, {L"Compress", L"1"}});
+    wdtest::WriteJob(Job, Src, Dest, {{L"DestMode", L"1"}, {L"Compress", L"1"}}, {{L"BackupMode", L"1"}});
     TMonTaskList tasks;
     tasks.Add(std::make_unique<TMonTask>(Job, Src));
     TWdSettings s;
@@ -172,7 +172,7 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
     UpdateInfoStatus(L"Next backup: 9 m 58 s", L"No files");
     UpdateWindow(f.Handle());
     SaveScreenshot(f.Handle(), L"hvwatchdog-status");
-    EXPECT_NE(f.Caption().find(L"HvWatchdog"), std::wstring::npos);
+    EXPECT_EQ(f.Caption(), form.ProgVersName);
     f.ModalResult = mrYes;
   };
   form.TrayIconMessage(WM_LBUTTONDOWN);
