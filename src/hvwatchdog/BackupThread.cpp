@@ -39,8 +39,10 @@ uint32_t RenameVersion(const std::wstring& from, const std::wstring& to) {
   return GetLastError();
 }
 
-int32_t EngineCopy(const std::wstring& source, const std::wstring& dest, uint32_t options, std::wstring& sysMsg) {
-  TWinCopyThread copy(source, dest, options, false, 0x80000, kPriorityNormal);
+int32_t EngineCopy(TCopyPool& pool, const std::wstring& source, const std::wstring& dest, uint32_t options,
+                   std::wstring& sysMsg) {
+  TWinCopyThread copy(source, dest, options, 0x80000, kPriorityNormal);
+  copy.Start(pool);
   copy.WaitFor();
   sysMsg = copy.SysErrorMsg();
   return copy.ErrorCode();
@@ -153,8 +155,8 @@ int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::w
   auto& seam = CopySeam();
   auto copy = [&](const std::wstring& dest) {
     std::wstring sysMsg;
-    int32_t e = seam ? seam(source, dest, mode.Options, sysMsg) : EngineCopy(source, dest, mode.Options, sysMsg);
-    if (IsCopyFailure(e) || e != 0) {
+    int32_t e = seam ? seam(source, dest, mode.Options, sysMsg) : EngineCopy(FPool, source, dest, mode.Options, sysMsg);
+    if (e != 0) {
       errText = FormatCopyError(e, L"", L"");
       if (!sysMsg.empty()) errText += L": " + sysMsg;
     }
@@ -206,7 +208,7 @@ void TBackupThread::Execute() noexcept {
       e = BackupFile(name, renames, errText);
     } catch (const std::exception& x) {
       const auto* ex = dynamic_cast<const Exception*>(&x);
-      e = 0x100 | 5;
+      e = copyerr::kWrite;
       errText = ex ? ex->Message() : Utf8ToWide(x.what());
     }
     if (IsCopyFailure(e)) {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "hvwatchdog/TextFilter.h"
+#include "hvwatchdog/copy/ExtFileTools.h"
+#include "hvwatchdog/copy/FileErrors.h"
 
 namespace hv {
 
@@ -35,11 +37,9 @@ std::vector<TRotationStep> PlanRotation(std::wstring_view target, std::wstring_v
                                         const std::function<bool(const std::wstring&)>& exists);
 
 // Copy-error code of a failed rotation step: "Error deleting file".
-constexpr int32_t kRotationError = 0x100 | 38;
+constexpr int32_t kRotationError = CopyError(TCopySeverity::csError, TCopyErrorNo::enDelete);
 // "Could not rename temporary file".
-constexpr int32_t kRenameError = 0x100 | 35;
-// The code is a failure (not success, not a warning).
-inline bool IsCopyFailure(int32_t code) { return code != 0 && (code & 0xF00) != 0x200; }
+constexpr int32_t kRenameError = copyerr::kRename;
 
 // The log line of a copied file; errorText empty on success.
 std::wstring BackupFileLine(int id, std::wstring_view source, std::wstring_view dest, int renames,
@@ -85,6 +85,8 @@ class TBackupThread {
   mutable std::mutex FLock;
   std::vector<std::wstring> FUnfinished;
   size_t FCopied = 0;
+  // One copy at a time: one worker.
+  TCopyPool FPool{1};
   std::thread FThread;
 };
 

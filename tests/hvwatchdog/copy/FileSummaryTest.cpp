@@ -107,7 +107,9 @@ TEST(FileSummary, TheEngineWarnsWhenASummaryCannotBeCopied) {
   TempDir tmp;
   const std::wstring plain = tmp / L"plain.txt";
   ASSERT_TRUE(WriteBytes(plain, "text"));
-  TWinCopyThread c(plain, tmp / L"out.txt", CopyOptions({coOverwrite, coStorage}), false, 0x10000, kPriorityNormal);
+  TCopyPool pool(1);
+  TWinCopyThread c(plain, tmp / L"out.txt", CopyOptions({coOverwrite, coStorage}), 0x10000, kPriorityNormal);
+  c.Start(pool);
   c.WaitFor();
   // Warning 528, "Error copying document summary", in the copy operation; the copy itself is there.
   EXPECT_EQ(c.ErrorCode() & 0xFFF, 528);
