@@ -188,7 +188,7 @@ TEST_F(MonitorTest, ClosingDuringARunWaitsAndKeepsUnfinishedNames) {
 TEST_F(MonitorTest, FailedCopiesStayPendingForTheNextRun) {
   int failures = 1;
   TBackupThread::CopySeam() = [&](const std::wstring& src, const std::wstring&, uint32_t, std::wstring&) {
-    return src.ends_with(L"a.txt") && failures-- > 0 ? WithOperation(copyerr::kRead, TCopyOperation::coCopy) : 0;
+    return src.ends_with(L"a.txt") && failures-- > 0 ? WithOperation(copyerr::kRead, TCopyOperation::opCopy) : 0;
   };
   M.Tasks[0].FileList.Add(L"a.txt");
   M.Tasks[0].FileList.Add(L"b.txt");
