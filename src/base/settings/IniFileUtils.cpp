@@ -314,6 +314,14 @@ std::vector<std::pair<std::wstring, std::wstring>> TMemIniFile::ReadSectionValue
   return values;
 }
 
+void TMemIniFile::WriteSectionValues(std::wstring_view section,
+                                     const std::vector<std::pair<std::wstring, std::wstring>>& values) {
+  TIniSection& s = AddSection(section);
+  std::erase_if(s.Lines, [](const TIniLine& line) { return line.IsKey; });
+  s.Lines.reserve(s.Lines.size() + values.size());
+  for (const auto& [key, value] : values) s.Lines.push_back({key, value, true});
+}
+
 void TMemIniFile::DeleteKey(std::wstring_view section, std::wstring_view ident) {
   if (TIniSection* s = FindSection(section))
     std::erase_if(s->Lines, [&](const TIniLine& line) { return line.IsKey && SameText(line.Key, ident); });

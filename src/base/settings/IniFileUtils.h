@@ -64,6 +64,8 @@ class TMemIniFile {
   // The key names of a section, in file order.
   std::vector<std::wstring> ReadSection(std::wstring_view section) const;
   std::vector<std::pair<std::wstring, std::wstring>> ReadSectionValues(std::wstring_view section) const;
+  // Replaces every key of the section by values, in their order, in one pass (long lists).
+  void WriteSectionValues(std::wstring_view section, const std::vector<std::pair<std::wstring, std::wstring>>& values);
   void DeleteKey(std::wstring_view section, std::wstring_view ident);
   // Removes the section with its header.
   void EraseSection(std::wstring_view section);

@@ -16,6 +16,7 @@
 #include "hvwatchdog/copy/ArchiveFormats.h"
 #include "hvwatchdog/copy/CopySysUtils.h"
 #include "hvwatchdog/copy/FileErrors.h"
+#include "hvwatchdog/copy/FileSummary.h"
 #include "winui/SyncCall.h"
 #include "winui/Translate.h"
 
@@ -774,9 +775,11 @@ int32_t TCopyThread::CompleteCopy(bool summary, bool altStreams, bool acl) {
     if (e != ERROR_CALL_NOT_IMPLEMENTED && SetSysError(e)) r = kWarnAltStreams;
   }
   if (!r && summary) {
-    // Document summaries are not carried over by this engine.
-    SetSysError(ERROR_NOT_SUPPORTED);
-    r = kWarnSummary;
+    const long hr = CopyFileSummary(SourceNameXL, target);
+    if (hr != 0) {
+      SetSysError(static_cast<uint32_t>(hr));
+      r = kWarnSummary;
+    }
   }
   if (!r && acl && SetSysError(CopyFileSecurity(SourceNameXL, target))) r = kWarnPermissions;
   if (!r && CopyTimeStamp &&

@@ -1,0 +1,231 @@
+#include "hvwatchdog/BackupThread.h"
+
+#include <windows.h>
+
+#include "base/app/HvUtils.h"
+#include "base/text/ExtSysUtils.h"
+#include "base/text/PathUtils.h"
+#include "base/text/StringUtils.h"
+#include "hvwatchdog/copy/ExtFileTools.h"
+#include "hvwatchdog/copy/FileErrors.h"
+#include "hvwatchdog/copy/FilePropUtils.h"
+
+namespace hv {
+
+namespace {
+
+std::wstring VersionName(std::wstring_view target, std::wstring_view suffix, int k) {
+  return InsertNameSuffix(target, L".bak-" + std::to_wstring(k)) + std::wstring(suffix);
+}
+
+// A name beside the copy that no copy of a source file can carry.
+std::wstring StagingName(const std::wstring& f) {
+  static std::atomic<unsigned> counter{0};
+  wchar_t buf[40];
+  swprintf(buf, std::size(buf), L".~hv%04x%04x.tmp", static_cast<unsigned>(GetCurrentThreadId() & 0xFFFF),
+           (counter++ ^ GetTickCount()) & 0xFFFF);
+  return f + buf;
+}
+
+uint32_t DeleteVersion(const std::wstring& name) {
+  // Read-only is cleared first; a vanished file is no failure.
+  return DeleteExistingFileXL(name, true);
+}
+
+uint32_t RenameVersion(const std::wstring& from, const std::wstring& to) {
+  int32_t attr = FileGetAttrXL(to, false);
+  if (attr != -1 && (attr & FILE_ATTRIBUTE_READONLY)) ChangeFileAttrXL(to, FILE_ATTRIBUTE_READONLY, true, false);
+  if (MoveFileExW(LongPathXL(from).c_str(), LongPathXL(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+  return GetLastError();
+}
+
+int32_t EngineCopy(TCopyPool& pool, const std::wstring& source, const std::wstring& dest, uint32_t options,
+                   std::wstring& sysMsg) {
+  TWinCopyThread copy(source, dest, options, 0x80000, kPriorityNormal);
+  copy.Start(pool);
+  copy.WaitFor();
+  sysMsg = copy.SysErrorMsg();
+  return copy.ErrorCode();
+}
+
+}  // namespace
+
+std::wstring BackupTargetName(std::wstring_view dest, std::wstring_view drvId, std::wstring_view source, int hour) {
+  std::wstring t(dest);
+  if (!drvId.empty()) t = AddPath(dest, MakeDriveFolder(drvId, source));
+  wchar_t hh[8];
+  swprintf(hh, std::size(hh), L"%.2d", hour);
+  for (size_t p; (p = TextPos(L"%hour%", t)) != std::wstring::npos;) t.replace(p, 6, hh);
+  std::wstring rest = PathWithoutDrive(source);
+  while (!rest.empty() && rest.front() == L'\\') rest.erase(0, 1);
+  return AddPath(t, rest);
+}
+
+TCopyMode BackupCopyMode(std::wstring_view source, int compress, const TMatchList& noCompList) {
+  const bool compressible = !noCompList.Contains(GetExtension(source));
+  TCopyMode m{CopyOptions({coOverwrite, coAttributes, coTimeStamp}), L""};
+  if (compress == 1) {
+    if (compressible) {
+      m.Options |= CopyOptions({coCompress});
+      m.Suffix = L".gz";
+    }
+  } else if (compress == 2) {
+    if (compressible) m.Options |= CopyOptions({coCompress});
+    m.Options |= CopyOptions({coZipCompress});
+    m.Suffix = L".zip";
+  }
+  return m;
+}
+
+std::vector<TRotationStep> PlanRotation(std::wstring_view target, std::wstring_view suffix, int retain,
+                                        const std::function<bool(const std::wstring&)>& exists) {
+  std::vector<TRotationStep> steps;
+  const std::wstring current = std::wstring(target) + std::wstring(suffix);
+  if (retain <= 0) return steps;
+  int gap = retain + 1;
+  for (int k = 1; k <= retain; ++k)
+    if (!exists(VersionName(target, suffix, k))) {
+      gap = k;
+      break;
+    }
+  if (gap > retain) {
+    steps.push_back({TRotationStep::rsDelete, VersionName(target, suffix, retain), {}});
+    gap = retain;
+  }
+  for (int k = gap; k >= 2; --k)
+    steps.push_back({TRotationStep::rsRename, VersionName(target, suffix, k - 1), VersionName(target, suffix, k)});
+  steps.push_back({TRotationStep::rsRename, current, VersionName(target, suffix, 1)});
+  return steps;
+}
+
+std::wstring BackupFileLine(int id, std::wstring_view source, std::wstring_view dest, int renames,
+                            std::wstring_view task, std::wstring_view errorText) {
+  wchar_t pos[16];
+  swprintf(pos, std::size(pos), L"%.2d", id);
+  std::wstring line = L"   => " + std::wstring(pos) + L": " + std::wstring(source) + L" => " + std::wstring(dest);
+  if (renames > 0) line += L" (+" + std::to_wstring(renames) + L")";
+  line += L" (" + std::wstring(task) + L")";
+  if (!errorText.empty()) line += L"\r\n  *** " + std::wstring(errorText);
+  return line;
+}
+
+std::function<int32_t(const std::wstring&, const std::wstring&, uint32_t, std::wstring&)>& TBackupThread::CopySeam() {
+  static std::function<int32_t(const std::wstring&, const std::wstring&, uint32_t, std::wstring&)> seam;
+  return seam;
+}
+
+TBackupThread::TBackupThread(int id, std::wstring_view task, std::wstring_view destDir, std::wstring_view sourceDir,
+                             std::wstring_view drvId, std::wstring_view noComp, const TMatchList& fileList,
+                             int compress, int retain, TStringMsg sendMsg)
+    : FFileList(fileList),
+      FId(id),
+      FCompress(compress),
+      FRetain(retain),
+      FTask(task),
+      FDest(destDir),
+      FBase(sourceDir),
+      FDrv(drvId),
+      FOnStringMsg(std::move(sendMsg)) {
+  FNoCompList.SetCommaText(noComp);
+  FThread = std::thread([this] { Execute(); });
+}
+
+TBackupThread::~TBackupThread() {
+  if (FThread.joinable()) FThread.join();
+}
+
+void TBackupThread::WaitFor() {
+  if (FThread.joinable()) FThread.join();
+}
+
+std::vector<std::wstring> TBackupThread::Unfinished() const {
+  std::lock_guard<std::mutex> g(FLock);
+  return FUnfinished;
+}
+
+int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::wstring& errText) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const std::wstring source = AddPath(FBase, name);
+  const std::wstring target = BackupTargetName(FDest, FDrv, source, now.wHour);
+  const TCopyMode mode = BackupCopyMode(source, FCompress, FNoCompList);
+  ForceDirectoriesXL(GetParentDir(target));
+  const std::wstring f = target + mode.Suffix;
+  const bool existed = FileExistsXL(f, false);
+  auto& seam = CopySeam();
+  auto copy = [&](const std::wstring& dest) {
+    std::wstring sysMsg;
+    int32_t e = seam ? seam(source, dest, mode.Options, sysMsg) : EngineCopy(FPool, source, dest, mode.Options, sysMsg);
+    if (e != 0) {
+      errText = FormatCopyError(e, L"", L"");
+      if (!sysMsg.empty()) errText += L": " + sysMsg;
+    }
+    return e;
+  };
+  // Without versions to keep, the engine replaces the copy through its temporary name.
+  if (!existed || FRetain <= 0) return copy(f);
+
+  const std::wstring staged = StagingName(f);
+  int32_t e = copy(staged);
+  if (IsCopyFailure(e)) {
+    DeleteVersion(staged);
+    return e;
+  }
+  const auto steps = PlanRotation(target, mode.Suffix, FRetain, [](const std::wstring& n) {
+    return FileExistsXL(n, false);
+  });
+  for (const auto& step : steps) {
+    const uint32_t err = step.Kind == TRotationStep::rsDelete ? DeleteVersion(step.From) : RenameVersion(step.From, step.To);
+    if (err) {
+      // The current copy and the versions still there stay as they are; the file stays pending.
+      DeleteVersion(staged);
+      errText = FormatCopyError(kRotationError, step.From, SystemErrorText(err));
+      return kRotationError;
+    }
+    if (step.Kind == TRotationStep::rsRename) ++renames;
+  }
+  if (uint32_t err = RenameVersion(staged, f)) {
+    // The newest good copy goes back to its name.
+    RenameVersion(VersionName(target, mode.Suffix, 1), f);
+    DeleteVersion(staged);
+    errText = FormatCopyError(kRenameError, f, SystemErrorText(err));
+    return kRenameError;
+  }
+  return e;
+}
+
+void TBackupThread::Execute() noexcept {
+  for (const auto& name : FFileList) {
+    if (FCancel) {
+      std::lock_guard<std::mutex> g(FLock);
+      FUnfinished.push_back(name);
+      continue;
+    }
+    int renames = 0;
+    std::wstring errText;
+    int32_t e;
+    try {
+      e = BackupFile(name, renames, errText);
+    } catch (const std::exception& x) {
+      const auto* ex = dynamic_cast<const Exception*>(&x);
+      e = copyerr::kWrite;
+      errText = ex ? ex->Message() : Utf8ToWide(x.what());
+    }
+    if (IsCopyFailure(e)) {
+      std::lock_guard<std::mutex> g(FLock);
+      FUnfinished.push_back(name);
+    } else {
+      ++FCopied;
+    }
+    if (FOnStringMsg) {
+      try {
+        FOnStringMsg(BackupFileLine(FId, AddPath(FBase, name), FDest, renames, FTask, errText));
+      } catch (...) {
+        // The log is the receiver's affair; the thread goes on and reports done.
+      }
+    }
+  }
+  FDone.store(true, std::memory_order_release);
+}
+
+}  // namespace hv

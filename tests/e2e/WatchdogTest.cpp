@@ -1,0 +1,213 @@
+// HvWatchdog as a process: started hidden in the tray with "/force", it copies the files changed in
+// watched fixture folders as plain, .gz and .zip copies with versions, runs on "HvWatchdogForce",
+// writes its daily log and shows itself from the tray icon.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <regex>
+
+#include "base/settings/IniFileUtils.h"
+#include "base/text/StringUtils.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using hvtest::ReadBytes;
+using hvtest::TempDir;
+using hvtest::WriteBytes;
+
+class TSettingsKey {
+ public:
+  explicit TSettingsKey(const std::wstring& dir) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HarvaneSix", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
+    DWORD size = sizeof(FOld);
+    FHadOld = RegQueryValueExW(FKey, L"IniPath", nullptr, nullptr, reinterpret_cast<BYTE*>(FOld), &size) == 0;
+    RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                   static_cast<DWORD>((dir.size() + 1) * 2));
+  }
+  ~TSettingsKey() {
+    if (FHadOld)
+      RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(FOld),
+                     static_cast<DWORD>((wcslen(FOld) + 1) * 2));
+    else
+      RegDeleteValueW(FKey, L"IniPath");
+    RegCloseKey(FKey);
+  }
+
+ private:
+  HKEY FKey = nullptr;
+  wchar_t FOld[MAX_PATH] = L"";
+  bool FHadOld = false;
+};
+
+struct TFind {
+  DWORD Pid;
+  bool VisibleOnly;
+  HWND Skip;
+  HWND Wnd = nullptr;
+};
+
+BOOL CALLBACK FindForm(HWND wnd, LPARAM lp) {
+  auto* f = reinterpret_cast<TFind*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  wchar_t cls[16];
+  if (pid == f->Pid && wnd != f->Skip && (!f->VisibleOnly || IsWindowVisible(wnd)) && GetClassNameW(wnd, cls, 16) &&
+      lstrcmpW(cls, L"HvForm") == 0) {
+    f->Wnd = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND WaitForForm(DWORD pid, bool visibleOnly, HWND skip) {
+  for (int i = 0; i < 400; ++i) {
+    TFind f{pid, visibleOnly, skip};
+    EnumWindows(FindForm, reinterpret_cast<LPARAM>(&f));
+    if (f.Wnd) return f.Wnd;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    if (done()) return true;
+    Sleep(50);
+  }
+  return done();
+}
+
+bool Exists(const std::wstring& name) { return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+BOOL CALLBACK ClickButton(HWND wnd, LPARAM lp) {
+  wchar_t text[64];
+  GetWindowTextW(wnd, text, 64);
+  if (lstrcmpW(text, reinterpret_cast<const wchar_t*>(lp)) == 0) {
+    PostMessageW(wnd, BM_CLICK, 0, 0);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST(WatchdogTest, MonitorsCopiesWithVersionsRunsOnRequestAndShowsFromTheTray) {
+  TempDir tmp;
+  const std::wstring settings = tmp / L"settings", logs = tmp / L"logs";
+  CreateDirectoryW(settings.c_str(), nullptr);
+  CreateDirectoryW(logs.c_str(), nullptr);
+  {
+    auto main = hv::TUnicodeIniFile::CreateForWrite(settings + L"\\Harvane.ini", true);
+    main.WriteString(L"Config", L"ProtDir", logs);
+    main.UpdateFile();
+  }
+  const wchar_t* modes[] = {L"plain", L"gzip", L"zip"};
+  const wchar_t* suffix[] = {L"", L".gz", L".zip"};
+  std::wstring src[3], dest[3];
+  auto ini = hv::TUnicodeIniFile::CreateForWrite(settings + L"\\HvWatchdog.ini", true);
+  ini.WriteString(L"Config", L"Interval", L"5");
+  ini.WriteString(L"Config", L"WriteLog", L"1");
+  ini.WriteString(L"Config", L"Count", L"3");
+  for (int i = 0; i < 3; ++i) {
+    src[i] = tmp / (std::wstring(L"src-") + modes[i]);
+    dest[i] = tmp / (std::wstring(L"dest-") + modes[i]);
+    CreateDirectoryW(src[i].c_str(), nullptr);
+    CreateDirectoryW(dest[i].c_str(), nullptr);
+    const std::wstring job = tmp / (std::wstring(modes[i]) + L".buj");
+    auto j = hv::TUnicodeIniFile::CreateForWrite(job, true);
+    j.WriteString(L"Global", L"Destination", dest[i]);
+    j.WriteString(L"Global", L"DestMode", L"1");
+    j.WriteString(L"Global", L"DirCount", L"1");
+    j.WriteString(L"Global", L"Compress", i > 0 ? L"1" : L"0");
+    j.WriteString(L"Global", L"CompressAsZip", i == 2 ? L"1" : L"0");
+    j.WriteString(L"Dir000", L"Source", src[i]);
+    j.WriteString(L"Dir000", L"BackupMode", L"1");
+    j.UpdateFile();
+    const std::wstring section = L"Monitor0" + std::to_wstring(i);
+    ini.WriteString(section, L"BackupTask", job);
+    ini.WriteString(section, L"Directory", src[i]);
+    ini.WriteString(section, L"RetainBak", L"2");
+  }
+  ini.UpdateFile();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteBytes(src[i] + L"\\old.txt", "before the start"));
+
+  TSettingsKey key(settings);
+  const std::wstring exe = hvtest::BinaryDir() + L"\\bin\\HvWatchdog.exe";
+  std::wstring cmd = L"\"" + exe + L"\" /lang:en /force /hide";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  struct TEnd {
+    PROCESS_INFORMATION& Pi;
+    ~TEnd() {
+      TerminateProcess(Pi.hProcess, 0);
+      WaitForSingleObject(Pi.hProcess, 10000);
+      CloseHandle(Pi.hProcess);
+      CloseHandle(Pi.hThread);
+    }
+  } end{pi};
+
+  // Started hidden: the main window exists but is not shown.
+  const HWND main = WaitForForm(pi.dwProcessId, false, nullptr);
+  ASSERT_NE(main, nullptr);
+  Sleep(500);
+  EXPECT_FALSE(IsWindowVisible(main));
+
+  // Files changed in the watched folders are copied after the interval of 5 seconds.
+  auto target = [&](int i, const std::wstring& name) { return dest[i] + src[i].substr(2) + L"\\" + name + suffix[i]; };
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteBytes(src[i] + L"\\a.txt", "version 1"));
+  ASSERT_TRUE(WaitFor([&] { return Exists(target(0, L"a.txt")) && Exists(target(1, L"a.txt")) && Exists(target(2, L"a.txt")); }, 30));
+  EXPECT_EQ(ReadBytes(target(0, L"a.txt")), "version 1");
+  EXPECT_EQ(ReadBytes(target(1, L"a.txt")).substr(0, 2), "\x1F\x8B");
+  EXPECT_EQ(ReadBytes(target(2, L"a.txt")).substr(0, 2), "PK");
+  // A file that did not change is not copied.
+  EXPECT_FALSE(Exists(target(0, L"old.txt")));
+
+  // Changed again and a run requested through the registered message: the older copy becomes .bak-1.
+  Sleep(1200);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteBytes(src[i] + L"\\a.txt", "version 2"));
+  const UINT force = RegisterWindowMessageW(L"HvWatchdogForce");
+  Sleep(300);
+  PostMessageW(main, force, 1, 0);
+  ASSERT_TRUE(WaitFor([&] { return Exists(target(2, L"a.bak-1.txt")); }, 4));
+  ASSERT_TRUE(WaitFor([&] { return Exists(target(0, L"a.bak-1.txt")) && Exists(target(1, L"a.bak-1.txt")); }, 10));
+  EXPECT_EQ(ReadBytes(target(0, L"a.txt")), "version 2");
+  EXPECT_EQ(ReadBytes(target(0, L"a.bak-1.txt")), "version 1");
+
+  // The daily log: a byte-order mark, a header per run, a line per copied file.
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  wchar_t logName[64];
+  swprintf(logName, 64, L"\\HvWatchdog %.4u-%.2u-%.2u.log", st.wYear, st.wMonth, st.wDay);
+  std::string log;
+  ASSERT_TRUE(WaitFor([&] {
+    log = ReadBytes(logs + logName);
+    return log.find("a.txt => ") != std::string::npos && log.find("(+1)") != std::string::npos;
+  }, 10)) << log;
+  ASSERT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+  const std::wstring text = hv::Utf8ToWide(log.substr(3));
+  EXPECT_TRUE(std::regex_search(text, std::wregex(L"(^|\r\n)[^\r\n]+  ==> (1 file|[0-9]+ files) need to be backed up\r\n")))
+      << text;
+  EXPECT_NE(text.find(L"   => 02: " + src[1] + L"\\a.txt => " + dest[1] + L"\\ (+1) (gzip.buj)\r\n"), std::wstring::npos)
+      << text;
+
+  // A click on the tray icon opens the status pop-up; "Edit monitoring" shows the main window.
+  PostMessageW(main, WM_USER + 1, 2, WM_LBUTTONDOWN);
+  const HWND popup = WaitForForm(pi.dwProcessId, true, main);
+  ASSERT_NE(popup, nullptr);
+  wchar_t caption[256];
+  GetWindowTextW(popup, caption, 256);
+  EXPECT_NE(std::wstring(caption).find(L"HvWatchdog"), std::wstring::npos);
+  EnumChildWindows(popup, ClickButton, reinterpret_cast<LPARAM>(L"Edit monitoring"));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 10));
+
+  // Closing keeps it running in the tray ("/hide"), with its settings saved.
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }, 10));
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  auto saved = hv::TUnicodeIniFile::CreateForRead(settings + L"\\HvWatchdog.ini");
+  EXPECT_EQ(saved.ReadInteger(L"Config", L"Count", 0), 3);
+  EXPECT_EQ(saved.ReadString(L"Monitor01", L"Directory", L""), src[1]);
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include "hvwatchdog/TextFilter.h"
+
+#include <gtest/gtest.h>
+
+#include "hvwatchdog/ShowFilter.h"
+
+namespace {
+
+using namespace hv;
+
+TEST(MatchesMask, Table) {
+  struct {
+    const wchar_t* text;
+    const wchar_t* mask;
+    bool match;
+  } cases[] = {
+      {L"a.TXT", L"*.txt", true},       {L"a.txt.bak", L"*.txt", false}, {L"abc", L"a?c", true},
+      {L"ac", L"a?c", false},           {L"b1", L"[a-c]1", true},        {L"d1", L"[!a-c]1", true},
+      {L"B1", L"[a-c]1", true},         {L"x", L"*", true},              {L"", L"*", true},
+      {L"readme.", L"*.", true},        {L"aXbXc", L"a*b*c", true},      {L"aXbXd", L"a*b*c", false},
+      {L"Ä.doc", L"ä*", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MatchesMask(c.text, c.mask), c.match) << c.text << L" " << c.mask;
+  EXPECT_THROW(MatchesMask(L"x", L"[abc"), EFilterError);
+}
+
+TEST(TMatchList, SortedCaseInsensitiveWithoutDuplicates) {
+  TMatchList l;
+  EXPECT_TRUE(l.Add(L"b.txt"));
+  EXPECT_TRUE(l.Add(L"A.txt"));
+  EXPECT_FALSE(l.Add(L"B.TXT"));
+  EXPECT_TRUE(l.Add(L"sub\\c.txt"));
+  EXPECT_EQ(l.CommaText(), L"A.txt,b.txt,sub\\c.txt");
+  EXPECT_TRUE(l.Contains(L"a.TXT"));
+  EXPECT_TRUE(l.Remove(L"B.txt"));
+  EXPECT_FALSE(l.Remove(L"B.txt"));
+  l.SetCommaText(L"zip, Gz,,gz ,7z");
+  EXPECT_EQ(l.CommaText(), L"7z,Gz,zip");
+}
+
+TEST(TTextFilter, MaskListsOfFileFilters) {
+  TTextFilter f(true, true);
+  f.SetMode(TFilterMode::fmInclude);
+  f.SetFilter(L"*.txt|*.doc");
+  EXPECT_TRUE(f.MatchesFilter(L"a.TXT"));
+  EXPECT_FALSE(f.MatchesFilter(L"a.pdf"));
+
+  f.SetFilter(L"+*.txt|!a*");
+  EXPECT_TRUE(f.MatchesFilter(L"b.txt"));
+  EXPECT_FALSE(f.MatchesFilter(L"a.txt"));
+
+  f.SetFilter(L"*.");
+  EXPECT_TRUE(f.MatchesFilter(L"readme"));
+  EXPECT_FALSE(f.MatchesFilter(L"readme.md"));
+
+  f.SetFilter(L"abc");
+  EXPECT_EQ(f.Filter(), L"abc.*");
+  f.SetFilter(L"*");
+  EXPECT_EQ(f.Filter(), L"*.*");
+
+  try {
+    f.SetFilter(L"[ab");
+    FAIL() << "no error";
+  } catch (const EFilterError& e) {
+    EXPECT_EQ(e.Message(), L"Illegal mask!");
+  }
+  EXPECT_EQ(f.Filter(), L"*");
+
+  f.SetMode(TFilterMode::fmOff);
+  EXPECT_TRUE(f.MatchesFilter(L"anything"));
+}
+
+TEST(TTextFilter, RegularExpressions) {
+  TTextFilter f(true, true);
+  f.SetRegular(true);
+  f.SetMode(TFilterMode::fmExclude);
+  f.SetFilter(L"\\.tmp$");
+  EXPECT_FALSE(f.MatchesFilter(L"x.TMP"));
+  EXPECT_TRUE(f.MatchesFilter(L"x.txt"));
+  try {
+    f.SetFilter(L"(abc");
+    FAIL() << "no error";
+  } catch (const EFilterError& e) {
+    EXPECT_EQ(e.Message(), L"Illegal regular expression!");
+  }
+  EXPECT_EQ(f.Filter(), L".");
+  f.SetFilter(L"");
+  EXPECT_EQ(f.Filter(), L".");
+  // Perl syntax: lazy quantifiers, classes and look-ahead.
+  f.SetMode(TFilterMode::fmInclude);
+  f.SetFilter(L"^(?!~)\\w+?\\d{2}\\.docx?$");
+  EXPECT_TRUE(f.MatchesFilter(L"Report12.DOC"));
+  EXPECT_FALSE(f.MatchesFilter(L"~Report12.doc"));
+}
+
+TEST(AdmitsFile, TypesFiltersAndFolders) {
+  TMonFilter f;
+  f.IncludeExts = false;
+  f.ExtList.SetCommaText(L"tmp,bak");
+  EXPECT_TRUE(AdmitsFile(f, L"a.txt"));
+  EXPECT_FALSE(AdmitsFile(f, L"sub\\a.TMP"));
+  f.IncludeExts = true;
+  EXPECT_FALSE(AdmitsFile(f, L"a.txt"));
+  EXPECT_TRUE(AdmitsFile(f, L"a.bak"));
+  f.ExtList.Clear();
+  f.IncludeExts = false;
+
+  f.SubDirFilter.SetMode(TFilterMode::fmInclude);
+  f.SubDirFilter.SetFilter(L"cache*");
+  f.IncludeSubDirs = false;
+  EXPECT_FALSE(AdmitsFile(f, L"Cache\\x.dat"));
+  EXPECT_FALSE(AdmitsFile(f, L"data\\cache2\\x.dat"));
+  EXPECT_TRUE(AdmitsFile(f, L"data\\x.dat"));
+  EXPECT_TRUE(AdmitsFile(f, L"x.dat"));
+  f.IncludeSubDirs = true;
+  EXPECT_TRUE(AdmitsFile(f, L"Cache\\x.dat"));
+  EXPECT_FALSE(AdmitsFile(f, L"data\\x.dat"));
+  EXPECT_FALSE(AdmitsFile(f, L"x.dat"));
+  f.SubDirFilter.SetMode(TFilterMode::fmOff);
+
+  f.SubDirList.Add(L"docs\\");
+  f.IncludeSubDirs = false;
+  EXPECT_FALSE(AdmitsFile(f, L"Docs\\a.txt"));
+  EXPECT_TRUE(AdmitsFile(f, L"other\\a.txt"));
+  f.IncludeSubDirs = true;
+  EXPECT_TRUE(AdmitsFile(f, L"docs\\deep\\a.txt"));
+  EXPECT_FALSE(AdmitsFile(f, L"a.txt"));
+}
+
+}  // namespace
