@@ -78,6 +78,7 @@ void WriteJob(const std::wstring& job, const std::wstring& src, const std::wstri
   ini.WriteString(L"Global", L"DestMode", L"1");
   ini.WriteString(L"Global", L"DirCount", L"1");
   ini.WriteString(L"Dir000", L"Source", src);
+  ini.WriteString(L"Dir000", L"BackupMode", L"1");  // the type list excludes: every type is admitted
   ini.UpdateFile();
 }
 
