@@ -35,33 +35,6 @@ bool AskAddress(TPoint pos, std::wstring_view title, TStringList& history, std::
 
 TMailData DefaultValues() { return TMailData{}; }
 
-void ReadMailSettings(const TMemIniFile& ini, TMailData& data) {
-  data.Server = ini.ReadString(kMail, L"SMTP", L"");
-  data.Port = ini.ReadInteger(kMail, L"Port", 25);
-  data.Username = ini.ReadString(kMail, L"Username", L"");
-  data.Password = DecryptPassword(ini.ReadString(kMail, L"Password", L""));
-  data.Sender = ini.ReadString(kMail, L"Sender", L"HvStarter");
-  data.ReplyTo = ini.ReadString(kMail, L"ReplyTo", L"");
-  data.Recipients = ini.ReadString(kMail, L"Recipients", L"");
-  data.Subject = ini.ReadString(kMail, L"Subject", _(L"HvStarter error report"));
-  data.SecureMode = static_cast<TSecTransfer>(ini.ReadInteger(kMail, L"UseTLS", 0) & 3);
-  data.Enabled = ini.ReadBool(kMail, L"Enabled", false) && !data.Server.empty() && !data.Recipients.empty();
-}
-
-void WriteMailSettings(TMemIniFile& ini, const TMailData& data) {
-  ini.EraseSection(kMail);
-  ini.WriteString(kMail, L"SMTP", data.Server);
-  ini.WriteInteger(kMail, L"Port", data.Port);
-  ini.WriteString(kMail, L"Username", data.Username);
-  ini.WriteString(kMail, L"Password", EncryptPassword(data.Password));
-  ini.WriteString(kMail, L"Sender", data.Sender);
-  ini.WriteString(kMail, L"ReplyTo", data.ReplyTo);
-  ini.WriteString(kMail, L"Recipients", data.Recipients);
-  ini.WriteString(kMail, L"Subject", data.Subject);
-  ini.WriteInteger(kMail, L"UseTLS", static_cast<int>(data.SecureMode));
-  ini.WriteBool(kMail, L"Enabled", data.Enabled);
-}
-
 TMailDialog::TMailDialog() {
   BorderStyle = TBorderStyle::bsDialog;
   Position = TPosition::poMainFormCenter;

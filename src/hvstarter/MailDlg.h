@@ -21,12 +21,6 @@ class TMemIniFile;
 namespace hv::hvstarter {
 
 TMailData DefaultValues();
-// [Mail] of the starter's INI file; missing keys give the defaults ("HvStarter" as sender, the
-// translated "HvStarter error report" as subject); mail is off without server or recipients.
-void ReadMailSettings(const TMemIniFile& ini, TMailData& data);
-// Erases [Mail] and writes its keys, the password as a stored-password string.
-void WriteMailSettings(TMemIniFile& ini, const TMailData& data);
-
 class TMailDialog : public TForm {
  public:
   TMailDialog();

@@ -118,15 +118,7 @@ void ResolveIniOption(std::wstring_view value, std::wstring_view appPath, std::w
   }
 }
 
-std::wstring TaskSectionName(int index) { return L"Task" + TwoDigits(index); }
-
-void LoadStarterSettings(std::wstring_view iniName, std::wstring_view lastTask, TStarterSettings& st) {
-  const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(iniName);
-  st.Top = ini.ReadInteger(kConfig, L"Top", -1);
-  st.Left = ini.ReadInteger(kConfig, L"Left", -1);
-  st.LastTask = ini.ReadString(kConfig, L"LastTask", lastTask);
-  st.LastDir = ini.ReadString(kConfig, L"LastDir", ExtractFilePath(st.LastTask));
-  TMailData& m = st.Mail;
+void ReadMailSettings(const TMemIniFile& ini, TMailData& m) {
   m = TMailData::DefaultValues();
   m.Server = ini.ReadString(kMail, L"SMTP", L"");
   m.Port = ini.ReadInteger(kMail, L"Port", 25);
@@ -139,6 +131,31 @@ void LoadStarterSettings(std::wstring_view iniName, std::wstring_view lastTask, 
   const int sec = ini.ReadInteger(kMail, L"UseTLS", 0);
   m.SecureMode = sec >= 0 && sec <= 3 ? static_cast<TSecTransfer>(sec) : TSecTransfer::stNone;
   m.Enabled = ini.ReadBool(kMail, L"Enabled", false) && !m.Server.empty() && !m.Recipients.empty();
+}
+
+void WriteMailSettings(TMemIniFile& ini, const TMailData& m) {
+  ini.EraseSection(kMail);
+  ini.WriteString(kMail, L"SMTP", m.Server);
+  ini.WriteInteger(kMail, L"Port", m.Port);
+  ini.WriteString(kMail, L"Username", m.Username);
+  ini.WriteString(kMail, L"Password", m.Password.empty() ? L"" : EncryptPassword(m.Password));
+  ini.WriteString(kMail, L"Sender", m.Sender);
+  ini.WriteString(kMail, L"ReplyTo", m.ReplyTo);
+  ini.WriteString(kMail, L"Recipients", m.Recipients);
+  ini.WriteString(kMail, L"Subject", m.Subject);
+  ini.WriteInteger(kMail, L"UseTLS", static_cast<int>(m.SecureMode));
+  ini.WriteBool(kMail, L"Enabled", m.Enabled);
+}
+
+std::wstring TaskSectionName(int index) { return L"Task" + TwoDigits(index); }
+
+void LoadStarterSettings(std::wstring_view iniName, std::wstring_view lastTask, TStarterSettings& st) {
+  const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(iniName);
+  st.Top = ini.ReadInteger(kConfig, L"Top", -1);
+  st.Left = ini.ReadInteger(kConfig, L"Left", -1);
+  st.LastTask = ini.ReadString(kConfig, L"LastTask", lastTask);
+  st.LastDir = ini.ReadString(kConfig, L"LastDir", ExtractFilePath(st.LastTask));
+  ReadMailSettings(ini, st.Mail);
 
   st.Groups.clear();
   const int count = ini.ReadInteger(kConfig, L"TaskCount", 0);
@@ -179,18 +196,7 @@ void SaveStarterSettings(std::wstring_view iniName, const TStarterSettings& st) 
   ini.WriteInteger(kConfig, L"Left", st.Left);
   ini.WriteInteger(kConfig, L"Height", st.Height);
   ini.WriteInteger(kConfig, L"Width", st.Width);
-  const TMailData& m = st.Mail;
-  ini.EraseSection(kMail);
-  ini.WriteString(kMail, L"SMTP", m.Server);
-  ini.WriteInteger(kMail, L"Port", m.Port);
-  ini.WriteString(kMail, L"Username", m.Username);
-  ini.WriteString(kMail, L"Password", m.Password.empty() ? L"" : EncryptPassword(m.Password));
-  ini.WriteString(kMail, L"Sender", m.Sender);
-  ini.WriteString(kMail, L"ReplyTo", m.ReplyTo);
-  ini.WriteString(kMail, L"Recipients", m.Recipients);
-  ini.WriteString(kMail, L"Subject", m.Subject);
-  ini.WriteInteger(kMail, L"UseTLS", static_cast<int>(m.SecureMode));
-  ini.WriteBool(kMail, L"Enabled", m.Enabled);
+  WriteMailSettings(ini, st.Mail);
   ini.WriteString(kConfig, L"LastTask", st.LastTask);
   ini.WriteString(kConfig, L"LastDir", st.LastDir);
   ini.WriteInteger(kConfig, L"TaskCount", static_cast<int>(st.Groups.size()));

@@ -9,6 +9,10 @@
 #include "unattended/mMailer10.h"
 #include "winui/Handles.h"
 
+namespace hv {
+class TMemIniFile;
+}
+
 namespace hv::hvstarter {
 
 // One job file of a group; Process is held while it runs in a parallel run.
@@ -48,6 +52,12 @@ struct TMailData {
   bool WriteLog = false, Enabled = false;
   static TMailData DefaultValues() { return {}; }
 };
+
+// [Mail] of the starter's INI file; missing keys give the defaults ("HvStarter" as sender, the
+// translated "HvStarter error report" as subject); mail is off without server or recipients.
+void ReadMailSettings(const TMemIniFile& ini, TMailData& data);
+// Erases [Mail] and writes its keys, the password as a stored-password string.
+void WriteMailSettings(TMemIniFile& ini, const TMailData& data);
 
 // What the starter's command line asks for.
 struct TStarterOptions {
