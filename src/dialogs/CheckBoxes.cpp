@@ -323,11 +323,9 @@ LRESULT TCheckGroupBox::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
         EnableWindow(reinterpret_cast<HWND>(lp), Checked());
       break;
     case WM_PAINT: {
-      HDC dc = GetDC(Handle());
-      HGDIOBJ old = SelectObject(dc, Form()->Font());
-      FitCheckBox(dc);
-      SelectObject(dc, old);
-      ReleaseDC(Handle(), dc);
+      TWindowDCHandle dc(Handle());
+      TSelectObject font(dc.Get(), Form()->Font());
+      FitCheckBox(dc.Get());
       break;
     }
   }

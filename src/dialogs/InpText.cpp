@@ -34,10 +34,8 @@ TInputTextDialog::~TInputTextDialog() {
       Application().HandleException();
     }
   }
-  if (FFieldFont) {
-    if (TextFeld.Handle()) SendMessageW(TextFeld.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-    DeleteObject(FFieldFont);
-  }
+  if (FFieldFont && TextFeld.Handle())
+    SendMessageW(TextFeld.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
 }
 
 void TInputTextDialog::FormCreate() {
@@ -74,7 +72,7 @@ void TInputTextDialog::FormShow() { FitFormToWorkArea(*this); }
 
 void TInputTextDialog::FollowItemCount() {
   TextFeld.SetStyle(TextFeld.Count() > 0 ? TComboBoxStyle::csDropDown : TComboBoxStyle::csSimple);
-  if (FFieldFont) SendMessageW(TextFeld.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFieldFont), FALSE);
+  if (FFieldFont) SendMessageW(TextFeld.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFieldFont.Get()), FALSE);
   Relayout(Dpi());
 }
 
@@ -98,7 +96,7 @@ void TInputTextDialog::LoadFromIni(std::wstring_view iniName, std::wstring_view 
 
 void TInputTextDialog::CharTabBtnClick() {
   LOGFONTW lf{};
-  GetObjectW(FFieldFont ? FFieldFont : Font(), sizeof(lf), &lf);
+  GetObjectW(FFieldFont ? FFieldFont.Get() : Font(), sizeof(lf), &lf);
   if (wchar_t c = SelectCharacter(TopRightPos(CharTabBtn), lf.lfFaceName))
     TextFeld.SetText(TextFeld.Text() + c);
   TextFeld.SetFocus();
@@ -116,13 +114,12 @@ bool TInputTextDialog::Execute(TPoint pos, std::wstring_view title, std::wstring
     LOGFONTW lf{};
     GetObjectW(Font(), sizeof(lf), &lf);
     lstrcpynW(lf.lfFaceName, std::wstring(fontName).c_str(), LF_FACESIZE);
-    if (FFieldFont) DeleteObject(FFieldFont);
-    FFieldFont = CreateFontIndirectW(&lf);
+    FFieldFont.Reset(CreateFontIndirectW(&lf));
   }
   FollowItemCount();
   TextFeld.SetText(text);
   TextFeld.Hint = desc;
-  HFONT measure = FFieldFont ? FFieldFont : Font();
+  HFONT measure = FFieldFont ? FFieldFont.Get() : Font();
   SetClientSize(InputStringClientWidth(GetTextWidth(text, measure), Dpi(), FDefWidth), Scale(kClientHeight96));
   Relayout(Dpi());
   ActiveControl = &TextFeld;

@@ -35,7 +35,7 @@ class TInputTextDialog : public TForm {
   void FollowItemCount();
   void CharTabBtnClick();
   std::wstring FIniName, FIniSection;
-  HFONT FFieldFont = nullptr;
+  TFontHandle FFieldFont;
   int FDefWidth = 0;
 };
 

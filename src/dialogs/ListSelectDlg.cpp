@@ -98,17 +98,17 @@ SIZE TListSelectDialog::ListSize(int widestText, int count, int height) const {
 void TListSelectDialog::ShowList(TPoint pos, int height) {
   int n = lbSelect.Count();
   if (n == 0) return;
-  HDC dc = GetDC(lbSelect.Handle());
-  HGDIOBJ old = SelectObject(dc, Font());
   int widest = 0;
-  for (int i = 0; i < n; ++i) {
-    std::wstring s = lbSelect.Item(i);
-    SIZE sz{};
-    GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &sz);
-    widest = std::max<int>(widest, sz.cx);
+  {
+    TWindowDCHandle dc(lbSelect.Handle());
+    TSelectObject font(dc.Get(), Font());
+    for (int i = 0; i < n; ++i) {
+      std::wstring s = lbSelect.Item(i);
+      SIZE sz{};
+      GetTextExtentPoint32W(dc.Get(), s.c_str(), static_cast<int>(s.size()), &sz);
+      widest = std::max<int>(widest, sz.cx);
+    }
   }
-  SelectObject(dc, old);
-  ReleaseDC(lbSelect.Handle(), dc);
   SIZE size = ListSize(widest, n, height);
   SetClientSize(size.cx, size.cy);
   lbSelect.SetBounds(0, 0, size.cx, size.cy);

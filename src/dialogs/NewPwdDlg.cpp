@@ -54,10 +54,8 @@ void TQualityBar::SetValue(int value) {
 
 LRESULT TQualityBar::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    Paint(dc);
-    EndPaint(Handle(), &ps);
+    TPaintDC dc(Handle());
+    Paint(dc.Get());
     return 0;
   }
   if (msg == WM_ERASEBKGND) return 1;
@@ -83,9 +81,8 @@ void TQualityBar::Paint(HDC dc) {
   SetBkMode(dc, TRANSPARENT);
   // The text stands in the middle: over the gradient from 50 % on, else over the background.
   SetTextColor(dc, FValue >= 50 ? RGB(0, 0, 0) : TStyleManager::SysColor(COLOR_BTNTEXT));
-  HGDIOBJ old = SelectObject(dc, Form()->Font());
+  TSelectObject font(dc, Form()->Font());
   DrawTextW(dc, text.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, old);
 }
 
 // --- TNewPwdDialog

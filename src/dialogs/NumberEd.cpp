@@ -346,11 +346,9 @@ void TNumUpDown::Paint(HDC dc) {
       POINT up[3] = {{cx - a, cy + a / 2}, {cx + a, cy + a / 2}, {cx, cy - a / 2}};
       POINT down[3] = {{cx - a, cy - a / 2}, {cx + a, cy - a / 2}, {cx, cy + a / 2}};
       HBRUSH b = TStyleManager::Brush(enabled ? s.ButtonText : s.GrayText);
-      HGDIOBJ oldBrush = SelectObject(dc, b);
-      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+      TSelectObject brush(dc, b);
+      TSelectObject pen(dc, GetStockObject(NULL_PEN));
       Polygon(dc, i == 0 ? up : down, 3);
-      SelectObject(dc, oldPen);
-      SelectObject(dc, oldBrush);
     }
   }
   HBRUSH frame = TStyleManager::Brush(
@@ -367,10 +365,8 @@ void TNumUpDown::Paint(HDC dc) {
 LRESULT TNumUpDown::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      Paint(dc);
-      EndPaint(Handle(), &ps);
+      TPaintDC dc(Handle());
+      Paint(dc.Get());
       return 0;
     }
     case WM_LBUTTONDOWN: {

@@ -62,15 +62,13 @@ void TCustomProgress::Paint(HDC dc, int width, int height) {
   if (FProgressCurrent >= 2 * h) FProgressCurrent = 0;
   RECT all{0, 0, width, height};
   FillRect(dc, &all, TStyleManager::Brush(FProgressBackColor));
-  HGDIOBJ oldBrush = SelectObject(dc, TStyleManager::Brush(FProgressForeColor));
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  TSelectObject brush(dc, TStyleManager::Brush(FProgressForeColor));
+  TSelectObject pen(dc, GetStockObject(NULL_PEN));
   int c = FProgressCurrent;
   for (int x = 0; x <= width + h; x += 2 * h) {
     POINT pts[4] = {{x + c - h, 1}, {x + c, 1}, {x + c - h, h - 1}, {x + c - 2 * h, h - 1}};
     Polygon(dc, pts, 4);
   }
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
 }
 
 LRESULT TCustomProgress::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -162,22 +160,19 @@ void TNewProgressBar::Paint(HDC dc, int width, int height) {
   COLORREF back = s.System ? FProgressBackColor : s.Face;
   if (FTrans) back = TStyleManager::SysColor(COLOR_BTNFACE);
   COLORREF bar = FProgressForeColor;
-  HPEN pen = CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNSHADOW));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  HGDIOBJ oldBrush = SelectObject(dc, TStyleManager::Brush(back));
-  Rectangle(dc, 0, 0, width, height);
-  if (!FFlat) {
-    HPEN light = CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNHIGHLIGHT));
-    SelectObject(dc, light);
-    MoveToEx(dc, width - 1, 0, nullptr);
-    LineTo(dc, width - 1, height - 1);
-    LineTo(dc, -1, height - 1);
-    SelectObject(dc, pen);
-    DeleteObject(light);
+  {
+    TPenHandle pen(CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNSHADOW)));
+    TSelectObject selPen(dc, pen.Get());
+    TSelectObject selBrush(dc, TStyleManager::Brush(back));
+    Rectangle(dc, 0, 0, width, height);
+    if (!FFlat) {
+      TPenHandle light(CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNHIGHLIGHT)));
+      TSelectObject selLight(dc, light.Get());
+      MoveToEx(dc, width - 1, 0, nullptr);
+      LineTo(dc, width - 1, height - 1);
+      LineTo(dc, -1, height - 1);
+    }
   }
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
   WrapOffset(width);
   RECT r = BarRect(width, height);
   if (r.right > r.left && r.bottom > r.top) FillRect(dc, &r, TStyleManager::Brush(bar));

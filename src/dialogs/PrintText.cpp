@@ -140,8 +140,8 @@ void SetPrintMapping(HDC dc) {
 
 void RenderPrintPage(HDC dc, const TPrintPage& page, const TPrintLayout& layout) {
   TFontHandle normal(CreatePrintFont(layout, false)), bold(CreatePrintFont(layout, true));
-  HGDIOBJ oldFont = SelectObject(dc, normal.Get());
-  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+  TSelectObject font(dc, normal.Get());  // the loop below switches fonts; this puts the DC's own back
+  TSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0, 0, 0));
   for (const TPrintItem& item : page) {
@@ -154,17 +154,14 @@ void RenderPrintPage(HDC dc, const TPrintPage& page, const TPrintLayout& layout)
     SetTextAlign(dc, item.RightAligned ? (TA_RIGHT | TA_TOP) : (TA_LEFT | TA_TOP));
     TextOutW(dc, item.X, item.Y, item.Text.c_str(), static_cast<int>(item.Text.size()));
   }
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldFont);
 }
 
 TTextMeasure DeviceTextMeasure(HDC dc, const TPrintLayout& layout) {
   auto font = std::make_shared<TFontHandle>(CreatePrintFont(layout, false));
   return [dc, font](std::wstring_view s) {
-    HGDIOBJ old = SelectObject(dc, font->Get());
+    TSelectObject select(dc, font->Get());
     SIZE sz{};
     GetTextExtentPoint32W(dc, s.data(), static_cast<int>(s.size()), &sz);
-    SelectObject(dc, old);
     return static_cast<int>(sz.cx);
   };
 }

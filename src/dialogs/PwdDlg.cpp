@@ -69,12 +69,12 @@ void TPasswordDialog::FormCreate() {
 void TPasswordDialog::Relayout(UINT dpi) {
   if (!CancelBtn.Handle()) return;
   auto s = [dpi](int v) { return hv::Scale(v, dpi); };
-  HDC dc = GetDC(Handle());
-  HGDIOBJ old = SelectObject(dc, Font());
   TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(Handle(), dc);
+  {
+    TWindowDCHandle dc(Handle());
+    TSelectObject font(dc.Get(), Font());
+    GetTextMetricsW(dc.Get(), &tm);
+  }
   TPasswordLayoutIn in;
   in.PromptWidth = GetMaxLineWidthFont(FPrompt, Font());
   in.Lines = CountLines(FPrompt);

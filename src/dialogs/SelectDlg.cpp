@@ -79,7 +79,6 @@ TSelectDialog::TSelectDialog() {
 
 TSelectDialog::~TSelectDialog() {
   Buttons.clear();
-  if (FBoldFont) DeleteObject(FBoldFont);
 }
 
 void TSelectDialog::FormCreate() {
@@ -95,12 +94,12 @@ void TSelectDialog::FormCreate() {
 
 void TSelectDialog::Relayout(UINT dpi) {
   if (!cbOption.Handle()) return;
-  HDC dc = GetDC(Handle());
-  HGDIOBJ old = SelectObject(dc, Font());
   TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ReleaseDC(Handle(), dc);
+  {
+    TWindowDCHandle dc(Handle());
+    TSelectObject font(dc.Get(), Font());
+    GetTextMetricsW(dc.Get(), &tm);
+  }
   TSelectLayoutIn in;
   in.ButtonCount = static_cast<int>(Buttons.size());
   in.ButtonWidth96 = FBw;
@@ -131,14 +130,16 @@ int TSelectDialog::Execute(TPoint pos, std::wstring_view title, std::wstring_vie
   FPreSel = preSelection;
   FBold = boldCaption;
   stCaption.SetText(caption);
-  if (FBoldFont) DeleteObject(FBoldFont);
-  FBoldFont = nullptr;
   if (boldCaption) {
     LOGFONTW lf{};
     GetObjectW(Font(), sizeof(lf), &lf);
     lf.lfWeight = FW_BOLD;
-    FBoldFont = CreateFontIndirectW(&lf);
-    SendMessageW(stCaption.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FBoldFont), FALSE);
+    TFontHandle bold(CreateFontIndirectW(&lf));
+    SendMessageW(stCaption.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(bold.Get()), FALSE);
+    FBoldFont = std::move(bold);
+  } else if (FBoldFont) {
+    SendMessageW(stCaption.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    FBoldFont.Reset();
   }
   const wchar_t* icon = StandardIcon(dlgType);
   imgIcon.SetVisible(icon != nullptr);

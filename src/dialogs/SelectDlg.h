@@ -53,7 +53,7 @@ class TSelectDialog : public TForm {
   std::wstring FCaption;
   int FBw = 0, FPreSel = 0;
   bool FBold = false, FScreenReader = false;
-  HFONT FBoldFont = nullptr;
+  TFontHandle FBoldFont;
 
  public:
   ~TSelectDialog() override;

@@ -580,11 +580,11 @@ void TShellDirDialog::Arrange() {
     ShellListView.SetBounds(lw + sw, 0, std::max<int>(cs.cx - lw - sw, 1), h);
     // Columns in characters: the list width less 48, then 12, 15 and 17.
     TEXTMETRICW tm{};
-    HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, Font());
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(Handle(), dc);
+    {
+      TWindowDCHandle dc(Handle());
+      TSelectObject font(dc.Get(), Font());
+      GetTextMetricsW(dc.Get(), &tm);
+    }
     const int cw = std::max<int>(static_cast<int>(tm.tmAveCharWidth), 1);
     const int chars = static_cast<int>(cs.cx - lw - sw) / cw;
     const int widths[] = {std::max(chars - 48, 8), 12, 15, 17};

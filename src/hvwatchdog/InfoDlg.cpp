@@ -71,12 +71,12 @@ class TShowInfoDialog : public TForm {
 
  private:
   int WidestLine96() const {
-    HDC dc = GetDC(nullptr);
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof(ncm);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
-    HFONT font = CreateFontIndirectW(&ncm.lfMessageFont);
-    HGDIOBJ old = SelectObject(dc, font);
+    TFontHandle font(CreateFontIndirectW(&ncm.lfMessageFont));
+    TWindowDCHandle dc(nullptr);
+    TSelectObject select(dc.Get(), font.Get());
     int widest = 0;
     size_t start = 0;
     while (start <= FInfo.size()) {
@@ -85,14 +85,11 @@ class TShowInfoDialog : public TForm {
       std::wstring line = FInfo.substr(start, end - start);
       if (!line.empty() && line.back() == L'\r') line.pop_back();
       SIZE sz{};
-      GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &sz);
+      GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &sz);
       widest = std::max<int>(widest, sz.cx);
       start = end + 1;
     }
-    SelectObject(dc, old);
-    DeleteObject(font);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(nullptr, dc);
+    const int dpi = GetDeviceCaps(dc.Get(), LOGPIXELSX);
     return MulDiv(widest, 96, dpi ? dpi : 96);
   }
   void ShowList() {

@@ -44,8 +44,8 @@ void TClkProgress::Paint(HDC dc, int h) {
     FAngle = 0;
     FToggle = !FToggle;
   }
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(DC_PEN));
-  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+  TSelectObject pen(dc, GetStockObject(DC_PEN));
+  TSelectObject brush(dc, GetStockObject(DC_BRUSH));
   RECT all{0, 0, h, h};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
   if (Flat) {
@@ -70,18 +70,14 @@ void TClkProgress::Paint(HDC dc, int h) {
   const POINT end = ClockHandPoint(FAngle, d);
   SetDCBrushColor(dc, FToggle ? BackColor : ForeColor);
   Pie(dc, 1, 1, d, d, r, 1, end.x, end.y);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
 }
 
 LRESULT TClkProgress::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
+    TPaintDC dc(Handle());
     RECT rc;
     GetClientRect(Handle(), &rc);
-    Paint(dc, rc.bottom);
-    EndPaint(Handle(), &ps);
+    Paint(dc.Get(), rc.bottom);
     return 0;
   }
   if (msg == WM_ERASEBKGND) return 1;

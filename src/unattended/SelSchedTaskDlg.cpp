@@ -24,34 +24,30 @@ constexpr UINT kPollMs = 1000;
 // Two round marks, green for a run without error, red for one with an error.
 HIMAGELIST MakeResultIcons(int size) {
   HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 0);
-  HDC screen = GetDC(nullptr);
+  TWindowDCHandle screen(nullptr);
   for (COLORREF colour : {RGB(40, 160, 60), RGB(210, 40, 40)}) {
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP image = CreateCompatibleBitmap(screen, size, size);
-    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-    HGDIOBJ old = SelectObject(dc, image);
+    TDCHandle dc(CreateCompatibleDC(screen.Get()));
+    TBitmapHandle image(CreateCompatibleBitmap(screen.Get(), size, size));
+    TBitmapHandle mask(CreateBitmap(size, size, 1, 1, nullptr));
     RECT r{0, 0, size, size};
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    HBRUSH brush = CreateSolidBrush(colour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush);
-    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-    int m = size / 5;
-    Ellipse(dc, m, m, size - m + 1, size - m + 1);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(brush);
-    SelectObject(dc, mask);
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SelectObject(dc, GetStockObject(BLACK_BRUSH));
-    SelectObject(dc, GetStockObject(NULL_PEN));
-    Ellipse(dc, m, m, size - m + 1, size - m + 1);
-    SelectObject(dc, old);
-    ImageList_Add(list, image, mask);
-    DeleteObject(image);
-    DeleteObject(mask);
-    DeleteDC(dc);
+    const int m = size / 5;
+    {
+      TSelectObject selImage(dc.Get(), image.Get());
+      FillRect(dc.Get(), &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      TBrushHandle brush(CreateSolidBrush(colour));
+      TSelectObject selBrush(dc.Get(), brush.Get());
+      TSelectObject selPen(dc.Get(), GetStockObject(NULL_PEN));
+      Ellipse(dc.Get(), m, m, size - m + 1, size - m + 1);
+    }
+    {
+      TSelectObject selMask(dc.Get(), mask.Get());
+      FillRect(dc.Get(), &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      TSelectObject selBrush(dc.Get(), GetStockObject(BLACK_BRUSH));
+      TSelectObject selPen(dc.Get(), GetStockObject(NULL_PEN));
+      Ellipse(dc.Get(), m, m, size - m + 1, size - m + 1);
+    }
+    ImageList_Add(list, image.Get(), mask.Get());
   }
-  ReleaseDC(nullptr, screen);
   return list;
 }
 
@@ -254,13 +250,11 @@ void TSelectSchedTaskDialog::SetDetailText(TEdit& edit, const std::wstring& text
   RECT r = edit.BoundsRect();
   int width = r.right - r.left - Scale(8);
   if (width > 0 && !text.empty()) {
-    HDC dc = GetDC(edit.Handle());
-    HGDIOBJ old = SelectObject(dc, Font());
+    TWindowDCHandle dc(edit.Handle());
+    TSelectObject font(dc.Get(), Font());
     std::wstring buf = text;
     buf.resize(std::max<size_t>(buf.size(), MAX_PATH) + 1, L'\0');
-    if (PathCompactPathW(dc, buf.data(), static_cast<UINT>(width))) shown = buf.c_str();
-    SelectObject(dc, old);
-    ReleaseDC(edit.Handle(), dc);
+    if (PathCompactPathW(dc.Get(), buf.data(), static_cast<UINT>(width))) shown = buf.c_str();
   }
   edit.SetText(shown);
   edit.Hint = shown.size() < text.size() ? text : std::wstring();
@@ -288,17 +282,17 @@ void TSelectSchedTaskDialog::ShowTaskDetails() {
     UpdateRunButton(status);
     lbTriggers.Clear();
     int widest = 0;
-    HDC dc = GetDC(lbTriggers.Handle());
-    HGDIOBJ old = SelectObject(dc, Font());
-    for (int i = 0; i < d.TriggerCount(); ++i) {
-      std::wstring line = std::to_wstring(i + 1) + L": " + d.Trigger(i).TriggerString();
-      lbTriggers.Add(line);
-      SIZE sz{};
-      GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &sz);
-      widest = std::max<int>(widest, sz.cx + Scale(6));
+    {
+      TWindowDCHandle dc(lbTriggers.Handle());
+      TSelectObject font(dc.Get(), Font());
+      for (int i = 0; i < d.TriggerCount(); ++i) {
+        std::wstring line = std::to_wstring(i + 1) + L": " + d.Trigger(i).TriggerString();
+        lbTriggers.Add(line);
+        SIZE sz{};
+        GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &sz);
+        widest = std::max<int>(widest, sz.cx + Scale(6));
+      }
     }
-    SelectObject(dc, old);
-    ReleaseDC(lbTriggers.Handle(), dc);
     RECT r = lbTriggers.BoundsRect();
     lbTriggers.SetScrollWidth(widest > r.right - r.left ? widest : 0);
   } catch (const EOleSysError&) {

@@ -69,12 +69,9 @@ void TGroupBox::PaintFrame(HDC dc, const RECT& caption) {
 LRESULT TGroupBox::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      HGDIOBJ old = SelectObject(dc, Form()->Font());
-      PaintFrame(dc, CaptionRect(dc));
-      SelectObject(dc, old);
-      EndPaint(Handle(), &ps);
+      TPaintDC dc(Handle());
+      TSelectObject font(dc.Get(), Form()->Font());
+      PaintFrame(dc.Get(), CaptionRect(dc.Get()));
       return 0;
     }
     case WM_SETTEXT:
@@ -244,7 +241,6 @@ TMemo::~TMemo() {
   if (!FFont) return;
   FFontName.clear();  // the edit lets go of the font before it is deleted
   if (Handle()) SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
-  DeleteObject(FFont);
 }
 
 void TMemo::SetFont(std::wstring_view name, int pointSize, bool bold, bool italic) {
@@ -263,12 +259,10 @@ void TMemo::BuildFont() {
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = CLEARTYPE_QUALITY;
   lstrcpynW(lf.lfFaceName, FFontName.c_str(), LF_FACESIZE);
-  HFONT font = CreateFontIndirectW(&lf);
+  TFontHandle font(CreateFontIndirectW(&lf));
   if (!font) return;
-  HFONT old = FFont;
-  FFont = font;
-  DefProc(WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
-  if (old) DeleteObject(old);
+  std::swap(FFont, font);  // the old font goes once the edit uses the new one
+  DefProc(WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), TRUE);
 }
 
 int TMemo::LineCount() const { return static_cast<int>(SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0)); }

@@ -122,7 +122,7 @@ class TMemo : public TControl {
   std::wstring FFontName;
   int FFontSize = 0;
   bool FBold = false, FItalic = false;
-  HFONT FFont = nullptr;
+  TFontHandle FFont;
 };
 
 class TPageControl;

@@ -93,9 +93,7 @@ void TOpenDialog::AfterTestAnswer(bool ok) {
 
 bool TFontDialog::DoExecute(HWND owner) {
   LOGFONTW lf{};
-  HDC dc = GetDC(nullptr);
-  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
+  int dpi = GetDeviceCaps(TWindowDCHandle(nullptr).Get(), LOGPIXELSY);
   lf.lfHeight = -MulDiv(FontSize, dpi, 72);
   lf.lfWeight = (FontStyle & fsBold) ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = (FontStyle & fsItalic) ? TRUE : FALSE;
@@ -223,9 +221,8 @@ LRESULT CALLBACK TFindDialog::OwnerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
 TPrintDialog::~TPrintDialog() { SetPrinterDC(nullptr, false); }
 
 void TPrintDialog::SetPrinterDC(HDC dc, bool owned) {
-  if (FDC && FOwnedDC) DeleteDC(FDC);
+  FOwnedDC.Reset(owned ? dc : nullptr);
   FDC = dc;
-  FOwnedDC = owned;
 }
 
 bool TPrintDialog::DoExecute(HWND owner) {

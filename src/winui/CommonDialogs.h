@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "winui/Handles.h"
+
 namespace hv {
 
 class TCommonDialog {
@@ -129,7 +131,7 @@ class TPrintDialog : public TCommonDialog {
 
  private:
   HDC FDC = nullptr;
-  bool FOwnedDC = false;
+  TDCHandle FOwnedDC;
 };
 
 }  // namespace hv

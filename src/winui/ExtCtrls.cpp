@@ -17,19 +17,14 @@ UINT FormDpi(const TControl& c) { return c.Form() ? c.Form()->Dpi() : kDesignDpi
 }  // namespace
 
 void PaintBuffered(HWND wnd, const std::function<void(HDC dc, const RECT& client)>& paint, DWORD rop) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(wnd, &ps);
+  TPaintDC dc(wnd);
   RECT r{};
   GetClientRect(wnd, &r);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1));
-  HGDIOBJ old = SelectObject(mem, bmp);
-  paint(mem, r);
-  BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, rop);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  EndPaint(wnd, &ps);
+  TDCHandle mem(CreateCompatibleDC(dc.Get()));
+  TBitmapHandle bmp(CreateCompatibleBitmap(dc.Get(), std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1)));
+  TSelectObject select(mem.Get(), bmp.Get());
+  paint(mem.Get(), r);
+  BitBlt(dc.Get(), 0, 0, r.right, r.bottom, mem.Get(), 0, 0, rop);
 }
 
 // --- TSplitter
@@ -232,8 +227,8 @@ void TDrawGrid::Paint(HDC dc) {
   COLORREF window = s.System ? GetSysColor(COLOR_WINDOW) : s.Edit;
   COLORREF text = s.System ? GetSysColor(COLOR_WINDOWTEXT) : s.EditText;
   FillRect(dc, &client, TStyleManager::Brush(window));
-  HGDIOBJ oldFont = SelectObject(dc, Form()->Font());
-  HPEN line = CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNSHADOW));
+  TSelectObject font(dc, Form()->Font());
+  TPenHandle line(CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNSHADOW)));
   bool focused = GetFocus() == Handle();
   auto cell = [&](int col, int row) {
     RECT r = CellRect(col, row);
@@ -255,11 +250,12 @@ void TDrawGrid::Paint(HDC dc) {
       OnDrawCell(dc, col, row, r, state);
       RestoreDC(dc, saved);
     }
-    HGDIOBJ oldPen = SelectObject(dc, line);
-    MoveToEx(dc, r.right - 1, r.top, nullptr);
-    LineTo(dc, r.right - 1, r.bottom - 1);
-    LineTo(dc, r.left - 1, r.bottom - 1);
-    SelectObject(dc, oldPen);
+    {
+      TSelectObject pen(dc, line.Get());
+      MoveToEx(dc, r.right - 1, r.top, nullptr);
+      LineTo(dc, r.right - 1, r.bottom - 1);
+      LineTo(dc, r.left - 1, r.bottom - 1);
+    }
     if (state & gdFocused) {
       RECT f = r;
       InflateRect(&f, -1, -1);
@@ -274,8 +270,6 @@ void TDrawGrid::Paint(HDC dc) {
       cell(col, row);
     }
   }
-  DeleteObject(line);
-  SelectObject(dc, oldFont);
 }
 
 LRESULT TDrawGrid::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {

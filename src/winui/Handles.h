@@ -135,4 +135,36 @@ class TWindowDCHandle {
   HDC FDC;
 };
 
+// BeginPaint / EndPaint: the window is validated even when painting throws.
+class TPaintDC {
+ public:
+  explicit TPaintDC(HWND wnd) noexcept : FWnd(wnd), FDC(BeginPaint(wnd, &FPaint)) {}
+  ~TPaintDC() { EndPaint(FWnd, &FPaint); }
+  TPaintDC(const TPaintDC&) = delete;
+  TPaintDC& operator=(const TPaintDC&) = delete;
+  HDC Get() const noexcept { return FDC; }
+  const PAINTSTRUCT& Info() const noexcept { return FPaint; }
+
+ private:
+  HWND FWnd;
+  PAINTSTRUCT FPaint{};
+  HDC FDC;
+};
+
+// Selects an object into a DC and selects the previous one again when it goes out of scope, so an
+// owned object is never deleted while selected. Declare the owner of the object before this guard.
+class TSelectObject {
+ public:
+  TSelectObject(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(dc && obj ? SelectObject(dc, obj) : nullptr) {}
+  ~TSelectObject() {
+    if (FOld) SelectObject(FDC, FOld);
+  }
+  TSelectObject(const TSelectObject&) = delete;
+  TSelectObject& operator=(const TSelectObject&) = delete;
+
+ private:
+  HDC FDC;
+  HGDIOBJ FOld;
+};
+
 }  // namespace hv

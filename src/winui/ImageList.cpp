@@ -1,5 +1,7 @@
 #include "winui/ImageList.h"
 
+#include "winui/Handles.h"
+
 namespace hv {
 
 TImageList::~TImageList() {
@@ -32,11 +34,9 @@ int TImageList::AddMasked(HBITMAP image, COLORREF maskColor) {
 
 int TImageList::AddResourceIcon(HINSTANCE module, const wchar_t* name) {
   if (!FHandle) return -1;
-  auto icon = static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, Width(), Height(), 0));
+  TIconHandle icon(static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, Width(), Height(), 0)));
   if (!icon) return -1;
-  int index = ImageList_AddIcon(FHandle, icon);
-  DestroyIcon(icon);
-  return index;
+  return ImageList_AddIcon(FHandle, icon.Get());
 }
 
 void TImageList::Clear() {

@@ -191,16 +191,15 @@ bool TMenuItem::HandleMeasureItem(MEASUREITEMSTRUCT& mi) {
   if (!item || reinterpret_cast<TMenuItem*>(mi.itemData) != item) return false;
   SIZE size{};
   if (item->OnDrawItem) {
-    HDC dc = GetDC(nullptr);
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof(ncm);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
-    HFONT font = CreateFontIndirectW(&ncm.lfMenuFont);
-    HGDIOBJ old = SelectObject(dc, font);
-    GetTextExtentPoint32W(dc, item->FCaption.c_str(), static_cast<int>(item->FCaption.size()), &size);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, dc);
+    {
+      TFontHandle font(CreateFontIndirectW(&ncm.lfMenuFont));
+      TWindowDCHandle dc(nullptr);
+      TSelectObject select(dc.Get(), font.Get());
+      GetTextExtentPoint32W(dc.Get(), item->FCaption.c_str(), static_cast<int>(item->FCaption.size()), &size);
+    }
     size.cx += 2 * GetSystemMetrics(SM_CXMENUCHECK);
     size.cy = std::max<LONG>(size.cy + 4, GetSystemMetrics(SM_CYMENU));
     if (item->OnMeasureItem) item->OnMeasureItem(size);

@@ -64,7 +64,6 @@ TTrayIcon::~TTrayIcon() {
     SetWindowLongPtrW(FWnd, GWLP_USERDATA, 0);
     DestroyWindow(FWnd);
   }
-  if (FIcon) DestroyIcon(FIcon);
 }
 
 NOTIFYICONDATAW TTrayIcon::Data(UINT flags) const {
@@ -74,7 +73,7 @@ NOTIFYICONDATAW TTrayIcon::Data(UINT flags) const {
   d.uID = FId;
   d.uFlags = flags;
   d.uCallbackMessage = FCallback;
-  d.hIcon = FIcon;
+  d.hIcon = FIcon.Get();
   CopyText(d.szTip, FHint);
   return d;
 }
@@ -85,9 +84,7 @@ bool TTrayIcon::Add() {
 }
 
 void TTrayIcon::SetIcon(HICON icon) {
-  HICON copy = icon ? CopyIcon(icon) : nullptr;
-  if (FIcon) DestroyIcon(FIcon);
-  FIcon = copy;
+  FIcon.Reset(icon ? CopyIcon(icon) : nullptr);
   if (FVisible) {
     NOTIFYICONDATAW d = Data(NIF_ICON);
     TrayShell().Notify(NIM_MODIFY, d);
@@ -127,7 +124,7 @@ bool TTrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text, TBa
     case TBalloonIcon::biError: d.dwInfoFlags = NIIF_ERROR; break;
     case TBalloonIcon::biUser:
       d.dwInfoFlags = NIIF_USER;
-      d.hBalloonIcon = FIcon;
+      d.hBalloonIcon = FIcon.Get();
       break;
   }
   if (!sound) d.dwInfoFlags |= NIIF_NOSOUND;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "winui/Handles.h"
+
 namespace hv {
 
 class ITrayShell {
@@ -37,7 +39,7 @@ class TTrayIcon {
 
   // The icon is copied; the caller keeps its own.
   void SetIcon(HICON icon);
-  HICON Icon() const { return FIcon; }
+  HICON Icon() const { return FIcon.Get(); }
   // The tip (at most 127 characters are shown).
   void SetHint(std::wstring_view hint);
   const std::wstring& Hint() const { return FHint; }
@@ -58,7 +60,7 @@ class TTrayIcon {
   bool Add();
   UINT FId, FCallback;
   HWND FWnd = nullptr;
-  HICON FIcon = nullptr;
+  TIconHandle FIcon;
   std::wstring FHint;
   bool FVisible = false;
 };

@@ -1,5 +1,6 @@
 // The list, container and common controls as real windows, driven by messages.
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <windowsx.h>
 
 #include "winui/ComCtrls.h"
@@ -611,6 +612,23 @@ TEST_F(ControlsTest, DrawGridSelectsByClickAndKeysAndScrolls) {
     ASSERT_TRUE(g.MouseToCell({last.left + 1, last.top + 1}, col, row));
     EXPECT_EQ(std::make_pair(col, row), std::make_pair(3, 16));
   });
+}
+
+TEST_F(ControlsTest, BufferedPaintFreesItsBitmapWhenPaintingThrows) {
+  TForm f;
+  f.Create();
+  HDC mem = nullptr;
+  HGDIOBJ bitmap = nullptr;
+  EXPECT_THROW(PaintBuffered(f.Handle(),
+                             [&](HDC dc, const RECT&) {
+                               mem = dc;
+                               bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+                               throw std::runtime_error("paint failed");
+                             }),
+               std::runtime_error);
+  ASSERT_TRUE(mem && bitmap);
+  EXPECT_EQ(GetObjectType(mem), 0u) << "memory DC deleted";
+  EXPECT_EQ(GetObjectType(bitmap), 0u) << "bitmap deleted";
 }
 
 TEST_F(ControlsTest, PickersKeepDateAndTimeAndReportChanges) {
