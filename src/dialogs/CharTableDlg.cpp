@@ -4,6 +4,7 @@
 
 #include "base/os/WinUtils.h"
 #include "base/text/NumberUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Dpi.h"
 
 namespace hv {
@@ -53,12 +54,7 @@ void TCharTableDialog::FormCreate() {
   leValue.Create(*this, L"", {0, 0, kEditWidth96, 23});
   leValue.TranslateText = false;
   leValue.OnChange = [this] { leValueChange(); };
-  OKBtn.Create(*this, L"Select", {0, 0, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kButtonWidth96, kButtonHeight96}, L"Select");
   ActiveControl = &CharGrid;
 }
 
@@ -72,8 +68,7 @@ void TCharTableDialog::Relayout(UINT dpi) {
   const int labelWidth = std::max(s(kLabelWidth96), GetTextWidth(lbValue.Text(), Font()) + s(4));
   lbValue.SetBounds(m, top + s(6), labelWidth, s(16));
   leValue.SetBounds(m + labelWidth + s(4), top + s(2), s(kEditWidth96), s(23));
-  CancelBtn.SetBounds(c.cx - m - bw, top, bw, bh);
-  OKBtn.SetBounds(c.cx - m - 2 * bw - s(kGap96), top, bw, bh);
+  PlaceOkCancel(OKBtn, CancelBtn, c.cx - m, top, bw, bh, s(kGap96));
 }
 
 void TCharTableDialog::MakeFonts(UINT dpi) {

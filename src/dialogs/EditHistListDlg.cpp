@@ -6,6 +6,7 @@
 #include "base/os/WinUtils.h"
 #include "base/settings/ListUtils.h"
 #include "base/text/ExtSysUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "dialogs/InpText.h"
 #include "winui/Dpi.h"
 #include "winui/Translate.h"
@@ -83,12 +84,7 @@ void TEditHistListDialog::FormCreate() {
   DownBtn.TranslateText = false;
   DownBtn.Hint = L"Move item down";
   DownBtn.OnClick = [this] { DownBtnClick(); };
-  OKBtn.Create(*this, L"OK", {0, 0, kSideWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kSideWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kSideWidth96, kButtonHeight96});
 }
 
 void TEditHistListDialog::Relayout(UINT dpi) {

@@ -2,6 +2,7 @@
 
 #include "base/os/WinUtils.h"
 #include "base/text/ExtSysUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -41,12 +42,8 @@ void TErrorActionDialog::FormCreate() {
   }
   const int buttonTop = kGroupHeight96 + 2 * kMargin96;
   const int right = kGroupWidth96 + kMargin96;
-  OKBtn.Create(*this, L"OK", {right - 2 * kButtonWidth96 - kButtonGap96, buttonTop, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {right - kButtonWidth96, buttonTop, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  const TRect96 ok{right - 2 * kButtonWidth96 - kButtonGap96, buttonTop, kButtonWidth96, kButtonHeight96};
+  CreateOkCancel(*this, OKBtn, CancelBtn, ok, {right - kButtonWidth96, buttonTop, kButtonWidth96, kButtonHeight96});
 }
 
 void TErrorActionDialog::FormShow() { FitFormToWorkArea(*this); }

@@ -4,6 +4,7 @@
 
 #include "base/os/WinUtils.h"
 #include "dialogs/CharTableDlg.h"
+#include "dialogs/DlgUtils.h"
 #include "dialogs/InputString.h"
 #include "winui/Dpi.h"
 
@@ -45,12 +46,7 @@ void TInputTextDialog::FormCreate() {
   TextFeld.Create(*this, TComboBoxStyle::csSimple, {kMargin96, kFieldTop96, kClientWidth96 - 2 * kMargin96, kFieldHeight96});
   TextFeld.TranslateText = false;
   TextFeld.SetDropDownCount(kVisibleRows);
-  OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kButtonWidth96, kButtonHeight96});
   CharTabBtn.Create(*this, L"Character table", {0, 0, kTableButtonWidth96, kButtonHeight96});
   CharTabBtn.OnClick = [this] { CharTabBtnClick(); };
   FDefWidth = Scale(kClientWidth96);
@@ -63,8 +59,7 @@ void TInputTextDialog::Relayout(UINT dpi) {
   Descriptor.SetBounds(m, m, w - 2 * m, s(kLabelHeight96));
   TextFeld.SetBounds(m, s(kFieldTop96), w - 2 * m, s(kFieldHeight96));
   int top = s(kClientHeight96 - kMargin96 - kButtonHeight96);
-  CancelBtn.SetBounds(w - m - s(kButtonWidth96), top, s(kButtonWidth96), s(kButtonHeight96));
-  OKBtn.SetBounds(w - m - 2 * s(kButtonWidth96) - s(kButtonGap96), top, s(kButtonWidth96), s(kButtonHeight96));
+  PlaceOkCancel(OKBtn, CancelBtn, w - m, top, s(kButtonWidth96), s(kButtonHeight96), s(kButtonGap96));
   CharTabBtn.SetBounds(m, top, s(kTableButtonWidth96), s(kButtonHeight96));
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/os/WinUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Dpi.h"
 
 namespace hv {
@@ -35,12 +36,7 @@ void TInputStringDialog::FormCreate() {
   TextFeld.Create(*this, L"", {kMargin96, kEditTop96, kClientWidth96 - 2 * kMargin96, kEditHeight96});
   SuffixText.Create(*this, L"", {0, kEditTop96 + 4, 0, kLabelHeight96}, nullptr, true);
   SuffixText.TranslateText = false;
-  OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kButtonWidth96, kButtonHeight96});
   FDefWidth = Scale(kClientWidth96);
 }
 
@@ -55,8 +51,7 @@ void TInputStringDialog::Relayout(UINT dpi) {
   TextFeld.SetBounds(m, s(kEditTop96), editWidth, s(kEditHeight96));
   SuffixText.SetBounds(width - m - suffixWidth, s(kEditTop96 + 4), suffixWidth, s(kLabelHeight96));
   int top = s(kClientHeight96 - kMargin96 - kButtonHeight96);
-  CancelBtn.SetBounds(width - m - s(kButtonWidth96), top, s(kButtonWidth96), s(kButtonHeight96));
-  OKBtn.SetBounds(width - m - 2 * s(kButtonWidth96) - s(kButtonGap96), top, s(kButtonWidth96), s(kButtonHeight96));
+  PlaceOkCancel(OKBtn, CancelBtn, width - m, top, s(kButtonWidth96), s(kButtonHeight96), s(kButtonGap96));
 }
 
 void TInputStringDialog::FormShow() { FitFormToWorkArea(*this); }

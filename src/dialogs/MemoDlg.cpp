@@ -4,6 +4,7 @@
 
 #include "base/os/WinUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Dpi.h"
 
 namespace hv {
@@ -56,12 +57,7 @@ void TMemoDialog::FormCreate() {
   Memo.ReadOnly = false;
   Memo.WordWrap = true;
   Memo.Create(*this, {kMargin96, 28, kClientWidth96 - 2 * kMargin96, 70});
-  OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kButtonWidth96, kButtonHeight96});
 }
 
 void TMemoDialog::Relayout(UINT dpi) {
@@ -73,8 +69,7 @@ void TMemoDialog::Relayout(UINT dpi) {
   int memoTop = m + s(kLabelHeight96) + s(4);
   int buttonTop = c.cy - m - bh;
   Memo.SetBounds(m, memoTop, c.cx - 2 * m, std::max(buttonTop - m - memoTop, s(20)));
-  CancelBtn.SetBounds(c.cx - m - bw, buttonTop, bw, bh);
-  OKBtn.SetBounds(c.cx - m - 2 * bw - s(kButtonGap96), buttonTop, bw, bh);
+  PlaceOkCancel(OKBtn, CancelBtn, c.cx - m, buttonTop, bw, bh, s(kButtonGap96));
 }
 
 void TMemoDialog::FormShow() { FitFormToWorkArea(*this); }

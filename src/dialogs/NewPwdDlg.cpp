@@ -7,6 +7,7 @@
 #include "base/os/WinUtils.h"
 #include "base/security/PasswordStrength.h"
 #include "base/text/ExtSysUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Dpi.h"
 #include "winui/Styles.h"
 #include "winui/Translate.h"
@@ -112,12 +113,7 @@ void TNewPwdDialog::FormCreate() {
   Label1.Create(*this, L"Quality:", {0, 0, kBarLeft96 - kLeft96 - 6, 16});
   SetWindowLongW(Label1.Handle(), GWL_STYLE, (GetWindowLongW(Label1.Handle(), GWL_STYLE) & ~SS_TYPEMASK) | SS_RIGHT);
   imgBar.Create(*this, {0, 0, kBarWidth96, kBarHeight96});
-  OKBtn.Create(*this, L"OK", {0, 0, kOkWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kCancelWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kOkWidth96, kButtonHeight96}, {0, 0, kCancelWidth96, kButtonHeight96});
   edtPwd.OnChange = [this] { UpdateBar(); };
   ShowPasswords(false);
 }

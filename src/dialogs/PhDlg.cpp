@@ -7,6 +7,7 @@
 #include "base/os/WinUtils.h"
 #include "base/settings/BuConsts.h"
 #include "base/text/ExtSysUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Dpi.h"
 #include "winui/Translate.h"
 
@@ -166,12 +167,7 @@ void TPlaceHolderDialog::FormCreate() {
         ShowPage(phDateTime);
       }
     };
-  OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kButtonWidth96, kButtonHeight96});
   TimeItemClick();
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Clipboard.h"
 #include "winui/Dpi.h"
 #include "winui/Translate.h"
@@ -58,27 +59,16 @@ void TPasswordDialog::FormCreate() {
   rbEncAuto.Create(*this, L"Automatic", {228, TGroupBox::kContentTop96 + 2, 120, 20}, gbEncrypt.Handle());
   btnSkip.Create(*this, L"Skip", {0, 0, kButtonWidth96, kButtonHeight96});
   btnSkip.ModalResult = mrYes;
-  OKBtn.Create(*this, L"OK", {0, 0, kButtonWidth96, kButtonHeight96});
-  OKBtn.SetDefault(true);
-  OKBtn.ModalResult = mrOk;
-  CancelBtn.Create(*this, L"Cancel", {0, 0, kButtonWidth96, kButtonHeight96});
-  CancelBtn.Cancel = true;
-  CancelBtn.ModalResult = mrCancel;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {0, 0, kButtonWidth96, kButtonHeight96});
 }
 
 void TPasswordDialog::Relayout(UINT dpi) {
   if (!CancelBtn.Handle()) return;
   auto s = [dpi](int v) { return hv::Scale(v, dpi); };
-  TEXTMETRICW tm{};
-  {
-    TWindowDCHandle dc(Handle());
-    TSelectObject font(dc.Get(), Font());
-    GetTextMetricsW(dc.Get(), &tm);
-  }
   TPasswordLayoutIn in;
   in.PromptWidth = GetMaxLineWidthFont(FPrompt, Font());
   in.Lines = CountLines(FPrompt);
-  in.FontHeight = tm.tmHeight;
+  in.FontHeight = FontMetrics(Font()).tmHeight;
   in.Dpi = dpi;
   in.ClientWidth = s(kClientWidth96);
   in.Encryption = FEncryption;
@@ -95,8 +85,7 @@ void TPasswordDialog::Relayout(UINT dpi) {
   if (FEncryption) y += s(kEncryptHeight96);
   int top = y + s(kBottomHeight96 - kButtonHeight96) / 2, bw = s(kButtonWidth96), bh = s(kButtonHeight96);
   btnSkip.SetBounds(left, top, bw, bh);
-  CancelBtn.SetBounds(w - left - bw, top, bw, bh);
-  OKBtn.SetBounds(w - left - 2 * bw - s(kButtonGap96), top, bw, bh);
+  PlaceOkCancel(OKBtn, CancelBtn, w - left, top, bw, bh, s(kButtonGap96));
 }
 
 void TPasswordDialog::FormShow() { FitFormToWorkArea(*this); }

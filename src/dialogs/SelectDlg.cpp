@@ -5,6 +5,7 @@
 #include "base/app/ShowMessageDlg.h"
 #include "base/app/SystemInfo.h"
 #include "base/os/WinUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Dpi.h"
 #include "winui/Translate.h"
 
@@ -94,18 +95,12 @@ void TSelectDialog::FormCreate() {
 
 void TSelectDialog::Relayout(UINT dpi) {
   if (!cbOption.Handle()) return;
-  TEXTMETRICW tm{};
-  {
-    TWindowDCHandle dc(Handle());
-    TSelectObject font(dc.Get(), Font());
-    GetTextMetricsW(dc.Get(), &tm);
-  }
   TSelectLayoutIn in;
   in.ButtonCount = static_cast<int>(Buttons.size());
   in.ButtonWidth96 = FBw;
   in.TextWidth = GetMaxLineWidthFont(FCaption, Font());
   in.TextLines = CountLines(FCaption);
-  in.FontHeight = tm.tmHeight;
+  in.FontHeight = FontMetrics(Font()).tmHeight;
   in.Bold = FBold;
   in.Option = cbOption.Visible();
   in.Dpi = dpi;

@@ -15,6 +15,7 @@
 #include "base/text/ExtSysUtils.h"
 #include "base/text/NumberUtils.h"
 #include "base/text/PathUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -579,13 +580,7 @@ void TShellDirDialog::Arrange() {
     Splitter.SetBounds(lw, 0, sw, h);
     ShellListView.SetBounds(lw + sw, 0, std::max<int>(cs.cx - lw - sw, 1), h);
     // Columns in characters: the list width less 48, then 12, 15 and 17.
-    TEXTMETRICW tm{};
-    {
-      TWindowDCHandle dc(Handle());
-      TSelectObject font(dc.Get(), Font());
-      GetTextMetricsW(dc.Get(), &tm);
-    }
-    const int cw = std::max<int>(static_cast<int>(tm.tmAveCharWidth), 1);
+    const int cw = std::max<int>(static_cast<int>(FontMetrics(Font()).tmAveCharWidth), 1);
     const int chars = static_cast<int>(cs.cx - lw - sw) / cw;
     const int widths[] = {std::max(chars - 48, 8), 12, 15, 17};
     for (int i = 0; i < 4; ++i) ShellListView.SetColumnWidth96(i, MulDiv(widths[i] * cw, 96, static_cast<int>(Dpi())));

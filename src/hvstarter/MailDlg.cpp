@@ -8,6 +8,7 @@
 #include "base/security/Crypt.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "dialogs/InputString.h"
 #include "dialogs/NewPwdDlg.h"
 #include "winui/Translate.h"
@@ -101,12 +102,8 @@ void TMailDialog::FormCreate() {
   edSubject.TranslateText = false;
   cbMailLog.Create(*this, L"Write communication log to file", {10, 394, 300, 20});
   cbMail.Create(*this, L"Enable mail delivery", {10, 416, 300, 20});
-  OKBtn.Create(*this, L"OK", {500 - 10 - 2 * kButtonWidth96 - 6, 434, kButtonWidth96, kButtonHeight96});
-  OKBtn.ModalResult = mrOk;
-  OKBtn.SetDefault(true);
-  CancelBtn.Create(*this, L"Cancel", {500 - 10 - kButtonWidth96, 434, kButtonWidth96, kButtonHeight96});
-  CancelBtn.ModalResult = mrCancel;
-  CancelBtn.Cancel = true;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {500 - 10 - 2 * kButtonWidth96 - 6, 434, kButtonWidth96, kButtonHeight96},
+                 {500 - 10 - kButtonWidth96, 434, kButtonWidth96, kButtonHeight96});
 }
 
 void TMailDialog::LoadFromIni(std::wstring_view iniName) {

@@ -1,6 +1,7 @@
 #include "qlbackup/SelectProfileDlg.h"
 
 #include "base/os/WinUtils.h"
+#include "dialogs/DlgUtils.h"
 
 namespace hv {
 
@@ -39,12 +40,7 @@ void TSelectProfileDialog::FormCreate() {
   SetCaption(L"Multiple profiles found");
   laSelect.Create(*this, L"Select Thunderbird profile:", {10, 10, 280, 18});
   lbProfiles.Create(*this, {10, 32, 280, 150});
-  bbOk.Create(*this, L"OK", {110, 192, 85, 28});
-  bbOk.ModalResult = mrOk;
-  bbOk.SetDefault(true);
-  bbCancel.Create(*this, L"Cancel", {205, 192, 85, 28});
-  bbCancel.ModalResult = mrCancel;
-  bbCancel.Cancel = true;
+  CreateOkCancel(*this, bbOk, bbCancel, {110, 192, 85, 28}, {205, 192, 85, 28});
   lbProfiles.OnDblClick = [this] { ModalResult = mrOk; };
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/os/WinUtils.h"
 #include "base/settings/BuConsts.h"
+#include "dialogs/DlgUtils.h"
 #include "unattended/WinTask.h"
 #include "winui/Translate.h"
 
@@ -91,12 +92,7 @@ void TAdvancedScheduleDialog::FormCreate() {
   for (TCheckBox* c : {&cbReRun, &cbPower, &cbOnBatteries, &cbNetwork}) MultiLine(*c);
   cbPower.OnClick = [this] { cbPowerClick(); };
 
-  OKBtn.Create(*this, L"OK", {465, 204, 90, 28});
-  OKBtn.ModalResult = mrOk;
-  OKBtn.SetDefault(true);
-  CancelBtn.Create(*this, L"Cancel", {563, 204, 90, 28});
-  CancelBtn.ModalResult = mrCancel;
-  CancelBtn.Cancel = true;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {465, 204, 90, 28}, {563, 204, 90, 28});
 
   SYSTEMTIME now = DateTimeToSystemTime(NowLocal());
   dpExpire.SetDateTime(now);

@@ -3,6 +3,7 @@
 #include "base/app/HvUtils.h"
 #include "base/text/ExtSysUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "dialogs/ErrorActionDlg.h"
 #include "winui/Translate.h"
 
@@ -145,12 +146,8 @@ void TDesktopIconDialog::FormCreate() {
   cbSplash.Create(*this, L"No splash screen", {kRight96, 182, kRightWidth96, 20});
   cbAction.Create(*this, L"Action changeable by user", {kRight96, 206, kRightWidth96, 20});
 
-  OKBtn.Create(*this, L"OK", {576 - 10 - 2 * kButtonWidth96 - 6, 283, kButtonWidth96, kButtonHeight96});
-  OKBtn.ModalResult = mrOk;
-  OKBtn.SetDefault(true);
-  CancelBtn.Create(*this, L"Cancel", {576 - 10 - kButtonWidth96, 283, kButtonWidth96, kButtonHeight96});
-  CancelBtn.ModalResult = mrCancel;
-  CancelBtn.Cancel = true;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {576 - 10 - 2 * kButtonWidth96 - 6, 283, kButtonWidth96, kButtonHeight96},
+                 {576 - 10 - kButtonWidth96, 283, kButtonWidth96, kButtonHeight96});
 }
 
 bool TDesktopIconDialog::FormHelp() {
