@@ -6,6 +6,7 @@
 
 #include "base/text/ExtSysUtils.h"
 #include "base/text/StringUtils.h"
+#include "winui/Controls.h"
 #include "winui/Handles.h"
 #include "winui/Translate.h"
 
@@ -198,14 +199,8 @@ struct TDirectoryWatch::TThread {
 };
 
 TDirectoryWatch::TDirectoryWatch(int id) : FId(id) {
-  static const ATOM atom = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kWindowClass;
-    return RegisterClassW(&wc);
-  }();
-  (void)atom;
+  static const bool registered = RegisterWindowClass(kWindowClass);
+  (void)registered;
   FWndHandle = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                                nullptr);
   if (FWndHandle) {

@@ -7,6 +7,7 @@
 #include "base/text/StringUtils.h"
 #include "hvwatchdog/BackupThread.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
+#include "winui/Controls.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -76,14 +77,8 @@ std::wstring DailyLogName(std::wstring_view logDir, const SYSTEMTIME& st) {
 }
 
 TWdMonitor::TWdMonitor() : FLines(std::make_shared<TLines>()) {
-  static const ATOM atom = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &TWdMonitor::WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kWindowClass;
-    return RegisterClassW(&wc);
-  }();
-  (void)atom;
+  static const bool registered = RegisterWindowClass(kWindowClass, &TWdMonitor::WndProc);
+  (void)registered;
   FWnd = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (FWnd) SetWindowLongPtrW(FWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   FLines->Wnd = FWnd;

@@ -149,18 +149,22 @@ void TEdit::HandleCommand(WORD code) {
   if (code == EN_CHANGE && OnChange) OnChange();
 }
 
+bool RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style, HICON icon) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hIcon = icon;
+  wc.lpszClassName = name;
+  return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 // --- TPanel
 
 void TPanel::Create(TForm& form, const TRect96& r96, HWND parent) {
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"HvPanel";
-    return RegisterClassExW(&wc) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(L"HvPanel");
   (void)registered;
   TranslateText = false;
   CreateWnd(form, parent, L"HvPanel", L"", WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,

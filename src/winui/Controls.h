@@ -15,6 +15,10 @@ namespace hv {
 
 class TForm;
 
+// Registers a window class of the program: arrow cursor, the procedure, class style and icon given.
+// True also when the class exists already.
+bool RegisterWindowClass(const wchar_t* name, WNDPROC proc = DefWindowProcW, UINT style = 0, HICON icon = nullptr);
+
 // Design rectangle at 96 dpi, relative to the parent's client area.
 struct TRect96 {
   int Left = 0, Top = 0, Width = 0, Height = 0;

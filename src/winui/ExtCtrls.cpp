@@ -92,16 +92,7 @@ LRESULT TSplitter::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
 // --- TDrawGrid
 
 void TDrawGrid::Create(TForm& form, const TRect96& r96, HWND parent) {
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"HvDrawGrid";
-    return RegisterClassExW(&wc) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(L"HvDrawGrid", DefWindowProcW, CS_DBLCLKS);
   (void)registered;
   TranslateText = false;
   FCol = std::min(FixedCols, ColCount - 1);
@@ -221,12 +212,9 @@ void TDrawGrid::Scroll(int bar, int code) {
 }
 
 void TDrawGrid::Paint(HDC dc) {
-  const TColorScheme& s = TStyleManager::Active();
   RECT client{};
   GetClientRect(Handle(), &client);
-  COLORREF window = s.System ? GetSysColor(COLOR_WINDOW) : s.Edit;
-  COLORREF text = s.System ? GetSysColor(COLOR_WINDOWTEXT) : s.EditText;
-  FillRect(dc, &client, TStyleManager::Brush(window));
+  FillRect(dc, &client, TStyleManager::Brush(TStyleManager::ItemColors(false).Back));
   TSelectObject font(dc, Form()->Font());
   TPenHandle line(CreatePen(PS_SOLID, 1, TStyleManager::SysColor(COLOR_BTNSHADOW)));
   bool focused = GetFocus() == Handle();
@@ -236,14 +224,12 @@ void TDrawGrid::Paint(HDC dc) {
     unsigned state = 0;
     if (col < FixedCols || row < FixedRows) state |= gdFixed;
     if (col == FCol && row == FRow) state |= gdSelected | (focused ? static_cast<unsigned>(gdFocused) : 0u);
-    COLORREF bk = (state & gdFixed) ? TStyleManager::SysColor(COLOR_BTNFACE)
-                  : (state & gdSelected) ? TStyleManager::SysColor(COLOR_HIGHLIGHT)
-                                         : window;
-    FillRect(dc, &r, TStyleManager::Brush(bk));
+    TItemColors c = (state & gdFixed)
+                        ? TItemColors{TStyleManager::SysColor(COLOR_BTNFACE), TStyleManager::SysColor(COLOR_BTNTEXT)}
+                        : TStyleManager::ItemColors(state & gdSelected);
+    FillRect(dc, &r, TStyleManager::Brush(c.Back));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, (state & gdFixed)      ? TStyleManager::SysColor(COLOR_BTNTEXT)
-                     : (state & gdSelected) ? TStyleManager::SysColor(COLOR_HIGHLIGHTTEXT)
-                                            : text);
+    SetTextColor(dc, c.Text);
     if (OnDrawCell) {
       int saved = SaveDC(dc);
       IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);

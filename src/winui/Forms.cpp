@@ -22,17 +22,8 @@ constexpr UINT WM_HV_SHOWN = WM_APP + 0x0F01;
 constexpr const wchar_t* kFormClass = L"HvForm";
 
 void RegisterFormClass(WNDPROC proc) {
-  static const bool done = [proc] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    wc.lpszClassName = kFormClass;
-    return RegisterClassExW(&wc) != 0;
-  }();
+  static const bool done =
+      RegisterWindowClass(kFormClass, proc, CS_DBLCLKS, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
   (void)done;
 }
 

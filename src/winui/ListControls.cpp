@@ -30,16 +30,10 @@ UINT FormDpi(const TControl& c) { return c.Form() ? c.Form()->Dpi() : kDesignDpi
 }  // namespace
 
 void DrawListItem(const DRAWITEMSTRUCT& di, std::wstring_view text, int textLeft) {
-  const TColorScheme& s = TStyleManager::Active();
-  bool selected = di.itemState & ODS_SELECTED, disabled = di.itemState & ODS_DISABLED;
-  COLORREF bk = selected ? TStyleManager::SysColor(COLOR_HIGHLIGHT) : s.System ? GetSysColor(COLOR_WINDOW) : s.Edit;
-  COLORREF fg = disabled   ? TStyleManager::SysColor(COLOR_GRAYTEXT)
-                : selected ? TStyleManager::SysColor(COLOR_HIGHLIGHTTEXT)
-                : s.System ? GetSysColor(COLOR_WINDOWTEXT)
-                           : s.EditText;
-  FillRect(di.hDC, &di.rcItem, TStyleManager::Brush(bk));
+  TItemColors c = TStyleManager::ItemColors(di.itemState & ODS_SELECTED, di.itemState & ODS_DISABLED);
+  FillRect(di.hDC, &di.rcItem, TStyleManager::Brush(c.Back));
   SetBkMode(di.hDC, TRANSPARENT);
-  SetTextColor(di.hDC, fg);
+  SetTextColor(di.hDC, c.Text);
   RECT r = di.rcItem;
   r.left += textLeft;
   std::wstring t = L" " + std::wstring(text);
@@ -576,8 +570,9 @@ bool DarkSelectionDraw(const NMHDR& nm, LRESULT& result, COLORREF& text, COLORRE
   }
   if (cd.dwDrawStage != CDDS_ITEMPREPAINT) return false;
   if (state & CDIS_SELECTED) {
-    text = TStyleManager::Active().HighlightText;
-    back = TStyleManager::Active().Highlight;
+    TItemColors c = TStyleManager::ItemColors(true);
+    text = c.Text;
+    back = c.Back;
     state &= ~(CDIS_SELECTED | CDIS_FOCUS);
   }
   result = CDRF_DODEFAULT;

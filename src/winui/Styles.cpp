@@ -129,6 +129,16 @@ COLORREF TStyleManager::SysColor(int index) {
   }
 }
 
+TItemColors TStyleManager::ItemColors(bool selected, bool disabled) {
+  const TColorScheme& s = Active();
+  COLORREF back = selected ? SysColor(COLOR_HIGHLIGHT) : s.System ? GetSysColor(COLOR_WINDOW) : s.Edit;
+  COLORREF text = disabled   ? SysColor(COLOR_GRAYTEXT)
+                  : selected ? SysColor(COLOR_HIGHLIGHTTEXT)
+                  : s.System ? GetSysColor(COLOR_WINDOWTEXT)
+                             : s.EditText;
+  return {back, text};
+}
+
 HBRUSH TStyleManager::Brush(COLORREF c) {
   static std::map<COLORREF, HBRUSH> brushes;
   auto it = brushes.find(c);

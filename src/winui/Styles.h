@@ -24,6 +24,11 @@ constexpr UINT WM_HV_SCHEMECHANGED = WM_APP + 0x0F02;
 // Window property that marks the default push button (it keeps its look while owner-drawn).
 constexpr const wchar_t* kDefaultButtonProp = L"HvDefaultButton";
 
+// Colours of a list item, grid cell and the like: the highlight when selected, else the window's.
+struct TItemColors {
+  COLORREF Back, Text;
+};
+
 class TStyleManager {
  public:
   static constexpr std::wstring_view kSystemStyle = L"Windows";
@@ -37,6 +42,7 @@ class TStyleManager {
   static bool TrySetStyle(std::wstring_view name);
   // The active scheme's colour for a system colour index (COLOR_...).
   static COLORREF SysColor(int index);
+  static TItemColors ItemColors(bool selected, bool disabled = false);
   // A solid brush of the colour, kept for the life of the process.
   static HBRUSH Brush(COLORREF c);
   // Dark title bar (where Windows offers it), themes of a form's children; in the dark scheme the

@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include "winui/Controls.h"
+
 namespace hv {
 namespace {
 
@@ -76,14 +78,7 @@ void InitSyncCall() {
   TSyncState& s = State();
   if (s.Wnd && s.UiThread == GetCurrentThreadId()) return;
   DoneSyncCall();
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = SyncWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kSyncClass;
-    return RegisterClassExW(&wc) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(kSyncClass, SyncWndProc);
   (void)registered;
   HWND wnd = CreateWindowExW(0, kSyncClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                              nullptr);

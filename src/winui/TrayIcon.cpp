@@ -43,14 +43,7 @@ ITrayShell& TrayShell() { return *ActiveShell(); }
 void SetTrayShell(ITrayShell* shell) { ActiveShell() = shell ? shell : &RealShell(); }
 
 TTrayIcon::TTrayIcon(UINT id, UINT callbackMessage) : FId(id), FCallback(callbackMessage) {
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kTrayClass;
-    return RegisterClassExW(&wc) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(kTrayClass, WndProc);
   (void)registered;
   TaskbarCreatedMessage();
   // A hidden top-level window: message-only windows do not receive the shell's broadcast.
