@@ -16,6 +16,8 @@
 #include "base/text/NumberUtils.h"
 #include "base/text/PathUtils.h"
 #include "dialogs/DlgUtils.h"
+#include "dialogs/InputString.h"
+#include "dialogs/SelectDlg.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -122,96 +124,6 @@ std::wstring& IniName() {
 std::wstring& IniSection() {
   static std::wstring s;
   return s;
-}
-
-// A small name prompt until the suite's text input dialog is there.
-class TNameQuery : public TForm {
- public:
-  TLabel laPrompt;
-  TEdit edName;
-  TButton btOk, btCancel;
-  std::wstring Prompt;
-  TNameQuery() {
-    BorderStyle = TBorderStyle::bsDialog;
-    Position = TPosition::poMainFormCenter;
-    TextDomain = kDomain;
-    ClientWidth96 = 360;
-    ClientHeight96 = 96;
-  }
-
- protected:
-  void FormCreate() override {
-    laPrompt.Create(*this, Prompt, {10, 10, 340, 18});
-    edName.Create(*this, L"", {10, 30, 340, 23});
-    edName.TranslateText = false;
-    btOk.Create(*this, L"OK", {184, 62, 80, 26});
-    btOk.ModalResult = mrOk;
-    btOk.SetDefault(true);
-    btCancel.Create(*this, L"Cancel", {270, 62, 80, 26});
-    btCancel.ModalResult = mrCancel;
-    btCancel.Cancel = true;
-  }
-  void FormShow() override { edName.SetFocus(); }
-};
-
-bool DefaultInputQuery(const std::wstring& title, const std::wstring& prompt, std::wstring& value) {
-  TNameQuery q;
-  q.Prompt = prompt;
-  q.Create();
-  q.SetCaption(title);
-  q.edName.SetText(value);
-  if (q.ShowModal() != mrOk) return false;
-  value = q.edName.Text();
-  return true;
-}
-
-// The choice between deleting for good and into the recycle bin.
-class TDeleteQuery : public TForm {
- public:
-  TLabel laText;
-  TButton btDefinitely, btRecycle, btCancel;
-  std::wstring Text;
-  TDeleteQuery() {
-    BorderStyle = TBorderStyle::bsDialog;
-    Position = TPosition::poMainFormCenter;
-    TextDomain = kDomain;
-    ClientWidth96 = 400;
-    ClientHeight96 = 104;
-  }
-
- protected:
-  void FormCreate() override {
-    SetCaption(L"Delete directory");
-    laText.Create(*this, Text, {12, 12, 376, 44}, nullptr, true);
-    laText.TranslateText = false;
-    SendMessageW(laText.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.Get()), TRUE);
-    btDefinitely.Create(*this, L"Definitely", {12, 66, 120, 28});
-    btDefinitely.ModalResult = 100;
-    btDefinitely.SetDefault(true);
-    btRecycle.Create(*this, L"To recycle bin", {140, 66, 140, 28});
-    btRecycle.ModalResult = 101;
-    btCancel.Create(*this, L"Cancel", {288, 66, 100, 28});
-    btCancel.ModalResult = mrCancel;
-    btCancel.Cancel = true;
-  }
-  void FormShow() override {
-    LOGFONTW lf{};
-    GetObjectW(Font(), sizeof lf, &lf);
-    lf.lfWeight = FW_BOLD;
-    FBold = TFontHandle(CreateFontIndirectW(&lf));
-    SendMessageW(laText.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FBold.Get()), TRUE);
-  }
-
- private:
-  TFontHandle FBold;
-};
-
-int DefaultAskDeleteMode(const std::wstring& path) {
-  TDeleteQuery q;
-  q.Text = SafeFormat(T(L"Delete \"%s\""), path);
-  q.Create();
-  const int r = q.ShowModal();
-  return r == 100 ? 0 : r == 101 ? 1 : -1;
 }
 
 }  // namespace
@@ -476,8 +388,6 @@ TShellDirDialog::TShellDirDialog() {
   ClientWidth96 = kClientWidth96;
   ClientHeight96 = kClientHeight96;
   DirList.SetMaxLen(kMaxHistory);
-  if (!InputQuery) InputQuery = DefaultInputQuery;
-  if (!AskDeleteMode) AskDeleteMode = DefaultAskDeleteMode;
 }
 
 void TShellDirDialog::FormCreate() {
@@ -786,7 +696,7 @@ void TShellDirDialog::spbHomeClick() {
 void TShellDirDialog::spbNewClick() {
   const std::wstring base = ShellTreeView.Path();
   std::wstring name;
-  if (!InputQuery || !InputQuery(base, T(L"New subdirectory:"), name) || name.empty()) {
+  if (!EditString(kDefaultDialogPos, base, T(L"New subdirectory:"), L"", name) || name.empty()) {
     ShellTreeView.SetFocus();
     return;
   }
@@ -806,8 +716,10 @@ void TShellDirDialog::spbNewClick() {
 
 void TShellDirDialog::itmDeleteClick() {
   const std::wstring path = ShellTreeView.Path();
-  if (path.empty() || !AskDeleteMode) return;
-  const int mode = AskDeleteMode(path);
+  if (path.empty()) return;
+  const int mode = ShowSelectDialog(T(L"Delete directory"), SafeFormat(T(L"Delete \"%s\""), path),
+                                    TMsgDlgType::mtConfirmation, true, {T(L"Definitely"), T(L"To recycle bin")}, L"",
+                                    0, -1, L"");
   if (mode < 0) return;
   spbUpClick();
   bool ok = false;

@@ -126,11 +126,6 @@ class TShellDirDialog : public TForm {
   void itmDeleteClick();
   void itmUpdateClick();
 
-  // Asks for the name of a new folder (title, prompt, in-out value); replaceable for tests.
-  static inline std::function<bool(const std::wstring&, const std::wstring&, std::wstring&)> InputQuery;
-  // Asks how to delete a folder: 0 for good, 1 into the recycle bin, -1 cancelled; replaceable.
-  static inline std::function<int(const std::wstring&)> AskDeleteMode;
-
   bool FormKeyDown(WORD key, bool shift, bool ctrl, bool alt) override;
 
  protected:

@@ -8,6 +8,7 @@
 #include "base/settings/BuConsts.h"
 #include "base/os/WinUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/ShowMemo.h"
 #include "winui/Dpi.h"
 #include "winui/Translate.h"
 
@@ -34,55 +35,12 @@ bool FileExists(const std::wstring& name) {
   return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-class TLogViewer : public TForm {
- public:
-  TLogViewer() {
-    BorderStyle = TBorderStyle::bsSizeable;
-    TextDomain = L"dialogs";
-    ClientWidth96 = 640;
-    ClientHeight96 = 400;
-    Position = TPosition::poMainFormCenter;
-  }
-  TMemo meLog;
-  TButton btnClose;
-
- protected:
-  void FormCreate() override {
-    meLog.Create(*this, {8, 8, 624, 348});
-    btnClose.Create(*this, L"Close", {545, 364, kButtonWidth96, kButtonHeight96});
-    btnClose.ModalResult = mrCancel;
-    btnClose.Cancel = true;
-    btnClose.SetDefault(true);
-  }
-  void OnSize(int width, int height) override {
-    const int m = Scale(8), bw = Scale(kButtonWidth96), bh = Scale(kButtonHeight96);
-    meLog.SetBounds(m, m, std::max(width - 2 * m, 0), std::max(height - 3 * m - bh, 0));
-    btnClose.SetBounds(width - m - bw, height - m - bh, bw, bh);
-  }
-  void FormShow() override { meLog.ScrollToLine(std::max(meLog.LineCount() - 1, 0)); }
-};
-
 std::unique_ptr<TMailTestDialog>& KeptDialog() {
   static std::unique_ptr<TMailTestDialog> dialog;
   return dialog;
 }
 
 }  // namespace
-
-void ShowLogFile(std::wstring_view title, std::wstring_view fileName) {
-  std::string data;
-  try {
-    data = ReadFileBytes(fileName);
-  } catch (const Exception& e) {
-    ErrorDialog(e.Message());
-    return;
-  }
-  TLogViewer viewer;
-  viewer.Create();
-  viewer.SetCaption(title);
-  viewer.meLog.SetText(Utf8ToWide(data));
-  viewer.ShowModal();
-}
 
 TMailTestDialog::TMailTestDialog() {
   BorderStyle = TBorderStyle::bsDialog;
@@ -158,7 +116,10 @@ void TMailTestDialog::UpdateLogButtons() {
 }
 
 void TMailTestDialog::btbShowLogClick() {
-  if (FileExists(lfn)) ShowLogFile(Caption(), lfn);
+  // The mailer writes its log in UTF-8.
+  if (FileExists(lfn))
+    ShowTextFile(Caption(), lfn, kDefaultDialogPos, TShowDlgType::stModal, kMailLogButtons,
+                 SuiteSettings.PrinterSettings, true, CP_UTF8);
   UpdateLogButtons();
 }
 

@@ -5,13 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "dialogs/SelectDlg.h"
 #include "winui/ComCtrls.h"
 #include "winui/Forms.h"
 
 namespace hv {
-
-// Message kinds of the class library, in the order of the icon list.
-enum class TMsgDlgType : uint8_t { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 
 class TMailTestDialog : public TForm {
  public:
@@ -41,8 +39,5 @@ class TMailTestDialog : public TForm {
 bool ShowMailStatus(std::wstring_view caption, std::wstring_view logFile, TMsgDlgType dlgType);
 // The dialog ShowMailStatus keeps (null before its first use).
 TMailTestDialog* MailStatusDialog();
-
-// The session log in a modal window, scrolled to its last line.
-void ShowLogFile(std::wstring_view title, std::wstring_view fileName);
 
 }  // namespace hv

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinShell.h"
 #include "base/settings/IniFileUtils.h"
+#include "dialogs/InputString.h"
+#include "dialogs/SelectDlg.h"
 #include "dialogs/ShellDirDlg.h"
 #include "dialogs/ShowMemo.h"
 #include "support/TestSupport.h"
@@ -32,8 +36,6 @@ class ViewerDirDialogTest : public testing::Test {
     FreeDirDialog();
     SetDirDialogIni(L"", L"");
     LoadPrinterSettings(L"", L"");
-    TShellDirDialog::InputQuery = nullptr;
-    TShellDirDialog::AskDeleteMode = nullptr;
     Application().Reset();
   }
   // Message boxes: their texts are recorded and they are answered with answer.
@@ -234,13 +236,17 @@ TEST_F(ViewerDirDialogTest, ViewSettingsRoundTripUnlessThePositionSaysNotTo) {
 
 // ---- directory dialog ----
 
+// others: every other form shown meanwhile (the dialog's prompts).
 template <class F>
-bool RunDirDialog(std::wstring& dir, bool fileView, const std::wstring& home, F fn) {
+bool RunDirDialog(std::wstring& dir, bool fileView, const std::wstring& home, F fn,
+                  std::function<void(TForm&)> others = nullptr) {
   TTestHooks::OnFormShown = [&](TForm& f) {
     if (auto* d = dynamic_cast<TShellDirDialog*>(&f)) {
       Pump();
       fn(*d);
       if (d->ModalResult == mrNone) d->ModalResult = mrCancel;
+    } else if (others) {
+      others(f);
     }
   };
   return SelectDirDialog(L"Backup folder", false, fileView, false, home, dir);
@@ -316,20 +322,44 @@ TEST_F(ViewerDirDialogTest, DirDialogCreatesAndDeletesFoldersAndGuardsItsKeys) {
   const std::wstring base = Dir / L"work";
   ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
   AnswerBoxes(mrOk);
-  TShellDirDialog::InputQuery = [](const std::wstring&, const std::wstring& prompt, std::wstring& name) {
-    EXPECT_EQ(prompt, L"New subdirectory:");
-    name = L"made";
-    return true;
+  // The suite's text input asks for the name, the option dialog how to delete.
+  std::wstring promptTitle, promptText, deleteTitle, deleteText;
+  std::vector<std::wstring> deleteChoices;
+  int deleteChoice = 0;
+  auto prompts = [&](TForm& f) {
+    if (auto* q = dynamic_cast<TInputStringDialog*>(&f)) {
+      promptTitle = q->Caption();
+      promptText = q->Descriptor.Text();
+      EXPECT_TRUE(SaveScreenshot(q->Handle(), L"dialogs-dir-newfolder"));
+      q->TextFeld.SetText(L"made");
+      q->OKBtn.Click();
+    } else if (auto* s = dynamic_cast<TSelectDialog*>(&f)) {
+      deleteTitle = s->Caption();
+      deleteText = s->stCaption.Text();
+      deleteChoices.clear();
+      for (auto& b : s->Buttons) deleteChoices.push_back(b->Text());
+      EXPECT_TRUE(SaveScreenshot(s->Handle(), L"dialogs-dir-delete"));
+      s->Buttons[static_cast<size_t>(deleteChoice)]->Click();
+    }
   };
-  TShellDirDialog::AskDeleteMode = [](const std::wstring&) { return 0; };
   std::wstring dir = base;
   RunDirDialog(dir, false, base, [&](TShellDirDialog& d) {
     d.spbNewClick();
     const std::wstring made = base + L"\\made";
+    EXPECT_TRUE(SameText(promptTitle, base));
+    EXPECT_EQ(promptText, L"New subdirectory:");
     EXPECT_NE(GetFileAttributesW(made.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(SameText(d.ShellTreeView.Path(), made));
     ASSERT_TRUE(hvtest::WriteBytes(made + L"\\ro.txt", "x"));
     SetFileAttributesW((made + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    deleteChoice = 2;  // Cancel keeps the folder
+    d.itmDeleteClick();
+    EXPECT_EQ(deleteTitle, L"Delete directory");
+    EXPECT_TRUE(SameText(deleteText, L"Delete \"" + made + L"\""));
+    EXPECT_EQ(deleteChoices, (std::vector<std::wstring>{L"Definitely", L"To recycle bin", L"Cancel"}));
+    EXPECT_NE(GetFileAttributesW(made.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Boxes.empty());
+    deleteChoice = 0;
     d.itmDeleteClick();
     EXPECT_EQ(GetFileAttributesW(made.c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_EQ(Boxes.size(), 1u);
@@ -366,7 +396,7 @@ TEST_F(ViewerDirDialogTest, DirDialogCreatesAndDeletesFoldersAndGuardsItsKeys) {
     GetCurrentDirectoryW(MAX_PATH, after);
     EXPECT_STREQ(before, after);
     EXPECT_TRUE(SameText(d.ShellTreeView.Path(), base));
-  });
+  }, prompts);
   RemoveDirectoryW(base.c_str());
   Boxes.clear();
   dir = L"";

@@ -6,6 +6,7 @@
 #include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
+#include "dialogs/ShowMemo.h"
 #include "support/TestSupport.h"
 #include "unattended/MailTestDlg.h"
 #include "unattended/StatWind.h"
@@ -165,9 +166,10 @@ TEST_F(MailStatusTest, DeliveryResults) {
 TEST_F(MailStatusTest, ShowAndDeleteLog) {
   hvtest::TempDir dir;
   const std::wstring log = dir / L"HvSmtp.log";
-  ASSERT_TRUE(hvtest::WriteBytes(log, "line 1\r\nline 2\r\nSent QUIT\r\n"));
-  std::wstring viewerText;
-  bool confirmed = false, enabledAfter = true;
+  // The mailer's log is UTF-8 without a byte-order mark.
+  ASSERT_TRUE(hvtest::WriteBytes(log, "line 1\r\nRecv 250 Gr\xC3\xBC\xC3\x9F" "e\r\nSent QUIT\r\n"));
+  std::wstring viewerText, viewerCaption;
+  bool confirmed = false, enabledAfter = true, mailButtons = false, atEnd = false;
   ShowResult(L"Mail notifications were sent to:\r\nfirst@test.local", log, TMsgDlgType::mtInformation,
              L"MailStatus-log",
              [&](TMailTestDialog& d) {
@@ -179,13 +181,21 @@ TEST_F(MailStatusTest, ShowAndDeleteLog) {
                if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) {
                  confirmed = box->Message().find(L"HvSmtp.log") != std::wstring::npos;
                  f.ModalResult = mrYes;
-               } else {
-                 viewerText = f.Controls().empty() ? L"" : f.Controls()[0]->Text();
+               } else if (auto* v = dynamic_cast<TShowTextDialog*>(&f)) {
+                 viewerText = v->Memo.Text();
+                 viewerCaption = v->Caption();
+                 mailButtons = v->OpenBtn.Visible() && v->DeleteBtn.Visible() && v->PrintBtn.Visible() &&
+                               v->SearchBtn.Visible() && !v->FontBtn.Visible() && !v->EncBtn.Visible() &&
+                               !v->NextSectBtn.Visible() && !v->NextErrBtn.Visible();
+                 atEnd = v->Memo.CaretLine() == 3;
                  EXPECT_TRUE(SaveScreenshot(f.Handle(), L"MailStatus-logviewer"));
                  f.ModalResult = mrCancel;
                }
              });
-  EXPECT_EQ(viewerText, L"line 1\r\nline 2\r\nSent QUIT\r\n");
+  EXPECT_EQ(viewerText, L"line 1\r\nRecv 250 Gr\u00FC\u00DFe\r\nSent QUIT\r\n");
+  EXPECT_EQ(viewerCaption, L"Mail delivery status [" + log + L"]");
+  EXPECT_TRUE(mailButtons) << "open, delete, print and search";
+  EXPECT_TRUE(atEnd);
   EXPECT_TRUE(confirmed);
   EXPECT_EQ(GetFileAttributesW(log.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(enabledAfter);
