@@ -361,9 +361,9 @@ void TMailDialog::Relayout(UINT dpi) {
   LOGFONTW lf{};
   if (GetObjectW(Font(), sizeof lf, &lf)) {
     lf.lfWeight = FW_BOLD;
-    static thread_local TFontHandle bold;
-    bold.Reset(CreateFontIndirectW(&lf));
+    TFontHandle bold(CreateFontIndirectW(&lf));
     SendMessageW(lbTask.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(bold.Get()), TRUE);
+    FBoldFont = std::move(bold);
   }
 }
 

@@ -15,6 +15,7 @@
 #include "winui/ComCtrls.h"
 #include "winui/Controls.h"
 #include "winui/Forms.h"
+#include "winui/Handles.h"
 #include "winui/ListControls.h"
 #include "winui/Menus.h"
 
@@ -130,6 +131,7 @@ class TMailDialog : public TForm {
  private:
   void ShowPwdDots();
   TComboBox* FPopupCombo = nullptr;
+  TFontHandle FBoldFont;
   std::wstring FIniName, Action, CryptPwd, MailPwd;
   TStringList hl;
   TSecTransfer fSecureMode = TSecTransfer::stNone;

@@ -8,12 +8,14 @@
 #include "base/security/Crypt.h"
 #include "base/settings/BuConsts.h"
 #include "base/settings/IniFileUtils.h"
+#include "dialogs/EditHistListDlg.h"
 #include "dialogs/InpText.h"
 #include "dialogs/NewPwdDlg.h"
 #include "support/TestSupport.h"
 #include "unattended/BuMailDlg.h"
 #include "unattended/MailTestDlg.h"
 #include "unattended/StatWind.h"
+#include "winui/CommonDialogs.h"
 #include "winui/TestHooks.h"
 #include "winui/Unicode.h"
 
@@ -28,6 +30,7 @@ class MailDialogTest : public testing::Test {
   }
   void TearDown() override {
     TTestHooks::Clear();
+    TCommonDialog::TestAnswer = nullptr;
     SuiteSettings.Directories.LogDir.clear();
     Application().Reset();
   }
@@ -100,6 +103,13 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
         pw->OKBtn.Click();
         return;
       }
+      if (auto* ed = dynamic_cast<TEditHistListDialog*>(&f)) {
+        EXPECT_EQ(ed->lbxStringList.Items(), (std::vector<std::wstring>{L"old@x.org"}));
+        ed->lbxStringList.SetSelected(0, true);
+        ed->btnDeleteClick();
+        ed->OKBtn.Click();
+        return;
+      }
       if (&f != &d) return;
       // The record as the controls show it.
       EXPECT_EQ(d.lbTask.Text(), L"Backup mail data");
@@ -160,6 +170,28 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
         d.edReply.SetText(c.reply);
         EXPECT_EQ(d.CheckSettings(), c.ok) << c.server << "/" << c.user << "/" << c.sender << "/" << c.reply;
       }
+      // The address history behind sender and reply, tidied in the history editor.
+      d.edSender.SetText(L"typed");
+      d.pmiEditListClick(d.edSender);
+      EXPECT_TRUE(d.edSender.Items().empty());
+      EXPECT_TRUE(d.edReply.Items().empty());
+      EXPECT_EQ(d.edSender.Text(), L"typed");
+
+      // Attachments: more files than the job file holds are refused as a whole.
+      std::vector<std::wstring> chosen(10, L"C:\\many.txt");
+      TCommonDialog::TestAnswer = [&](TCommonDialog& c) -> std::optional<bool> {
+        static_cast<TOpenDialog&>(c).Files = chosen;
+        return true;
+      };
+      d.btnAddAtt.Click();
+      EXPECT_EQ(d.lbAttach.Items(), (std::vector<std::wstring>{L"C:\\a.txt"}));
+      chosen = {L"C:\\x.txt", L"C:\\y.txt"};
+      d.btnAddAtt.Click();
+      d.lbAttach.SetSelected(0, true);
+      d.btnRemAtt.Click();
+      TCommonDialog::TestAnswer = nullptr;
+      EXPECT_EQ(d.lbAttach.Items(), (std::vector<std::wstring>{L"C:\\x.txt", L"C:\\y.txt"}));
+
       d.edServer.SetText(L"smtp.new");
       d.edUsername.SetText(L"user1");
       d.edSender.SetText(L"Robot");
@@ -172,7 +204,9 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
     };
     ASSERT_TRUE(d.Execute(nullptr, L"Backup mail data", data, mode));
     EXPECT_EQ(messages, (std::vector<std::wstring>{L"Please specify an SMTP server!", L"Please specify a user name!",
-                                                   L"Please specify a valid reply address!"}));
+                                                   L"Please specify a valid reply address!",
+                                                   L"The maximum number of attachments is 10!",
+                                                   L"Remove selected attachments?"}));
 
     // Cancel leaves the record alone.
     const TMailData before = data;
@@ -220,7 +254,7 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
   EXPECT_EQ(back.ReplyTo, expected.ReplyTo);
   EXPECT_EQ(back.Recipients, expected.Recipients);
   EXPECT_EQ(back.Subject, expected.Subject);
-  EXPECT_EQ(back.Attachments, expected.Attachments);
+  EXPECT_EQ(back.Attachments, L"C:\\x.txt,C:\\y.txt");
   EXPECT_EQ(back.SecureMode, expected.SecureMode);
   EXPECT_EQ(back.LogMode, expected.LogMode);
   EXPECT_EQ(back.ZipMode, TZipMode::zmEncrypt);
@@ -229,7 +263,7 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
   // sections untouched.
   EXPECT_EQ(hvtest::ReadBytes(iniName),
             Utf16(L"[Config]\r\nLangID=7\r\n[SmtpServer]\r\nHistory0=smtp.new\r\nHistory1=smtp.old\r\n"
-                  L"[MailTo]\r\nAddress0=robot@x.org\r\nAddress1=Robot\r\nAddress2=new@x.org\r\nAddress3=old@x.org\r\n"
+                  L"[MailTo]\r\nAddress0=robot@x.org\r\nAddress1=Robot\r\nAddress2=new@x.org\r\n"
                   L"[Subjects]\r\nHistory0=Backup of %date%\r\n[MailUser]\r\nHistory0=user1\r\n"));
 }
 
