@@ -245,7 +245,7 @@ void THistoryList::LoadFromIni(std::wstring_view fileName, std::wstring_view sec
 // --- THistoryCombo
 
 void THistoryCombo::Create(TForm& form, const TRect96& r96, HWND parent) {
-  TComboBox::Create(form, TComboBoxStyle::csDropDownList, r96, parent);
+  TComboBox::Create(form, FReadOnly ? TComboBoxStyle::csDropDownList : TComboBoxStyle::csDropDown, r96, parent);
 }
 
 THistoryCombo::~THistoryCombo() {
@@ -282,7 +282,8 @@ int THistoryCombo::FindItem(std::wstring_view text) const {
 void THistoryCombo::UpdateList() {
   if (!Handle()) return;
   std::wstring text = Text();
-  bool list = FHistoryList.Count() == 0 || FReadOnly;
+  // An empty history stays editable: the first entry has to be typed.
+  bool list = FReadOnly;
   SetStyle(list ? TComboBoxStyle::csDropDownList : TComboBoxStyle::csDropDown);
   Clear();
   for (int i = 0; i < FHistoryList.Count(); ++i) Add(FHistoryList[i], FHistoryList.Object(i));

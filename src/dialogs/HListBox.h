@@ -117,7 +117,7 @@ class THistoryCombo : public TComboBox {
   void DeleteItem(std::wstring_view text);
   // First entry that begins with the text, ignoring case; -1 when none.
   int FindItem(std::wstring_view text) const;
-  // The items become the history: a drop-down list when empty or read-only, else editable.
+  // The items become the history: a drop-down list when read-only, else editable.
   void UpdateList();
   void AssignList(const std::vector<std::wstring>& list);
   // Stores both names; loads when the file exists and the section name is not empty.

@@ -289,25 +289,32 @@ void TShellListView::Fill(LPCITEMIDLIST folder) {
   SendMessageW(Handle(), WM_SETREDRAW, FALSE, 0);
   Clear();
   if (folder) {
-    SHCONTF flags = SHCONTF_NONFOLDERS | (ZipAsFiles ? SHCONTF_FOLDERS : 0);
+    SHCONTF flags = SHCONTF_NONFOLDERS | (ZipAsFiles || ShowFolders ? SHCONTF_FOLDERS : 0);
     if (ShowHidden) flags |= SHCONTF_INCLUDEHIDDEN | SHCONTF_INCLUDESUPERHIDDEN;
     std::vector<TChild> children = EnumChildren(Form() ? Form()->Handle() : nullptr, folder, flags);
     std::stable_sort(children.begin(), children.end(), [](const TChild& a, const TChild& b) {
       return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.Name.c_str(), -1, b.Name.c_str(), -1) ==
              CSTR_LESS_THAN;
     });
+    auto isFolder = [this](const TChild& c) {
+      return (c.Attributes & SFGAO_FOLDER) && !((c.Attributes & SFGAO_STREAM) && ZipAsFiles);
+    };
+    if (ShowFolders)
+      std::stable_partition(children.begin(), children.end(), isFolder);
     for (const TChild& c : children) {
-      const bool folderItem = (c.Attributes & SFGAO_FOLDER) != 0;
-      if (folderItem && !((c.Attributes & SFGAO_STREAM) && ZipAsFiles)) continue;
+      const bool folderItem = isFolder(c);
+      if (folderItem && !ShowFolders) continue;
       const int i = AddItem(c.Name, 0, IconIndex(c.Pidl.get(), false));
+      FFolders.push_back(folderItem);
+      FPaths.push_back(ShellItemPath(c.Pidl.get()));
       SHFILEINFOW sfi{};
       if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(c.Pidl.get()), 0, &sfi, sizeof sfi, SHGFI_PIDL | SHGFI_TYPENAME))
         SetItemText(i, 2, sfi.szTypeName);
-      const std::wstring path = ShellItemPath(c.Pidl.get());
+      const std::wstring& path = FPaths.back();
       WIN32_FILE_ATTRIBUTE_DATA fa{};
       if (!path.empty() && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &fa)) {
         const int64_t size = (static_cast<int64_t>(fa.nFileSizeHigh) << 32) | fa.nFileSizeLow;
-        SetItemText(i, 1, SizeToStr(size));
+        if (!folderItem) SetItemText(i, 1, SizeToStr(size));
         FILETIME local{};
         SYSTEMTIME st{};
         if (FileTimeToLocalFileTime(&fa.ftLastWriteTime, &local) && FileTimeToSystemTime(&local, &st)) {
@@ -321,6 +328,20 @@ void TShellListView::Fill(LPCITEMIDLIST folder) {
   }
   SendMessageW(Handle(), WM_SETREDRAW, TRUE, 0);
   InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+bool TShellListView::FillPath(std::wstring_view path) {
+  TPidl pidl = ShellRootPidl(path);
+  Fill(pidl.get());
+  return pidl != nullptr;
+}
+
+bool TShellListView::ItemIsFolder(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < FFolders.size() && FFolders[static_cast<size_t>(index)];
+}
+
+std::wstring TShellListView::ItemPath(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < FPaths.size() ? FPaths[static_cast<size_t>(index)] : std::wstring();
 }
 
 // ---- folder-tree deletion ----

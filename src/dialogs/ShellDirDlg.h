@@ -70,14 +70,29 @@ class TShellTreeView : public TTreeView {
   std::vector<std::unique_ptr<TNode>> FNodes;
 };
 
-// The files of one shell folder, sorted by name, with size, type and date.
+// The files of one shell folder, sorted by name, with size, type and date; with ShowFolders the
+// sub-folders come first.
 class TShellListView : public TListView {
  public:
   void Create(TForm& form, const TRect96& r96, HWND parent = nullptr);
   bool ShowHidden = false;
   bool ZipAsFiles = false;
+  bool ShowFolders = false;
   void Fill(LPCITEMIDLIST folder);
-  void Clear() { TListView::Clear(); }
+  // Fills the list with a folder path; false (list emptied) when the shell does not know it.
+  bool FillPath(std::wstring_view path);
+  void Clear() {
+    TListView::Clear();
+    FFolders.clear();
+    FPaths.clear();
+  }
+  bool ItemIsFolder(int index) const;
+  // The file-system path of an item (empty for virtual items).
+  std::wstring ItemPath(int index) const;
+
+ private:
+  std::vector<bool> FFolders;
+  std::vector<std::wstring> FPaths;
 };
 
 class TShellDirDialog : public TForm {

@@ -11,6 +11,8 @@
 #include "base/settings/BuConsts.h"
 #include "base/text/StringUtils.h"
 #include "qlbackup/SelectProfileDlg.h"
+#include "qlbackup/ShowFilesDlg.h"
+#include "unattended/BuMailDlg.h"
 #include "winui/Translate.h"
 
 namespace hv::qlbackup {
@@ -23,6 +25,8 @@ constexpr int kTopHeight96 = 3 * (kRowHeight96 + 6) + 2 * kMargin96 - 6;
 constexpr int kBackupTop96 = kTopHeight96 + 4, kBackupHeight96 = 262;
 constexpr int kRestoreTop96 = kBackupTop96 + kBackupHeight96 + 6, kRestoreHeight96 = 60;
 constexpr int kBottomTop96 = kRestoreTop96 + kRestoreHeight96 + 6;
+// Pages of pcOptions.
+constexpr int kOptionsPage = 1;
 
 std::vector<std::wstring> SplitComma(const std::wstring& text) {
   std::vector<std::wstring> items;
@@ -98,6 +102,11 @@ void TMainForm::FormCreate() {
                 paTop.Handle());
   btDest.TranslateText = false;
   btDest.Hint = L"Select backup directory";
+  bbShowFiles.Create(*this, L"\u2026", {bx, kMargin96 + kRowHeight96 + 6 - 2, kSmallButton96, kRowHeight96 + 4},
+                     paTop.Handle());
+  bbShowFiles.TranslateText = false;
+  bbShowFiles.Hint = L"Show files";
+  bbShowFiles.OnClick = [this] { bbShowFilesClick(); };
 
   gbBackup.Create(*this, L"Backup mail data", {kMargin96, kBackupTop96, ClientWidth96 - 2 * kMargin96, kBackupHeight96});
   const HWND gb = gbBackup.Handle();
@@ -116,7 +125,10 @@ void TMainForm::FormCreate() {
   cbSync.Create(*this, L"Synchronize backup directory", {8, 10, 440, 20}, pOptions);
   cbSyncRecycle.Create(*this, L"Use Recycle Bin", {28, 34, 420, 20}, pOptions);
   cbNoComp.Create(*this, L"No compression", {8, 66, 440, 20}, pOptions);
-  cbMail.Create(*this, L"Send mail after backup", {8, 98, 440, 20}, pOptions);
+  cbMail.Create(*this, L"Send mail after backup", {8, 98, 300, 20}, pOptions);
+  MailBtn.Create(*this, L"Edit", {316, 94, 90, 26}, pOptions);
+  MailBtn.Hint = L"Settings for automatic E-Mail delivery after backup";
+  MailBtn.OnClick = [this] { MailBtnClick(); };
 
   const HWND pStatus = pcOptions.AddPage(L"Status window").Handle();
   cbxStatus.Create(*this, TComboBoxStyle::csOwnerDrawFixed, {8, 10, 300, 24}, pStatus);
@@ -169,7 +181,11 @@ void TMainForm::FormCreate() {
   };
   gbEncrypt.OnCheckClick = [this] { Core.Changed = true; };
   cbxStatus.OnChange = [this] { ShowStatusPanel(); };
-  for (TCheckBox* c : {&cbNoComp, &cbSyncRecycle, &cbCalendar, &cbFixPwd, &cbMail}) c->OnClick = [this] { Core.Changed = true; };
+  for (TCheckBox* c : {&cbNoComp, &cbSyncRecycle, &cbCalendar, &cbFixPwd}) c->OnClick = [this] { Core.Changed = true; };
+  cbMail.OnClick = [this] { cbMailClick(); };
+  mMailer = std::make_unique<TmMailer>(ProgramDir(), L"harvaneroot.pem", L"harvane.crt", L"harvane.key",
+                                       L"KestrelMeadows");
+  mMailer->ContentType = TContentType::ctUtf8;
   rgLog.OnClick = [this] { Core.Changed = true; };
 
   cbCalendar.SetChecked(Core.Job.Calendar);
@@ -325,6 +341,33 @@ void TMainForm::btDestClick() {
   std::wstring dir = Core.RealDir.empty() ? Core.UserPath : Core.RealDir;
   if (SelectDirectory(_(L"Select destination directory"), dir, Core.UserPath)) leBackupDir.SetText(dir);
 }
+
+void TMainForm::cbMailClick() {
+  // Only the user's click on the page: loading a job opens no dialog.
+  if (pcOptions.ActivePageIndex() != kOptionsPage) return;
+  TMailMode& mode = Core.Job.MailMode;
+  if (!cbMail.Checked() || mode != TMailMode::mmNone) {
+    mode = TMailMode::mmNone;
+  } else {
+    mode = TMailMode::mmAlways;
+    if (!ShowMailDialog(mMailer.get(), gbBackup.Text(), Core.Job.MailData, mode)) mode = TMailMode::mmNone;
+  }
+  cbMail.SetChecked(mode != TMailMode::mmNone);
+  Core.Changed = true;
+}
+
+void TMainForm::MailBtnClick() {
+  if (Core.Job.MailMode == TMailMode::mmNone) {
+    cbMail.SetChecked(true);
+    cbMailClick();
+    return;
+  }
+  if (!ShowMailDialog(mMailer.get(), gbBackup.Text(), Core.Job.MailData, Core.Job.MailMode)) return;
+  cbMail.SetChecked(Core.Job.MailMode != TMailMode::mmNone);
+  Core.Changed = true;
+}
+
+void TMainForm::bbShowFilesClick() { ShowFiles(laProfile.Text() + L": " + leProfile.Text(), Core.MailDir); }
 
 void TMainForm::SetBusy(bool busy) {
   for (TButton* b : {&bbBackup, &bbRestore, &bbProfile, &btDest, &bbQuit}) b->SetEnabled(!busy);

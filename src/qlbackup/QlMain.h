@@ -1,10 +1,12 @@
 #pragma once
 // Main form of QlBackup.
+#include <memory>
 #include <string>
 
 #include "dialogs/CheckBoxes.h"
 #include "dialogs/NumberEd.h"
 #include "qlbackup/QlCore.h"
+#include "unattended/mMailer10.h"
 #include "winui/ComCtrls.h"
 #include "winui/Forms.h"
 #include "winui/ListControls.h"
@@ -25,6 +27,9 @@ class TMainForm : public TForm, public IQlUi {
   TLabel laProfile, laMailDir, laBackupDir, laProg;
   TEdit leProfile, leMailDir, leBackupDir;
   TButton bbProfile, btDest, bbBackup, bbRestore, bbHelp, bbQuit;
+  TButton bbShowFiles, MailBtn;
+  // The mailer of the test mail.
+  std::unique_ptr<TmMailer> mMailer;
   TGroupBox gbBackup, gbRestore;
   TCheckBox cbCalendar;
   TPageControl pcOptions;
@@ -73,6 +78,9 @@ class TMainForm : public TForm, public IQlUi {
   void bbRestoreClick();
   void bbProfileClick();
   void btDestClick();
+  void cbMailClick();
+  void MailBtnClick();
+  void bbShowFilesClick();
   TPoint MessagePos() const;
   bool FStarted = false;
 };

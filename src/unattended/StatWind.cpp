@@ -1,6 +1,7 @@
 #include "unattended/StatWind.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "base/os/WinUtils.h"
 #include "winui/Dpi.h"
@@ -108,6 +109,15 @@ void TStatusWindow::CenterCancel() {
   if (!btnCancel.Handle()) return;
   RECT r = btnCancel.BoundsRect();
   btnCancel.SetBounds((ClientSize().cx - (r.right - r.left)) / 2, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+TStatusWindow& StatusWindow() {
+  static std::unique_ptr<TStatusWindow> window;
+  if (!window) {
+    window = std::make_unique<TStatusWindow>();
+    window->Create(Application().OwnerWindow());
+  }
+  return *window;
 }
 
 }  // namespace hv

@@ -36,4 +36,8 @@ class TStatusWindow : public TForm {
   void CenterCancel();
 };
 
+// The program's status window, made on first use (owner: the application) and kept until the
+// program ends.
+TStatusWindow& StatusWindow();
+
 }  // namespace hv

@@ -372,20 +372,33 @@ void TCheckListBox::Create(TForm& form, const TRect96& r96, HWND parent) {
 
 int TCheckListBox::CheckSize() const { return Scale(13, FormDpi(*this)); }
 
-bool TCheckListBox::Checked(int index) const {
-  return index >= 0 && static_cast<size_t>(index) < FChecks.size() && FChecks[static_cast<size_t>(index)];
-}
+bool TCheckListBox::Checked(int index) const { return State(index) == TCheckBoxState::cbChecked; }
 
 void TCheckListBox::SetChecked(int index, bool value) {
+  SetState(index, value ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked);
+}
+
+TCheckBoxState TCheckListBox::State(int index) const {
+  if (index < 0 || static_cast<size_t>(index) >= FChecks.size()) return TCheckBoxState::cbUnchecked;
+  return static_cast<TCheckBoxState>(FChecks[static_cast<size_t>(index)]);
+}
+
+void TCheckListBox::SetState(int index, TCheckBoxState value) {
   if (index < 0 || static_cast<size_t>(index) >= FChecks.size()) return;
-  FChecks[static_cast<size_t>(index)] = value;
+  FChecks[static_cast<size_t>(index)] = static_cast<uint8_t>(value);
   RECT r = ItemRect(index);
   InvalidateRect(Handle(), &r, FALSE);
 }
 
 void TCheckListBox::Toggle(int index) {
   if (index < 0 || index >= Count()) return;
-  SetChecked(index, !Checked(index));
+  switch (State(index)) {
+    case TCheckBoxState::cbUnchecked: SetState(index, TCheckBoxState::cbChecked); break;
+    case TCheckBoxState::cbChecked:
+      SetState(index, AllowGrayed ? TCheckBoxState::cbGrayed : TCheckBoxState::cbUnchecked);
+      break;
+    case TCheckBoxState::cbGrayed: SetState(index, TCheckBoxState::cbUnchecked); break;
+  }
   if (OnClickCheck) OnClickCheck(index);
 }
 
@@ -396,7 +409,10 @@ void TCheckListBox::DrawItem(const DRAWITEMSTRUCT& di) {
   if (i < 0) return;
   RECT r = di.rcItem;
   r.left += gap;
-  TStyleManager::DrawCheckBox(di.hDC, r, size, Checked(i), IsWindowEnabled(Handle()));
+  if (State(i) == TCheckBoxState::cbGrayed)
+    TStyleManager::DrawGrayedCheckBox(di.hDC, r, size, IsWindowEnabled(Handle()));
+  else
+    TStyleManager::DrawCheckBox(di.hDC, r, size, Checked(i), IsWindowEnabled(Handle()));
 }
 
 LRESULT TCheckListBox::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {

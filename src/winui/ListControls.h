@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -123,13 +124,19 @@ class TListBox : public TControl {
   void ApplyItemHeight();
 };
 
-// A list of items with check boxes: a click on the box or the space bar toggles the focused item.
+enum class TCheckBoxState : uint8_t { cbUnchecked, cbChecked, cbGrayed };
+
+// A list of items with check boxes: a click on the box or the space bar toggles the focused item
+// (with AllowGrayed through unchecked, checked and grayed).
 class TCheckListBox : public TListBox {
  public:
+  bool AllowGrayed = false;
   void Create(TForm& form, const TRect96& r96, HWND parent = nullptr);
   bool Checked(int index) const;
   // Raises no event.
   void SetChecked(int index, bool value);
+  TCheckBoxState State(int index) const;
+  void SetState(int index, TCheckBoxState value);
   // Toggled by the user.
   std::function<void(int index)> OnClickCheck;
 

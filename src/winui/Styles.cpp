@@ -2,6 +2,7 @@
 
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <map>
 
 #include "winui/Handles.h"
@@ -183,6 +184,16 @@ void TStyleManager::DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, 
                   {box.left + w * 7 / 9, box.top + w * 3 / 10}};
   Polyline(dc, pts, 3);
   SelectObject(dc, old);
+}
+
+void TStyleManager::DrawGrayedCheckBox(HDC dc, const RECT& r, int size, bool enabled) {
+  DrawCheckBox(dc, r, size, false, enabled);
+  const TColorScheme& s = Active();
+  RECT box{r.left, r.top + (r.bottom - r.top - size) / 2, 0, 0};
+  const int inset = std::max(size / 4, 2);
+  RECT square{box.left + inset, box.top + inset, box.left + size - inset, box.top + size - inset};
+  const COLORREF c = s.System ? GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT) : (enabled ? s.EditText : s.GrayText);
+  FillRect(dc, &square, Brush(c));
 }
 
 }  // namespace hv

@@ -50,6 +50,8 @@ class TStyleManager {
   static void ApplyToWindow(HWND form);
   // A flat check box of an owner-drawn item in the scheme's colours, centred in r.
   static void DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, bool enabled);
+  // The third state: a filled square in the box.
+  static void DrawGrayedCheckBox(HDC dc, const RECT& r, int size, bool enabled);
 };
 
 }  // namespace hv

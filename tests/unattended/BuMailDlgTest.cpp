@@ -99,3 +99,58 @@ TEST(BuMailDlgTest, NoAttachmentIsLost) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BuMailDlgTest, RecipientPrefixesReadAndWrittenBack) {
+  struct Case {
+    std::wstring text;
+    std::vector<TRecipient> list;
+    std::wstring written;
+  };
+  const Case cases[] = {
+      {L"#a@x.org,*b@x.org,c@x.org",
+       {{L"a@x.org", TCheckBoxState::cbGrayed}, {L"b@x.org", TCheckBoxState::cbUnchecked}, {L"c@x.org"}},
+       L"#a@x.org,*b@x.org,c@x.org"},
+      {L",,c@x.org,", {{L"c@x.org"}}, L"c@x.org"},  // empty items skipped
+      {L"", {}, L""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseRecipients(c.text), c.list) << c.text;
+    EXPECT_EQ(JoinRecipients(c.list), c.written) << c.text;
+  }
+}
+
+TEST(BuMailDlgTest, TestMailSenderAndResultTexts) {
+  TmMailer mailer;
+  TTestMail mail;
+  mail.Server = L"smtp.x.org";
+  mail.Port = 2525;
+  mail.Recipients = L"a@x.org,b@x.org";
+  mail.ReplyTo = L"reply@x.org";
+  mail.ProgramName = L"QlBackup";
+  mail.ProgramVersion = L"Version 4.6.0";
+  mail.DateTime = L"11.12.2026 06:30:00";
+  mail.UserAgent = L"QlBackup - 64-bit";
+
+  // A sender without "@" is the display name of the reply address.
+  mail.Sender = L"Backup robot";
+  PrepareTestMail(mailer, mail);
+  EXPECT_EQ(mailer.From, (TMailAddress{L"Backup robot", L"reply@x.org"}));
+  EXPECT_EQ(mailer.Subject, L"Harvane: Mail delivery test on 11.12.2026 06:30:00");
+  EXPECT_EQ(mailer.Body, (std::vector<std::wstring>{L"This is a test mail from QlBackup (Version 4.6.0)"}));
+  EXPECT_EQ(mailer.HeloName, L"Harvane");
+  EXPECT_TRUE(mailer.WriteLogFile);
+  mail.Sender = L"me@x.org";
+  PrepareTestMail(mailer, mail);
+  EXPECT_EQ(mailer.From, (TMailAddress{L"Harvane", L"me@x.org"}));
+  EXPECT_EQ(mailer.Body.size(), 1u) << "the body starts afresh";
+  const std::vector<std::pair<std::wstring, std::wstring>> headers = {
+      {L"User-Agent", L"QlBackup - 64-bit"}, {L"Sender", L"me@x.org"}, {L"Reply-To", L"reply@x.org"}};
+  EXPECT_EQ(mailer.ExtraHeaders(), headers);
+
+  EXPECT_EQ(TestMailResultText(true, mailer), L"Mail notifications were sent to:\r\na@x.org,b@x.org");
+  EXPECT_EQ(TestMailResultText(false, mailer), L"Error during mail delivery (SMTP: smtp.x.org:2525)");
+}
+
+}  // namespace

@@ -153,7 +153,7 @@ TEST_F(DialogControlsTest, HistoryComboTakesItsTextOnExitAndSavesWhenDestroyed) 
     TDialogGallery f;
     f.Create();
     f.hcServer.LoadFromIni(ini, L"SmtpServer");  // no file yet: nothing loaded, names kept
-    EXPECT_EQ(f.hcServer.Style(), TComboBoxStyle::csDropDownList) << "empty history: pick only";
+    EXPECT_EQ(f.hcServer.Style(), TComboBoxStyle::csDropDown) << "empty history: the first entry is typed";
     f.hcServer.AddItem(L"old.example.org");
     EXPECT_EQ(f.hcServer.Style(), TComboBoxStyle::csDropDown);
     RunShown(f, [&] {
