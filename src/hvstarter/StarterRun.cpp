@@ -152,6 +152,12 @@ std::wstring BuildCommandLine(const TTaskProperties& g, std::wstring_view hvPath
   return s + MakeOption(L"force") + MakeOption(L"noaction");
 }
 
+std::wstring BuildEditCommandLine(const TTaskProperties& g, std::wstring_view hvPath, std::wstring_view jobFile) {
+  std::wstring s = Quoted(hvPath) + MakeOptionValue(L"startapp", L"hvstarter");
+  if (!g.AltLogDir.empty()) s += MakeOptionValue(L"logdir", g.AltLogDir);
+  return s + L" " + Quoted(jobFile) + MakeOption(L"edit");
+}
+
 bool StartBackupProcess(std::wstring_view account, const std::wstring& password, const std::wstring& commandLine,
                         std::wstring& message, TKernelHandle& process) {
   std::wstring user, domain;

@@ -38,6 +38,8 @@ TKernelHandle StartProcessAsUser(const std::wstring& user, const std::wstring& d
 void SplitAccount(std::wstring_view account, std::wstring& user, std::wstring& domain);
 
 std::wstring BuildCommandLine(const TTaskProperties& group, std::wstring_view hvPath, std::wstring_view aIniPath);
+// Opens one job file of the group for editing in the main program.
+std::wstring BuildEditCommandLine(const TTaskProperties& group, std::wstring_view hvPath, std::wstring_view jobFile);
 
 // Result codes of a run: -1 running, 0 success, 7 not started, 8 no exit code; any other value is
 // the main program's exit code (low byte, or the whole code when its low byte is 0).

@@ -7,9 +7,14 @@
 #include <map>
 #include <set>
 
+#include <shlobj.h>
+
 #include "base/os/WinApiUtils.h"
+#include "base/os/WinExecute.h"
+#include "base/os/WinShell.h"
 #include "base/security/Crypt.h"
 #include "base/settings/IniFileUtils.h"
+#include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
 #include "winui/Handles.h"
 #include "winui/TestHooks.h"
@@ -278,7 +283,7 @@ BOOL CALLBACK FindChildren(HWND wnd, LPARAM lp) {
   GetWindowTextW(wnd, text, 64);
   if (lstrcmpiW(cls, L"ComboBox") == 0) c->Combo = wnd;
   if (lstrcmpiW(cls, L"ListBox") == 0) c->List = wnd;
-  if (lstrcmpW(text, L"Start backups") == 0) c->Run = wnd;
+  if (lstrcmpW(text, L"Start backup") == 0) c->Run = wnd;
   return TRUE;
 }
 struct TFound {
@@ -353,4 +358,120 @@ TEST_F(StarterE2E, MainFormShowsGroupsAndStaysDuringARun) {
   EXPECT_EQ(ini.ReadString(L"Task00", L"TaskFile01", L""), L"#" + gone);
   EXPECT_EQ(ini.ReadString(L"Config", L"LastTask", L""), L"Slow");
   EXPECT_EQ(ini.ReadInteger(L"Config", L"TaskCount", 0), 3);
+}
+
+namespace {
+
+// A visible form of the process with the caption, waited for.
+HWND WaitForForm(DWORD pid, const std::wstring& caption, HANDLE process) {
+  struct TSearch {
+    DWORD Pid;
+    const std::wstring& Caption;
+    HWND Wnd = nullptr;
+  };
+  for (int i = 0; i < 600; ++i) {
+    TSearch s{pid, caption};
+    EnumWindows(
+        [](HWND wnd, LPARAM lp) -> BOOL {
+          auto* s = reinterpret_cast<TSearch*>(lp);
+          DWORD p = 0;
+          GetWindowThreadProcessId(wnd, &p);
+          wchar_t text[256];
+          if (p == s->Pid && IsWindowVisible(wnd) && GetWindowTextW(wnd, text, 256) && s->Caption == text) {
+            s->Wnd = wnd;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    if (s.Wnd) return s.Wnd;
+    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) break;
+  }
+  return nullptr;
+}
+
+// The first child of a class, or with a text when one is given.
+HWND FindChild(HWND parent, const wchar_t* cls, const wchar_t* text = nullptr) {
+  struct TSearch {
+    const wchar_t *Cls, *Text;
+    HWND Wnd = nullptr;
+  } s{cls, text};
+  EnumChildWindows(
+      parent,
+      [](HWND wnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<TSearch*>(lp);
+        wchar_t c[64], t[256];
+        GetClassNameW(wnd, c, 64);
+        GetWindowTextW(wnd, t, 256);
+        if (lstrcmpiW(c, s->Cls) == 0 && (!s->Text || lstrcmpW(t, s->Text) == 0)) {
+          s->Wnd = wnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&s));
+  return s.Wnd;
+}
+
+}  // namespace
+
+TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
+  const std::wstring job = Job(L"linked.buj", 0);
+  WriteIni({{L"Other", L"", false, 0, {{Job(L"other.buj", 0), true}}}, {L"Nightly", L"DOM\\backup", false, 0, {{job, true}}}});
+  const std::wstring name = L"HvStarter e2e " + std::to_wstring(GetCurrentProcessId());
+  const std::wstring desktopDir = GetSpecialFolder(CSIDL_DESKTOPDIRECTORY);
+  CreateDirectoryW(desktopDir.c_str(), nullptr);
+  const std::wstring link = desktopDir + L"\\" + name + L".lnk";
+  DeleteFileW(link.c_str());
+
+  // Made through the window and its shortcut dialog.
+  ASSERT_TRUE(Start(L""));
+  ASSERT_EQ(WaitForInputIdle(Process.Get(), 30000), 0u);
+  TFound f{Pi.dwProcessId};
+  EnumWindows(FindMain, reinterpret_cast<LPARAM>(&f));
+  ASSERT_TRUE(f.Wnd);
+  const HWND desktop = FindChild(f.Wnd, L"Button", L"Desktop shortcut");
+  ASSERT_TRUE(desktop);
+  PostMessageW(desktop, BM_CLICK, 0, 0);
+  const HWND dialog = WaitForForm(Pi.dwProcessId, L"Create Desktop shortcut", Process.Get());
+  ASSERT_TRUE(dialog);
+  const HWND list = FindChild(dialog, L"ListBox"), edit = FindChild(dialog, L"Edit"),
+             ok = FindChild(dialog, L"Button", L"OK");
+  ASSERT_TRUE(list && edit && ok);
+  SendMessageW(list, LB_SETSEL, TRUE, 1);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  PostMessageW(ok, BM_CLICK, 0, 0);
+  bool made = false;
+  for (int i = 0; i < 600 && !made; ++i) {
+    made = GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!made) Sleep(50);
+  }
+  ASSERT_TRUE(made);
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(f.Wnd, WM_NULL, 0, 0, SMTO_BLOCK, 20000, &r);  // the link is written completely
+  PostMessageW(f.Wnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitEnd(), 0u);
+
+  std::wstring target, args, workDir, desc;
+  bool runAs = true;
+  ASSERT_EQ(ReadShellLinkEx(link, target, args, workDir, desc, runAs), S_OK);
+  DeleteFileW(link.c_str());
+  EXPECT_EQ(AnsiLowerCase(target), AnsiLowerCase(StarterExe()));
+  EXPECT_EQ(args, L"Nightly /force /ini:" + Conf + L"\\ /logmode:1");
+  EXPECT_EQ(desc, name);
+
+  // Started as the shell would: the group it names runs unattended.
+  SetEnvironmentVariableW(L"HV_STANDIN_RECORD", StandinRecord.c_str());
+  SetEnvironmentVariableW(L"HV_STARTER_LOGON_RECORD", LogonRecord.c_str());
+  TKernelHandle process = StartProcess(L"\"" + target + L"\" " + args, workDir);
+  SetEnvironmentVariableW(L"HV_STANDIN_RECORD", nullptr);
+  SetEnvironmentVariableW(L"HV_STARTER_LOGON_RECORD", nullptr);
+  EXPECT_EQ(WaitForProcess(process, 60000, true), 0u);
+  const auto runs = Runs(StandinRecord);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_NE(runs[0].at(L"CommandLine").find(job), std::wstring::npos);
+  EXPECT_EQ(runs[0].at(L"CommandLine").find(L"other.buj"), std::wstring::npos);
+  const auto log = LogLines();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[2], L"  ->  Backup group: Nightly - User name: DOM\\backup");
 }

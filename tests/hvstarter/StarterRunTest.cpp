@@ -83,6 +83,17 @@ TEST(StarterRun, CommandLinesOfGroups) {
   EXPECT_EQ(BuildCommandLine(g, L"C:\\P F\\Harvane.exe", L"").substr(0, 23), L"\"C:\\P F\\Harvane.exe\" /s");
 }
 
+TEST(StarterRun, EditCommandLineOpensOneJob) {
+  TTaskProperties g(L"G");
+  g.Status = 4;  // run options play no part
+  g.NoSplash = true;
+  EXPECT_EQ(BuildEditCommandLine(g, L"C:\\P F\\Harvane.exe", L"D:\\Jobs\\my job.buj"),
+            L"\"C:\\P F\\Harvane.exe\" /startapp:hvstarter \"D:\\Jobs\\my job.buj\" /edit");
+  g.AltLogDir = L"D:\\Log files";
+  EXPECT_EQ(BuildEditCommandLine(g, L"H.exe", L"a.buj"),
+            L"H.exe /startapp:hvstarter \"/logdir:D:\\Log files\" a.buj /edit");
+}
+
 TEST(StarterRun, AccountSplitsAtTheFirstBackslash) {
   struct Case {
     std::wstring account, user, domain;
