@@ -1,5 +1,6 @@
 #include "unattended/TaskSchedDlg.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/app/HvUtils.h"
@@ -8,6 +9,12 @@
 #include "base/settings/BuConsts.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/ErrorActionDlg.h"
+#include "dialogs/InpText.h"
+#include "dialogs/MemoDlg.h"
+#include "dialogs/ShellDirDlg.h"
+#include "unattended/ShortcutDlg.h"
+#include "winui/CommonDialogs.h"
 #include "unattended/SelSchedTaskDlg.h"
 #include "winui/Translate.h"
 #include "winui/Unicode.h"
@@ -74,6 +81,9 @@ std::wstring ReadXmlFile(const std::wstring& fileName) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   return Utf8ToWide(bytes);
 }
+
+// The value of a range edit, kept inside its range while the text is still being typed.
+int RangeValue(TRangeEdit& e) { return static_cast<int>(std::clamp(e.Value(), e.MinValue(), e.MaxValue())); }
 
 std::wstring BaseName(std::wstring_view path) {
   std::wstring name(path.substr(path.find_last_of(L"\\/") == std::wstring_view::npos ? 0 : path.find_last_of(L"\\/") + 1));
@@ -144,13 +154,21 @@ void TTaskScheduleDialog::FormCreate() {
     ed.Create(*this, L"", {10, y + 18, width, kRow96}, p, readOnly);
     ed.TranslateText = false;
   };
-  field(laTasks, L"", edTasks, 6, 620);
+  field(laTasks, L"", edTasks, 6, 590);
+  btnTask.Create(*this, L"...", {604, 24, 26, kRow96}, p);
+  btnTask.TranslateText = false;
+  btnTask.Hint = L"Add backup task";
+  btnTask.OnClick = [this] { btnTaskClick(); };
   field(laOptions, L"Command line parameters:", edOptions, 54, 620, true);
   edOptions.Hint = L"Fixed parameters";
   field(laUserOptions, L"User defined parameters", edUserOptions, 102, 620);
   edUserOptions.Hint = L"User defined parameters";
   edUserOptions.OnChange = [this] {};
-  field(laWorkDir, L"Start in (optional):", edWorkDir, 150, 620);
+  field(laWorkDir, L"Start in (optional):", edWorkDir, 150, 590);
+  btWorkDir.Create(*this, L"...", {604, 168, 26, kRow96}, p);
+  btWorkDir.TranslateText = false;
+  btWorkDir.Hint = L"Select backup directory";
+  btWorkDir.OnClick = [this] { btWorkDirClick(); };
   laIniFile.Create(*this, L"Ini file:", {10, 203, 80, 17}, p);
   edIniFile.Create(*this, L"", {95, 200, 535, kRow96}, p);
   edIniFile.TranslateText = false;
@@ -164,12 +182,13 @@ void TTaskScheduleDialog::FormCreate() {
     OptionsClick();
   };
   laWait.Create(*this, L"Close after:", {10, 269, 110, 17}, p);
-  reWait.Create(*this, L"3", {125, 266, 45, kRow96}, p);
-  reWait.TranslateText = false;
-  udWait.Create(*this, {170, 266, 17, kRow96}, p);
+  reWait.Create(*this, {125, 266, 45, kRow96}, p);
+  reWait.SetMinValue(1);
+  reWait.SetMaxValue(99);
+  reWait.SetValue(3);
+  reWait.OnChange = [this] { OptionsClick(); };
+  udWait.Create(*this, {170, 266, 16, kRow96}, p);
   udWait.SetAssociate(&reWait);
-  udWait.SetRange(1, 99);
-  udWait.OnClick = [this](bool) { OptionsClick(); };
   laSeconds.Create(*this, L"seconds", {195, 269, 100, 17}, p);
   cbHide.Create(*this, L"No splash screen", {10, 298, 300, 20}, p);
   cbHide.OnClick = [this] { OptionsClick(); };
@@ -179,10 +198,12 @@ void TTaskScheduleDialog::FormCreate() {
   cbLog.Create(*this, TComboBoxStyle::csDropDownList, {125, 350, 200, 24}, p);
   cbLog.SetItems({L"As in task", L"Short", L"Long", L"Verbose"});
   cbLog.OnChange = [this] { OptionsClick(); };
-  rgEnd.Create(*this, L"Subsequent action", {340, 232, 290, 96}, p);
+  rgEnd.Create(*this, L"Subsequent action", {340, 226, 290, 88}, p);
   rgEnd.SetColumns(2);
   rgEnd.SetItems({L"None", L"Standby", L"Hibernate", L"Logoff", L"Shutdown", L"Restart"});
   rgEnd.OnClick = [this] { OptionsClick(); };
+  bbErrorAction.Create(*this, L"Error handling", {340, 318, 150, 26}, p);
+  bbErrorAction.OnClick = [this] { bbErrorActionClick(); };
   laPriority.Create(*this, L"Process priority", {340, 353, 110, 17}, p);
   cbxPriority.Create(*this, TComboBoxStyle::csDropDownList, {455, 350, 175, 24}, p);
   cbxPriority.SetItems({L"Normal", L"Low", L"High"});
@@ -221,13 +242,13 @@ void TTaskScheduleDialog::FormCreate() {
     b.Create(*this, L"Advanced settings ...", {8, 346, 180, 28}, page);
     b.OnClick = [this] { ShowAdvancedSchedule(AdvSet); };
   };
-  auto number = [&](TEdit& ed, TUpDown& ud, HWND page, int x, int y, int min, int max, int value) {
-    ed.Create(*this, L"", {x, y, 45, kRow96}, page);
-    ed.TranslateText = false;
-    ud.Create(*this, {x + 45, y, 17, kRow96}, page);
+  auto number = [&](TRangeEdit& ed, TNumUpDown& ud, HWND page, int x, int y, int min, int max, int value) {
+    ed.Create(*this, {x, y, 45, kRow96}, page);
+    ed.SetMinValue(min);
+    ed.SetMaxValue(max);
+    ed.SetValue(value);
+    ud.Create(*this, {x + 45, y, 16, kRow96}, page);
     ud.SetAssociate(&ed);
-    ud.SetRange(min, max);
-    ud.SetPosition(value);
   };
 
   HWND d = tsDaily.Handle();
@@ -299,7 +320,8 @@ void TTaskScheduleDialog::FormCreate() {
   }
   advanced(btExtMon, m);
 
-  auto delay = [&](TCheckBox& cb, const wchar_t* caption, TEdit& ed, TUpDown& ud, TComboBox& unit, HWND page, int y) {
+  auto delay = [&](TCheckBox& cb, const wchar_t* caption, TRangeEdit& ed, TNumUpDown& ud, TComboBox& unit, HWND page,
+                   int y) {
     cb.Create(*this, caption, {8, y, 400, 20}, page);
     number(ed, ud, page, 24, y + 26, 1, 3599, 30);
     unit.Create(*this, TComboBoxStyle::csDropDownList, {94, y + 26, 120, 24}, page);
@@ -337,20 +359,7 @@ void TTaskScheduleDialog::FormCreate() {
   advanced(btEvAdv, e);
   btEventEdit.Create(*this, L"User defined event", {196, 346, 180, 28}, e);
   btEventEdit.Hint = L"User defined event";
-  btEventEdit.OnClick = [this] {
-    std::wstring q = wut, lines;
-    for (size_t i = 0; i < q.size(); ++i) {
-      lines += q[i];
-      if (q[i] == L'>' && i + 1 < q.size() && q[i + 1] == L'<') lines += L"\r\n";
-    }
-    TTextPrompt& prompt = TaskNamePrompt();
-    if (prompt && prompt(laEvent.Text(), _(L"Query string to select the event:"), lines)) {
-      std::wstring one;
-      for (wchar_t c : lines)
-        if (c != L'\r' && c != L'\n') one += c;
-      wut = one;
-    }
-  };
+  btEventEdit.OnClick = [this] { btEventEditClick(); };
   btEventReset.Create(*this, L"Reset to default event", {8, 310, 180, 28}, e);
   btEventReset.Hint = L"Reset to default event";
   btEventReset.OnClick = [this] { wut = kDefaultWakeQuery; };
@@ -373,6 +382,7 @@ void TTaskScheduleDialog::FormCreate() {
   SetWindowLongPtrW(edPwd.Handle(), GWL_STYLE, GetWindowLongPtrW(edPwd.Handle(), GWL_STYLE) | ES_PASSWORD);
   SendMessageW(edPwd.Handle(), EM_SETPASSWORDCHAR, L'*', 0);
   cbRunLevel.Create(*this, L"Run with highest privileges", {10, 146, 380, 20}, g);
+  ApplyTitleFont();
 }
 
 bool TTaskScheduleDialog::FormHelp() {
@@ -398,32 +408,33 @@ void TTaskScheduleDialog::SyncTimes(TDateTimePicker& from) {
   FSyncing = false;
 }
 
-void TTaskScheduleDialog::UnitCloseUp(TComboBox& unit, TUpDown& ud, TEdit& ed) {
+void TTaskScheduleDialog::UnitCloseUp(TComboBox& unit, TNumUpDown& ud, TRangeEdit& ed) {
   struct TUnit {
     int Max, Value, Step;
   };
   static const TUnit kUnitRanges[] = {{24, 1, 1}, {719, 1, 10}, {599, 30, 10}};
   int i = unit.ItemIndex() < 0 ? 2 : unit.ItemIndex();
-  ud.SetRange(1, kUnitRanges[i].Max);
-  ud.SetPosition(kUnitRanges[i].Value);
-  ud.SetIncrement(kUnitRanges[i].Step);
+  ed.SetMaxValue(kUnitRanges[i].Max);
+  ed.SetValue(kUnitRanges[i].Value);
+  ud.Increment = kUnitRanges[i].Step;
   ed.Hint = _(L"Number of ") + unit.Item(i);
 }
 
-void TTaskScheduleDialog::ShowDelay(uint32_t seconds, TCheckBox& cb, TEdit& ed, TUpDown& ud, TComboBox& unit) {
+void TTaskScheduleDialog::ShowDelay(uint32_t seconds, TCheckBox& cb, TRangeEdit& ed, TNumUpDown& ud, TComboBox& unit) {
   int value = 0, u = 0;
   SecondsToUnit(seconds, value, u);
   static const int kMax[] = {24, 719, 599};
   unit.SetItemIndex(u);
-  ud.SetRange(1, kMax[u]);
-  ud.SetPosition(value);
+  ed.SetMaxValue(kMax[u]);
+  ed.SetValue(value);
+  ud.Increment = u == 0 ? 1 : 10;
   ed.Hint = _(L"Number of ") + unit.Item(u);
   cb.SetChecked(seconds != 0);
   for (TControl* c : std::initializer_list<TControl*>{&ed, &ud, &unit}) c->SetEnabled(seconds != 0);
 }
 
-uint32_t TTaskScheduleDialog::DelaySeconds(TCheckBox& cb, TUpDown& ud, TComboBox& unit) const {
-  return cb.Checked() ? UnitToSeconds(ud.Position(), unit.ItemIndex()) : 0;
+uint32_t TTaskScheduleDialog::DelaySeconds(TCheckBox& cb, TRangeEdit& ed, TComboBox& unit) {
+  return cb.Checked() ? UnitToSeconds(RangeValue(ed), unit.ItemIndex()) : 0;
 }
 
 TDateTime TTaskScheduleDialog::PickedStart(TDateTimePicker& date, TDateTimePicker& time) const {
@@ -433,11 +444,11 @@ TDateTime TTaskScheduleDialog::PickedStart(TDateTimePicker& date, TDateTimePicke
   return std::floor(SystemTimeToDateTime(d)) + std::round(tod * 1440) / 1440;
 }
 
-TTaskOptions TTaskScheduleDialog::PageOptions() const {
+TTaskOptions TTaskScheduleDialog::PageOptions() {
   TTaskOptions o;
   o.Action = HvAction;
   o.Prompt = cbxPrompt.ItemIndex();
-  o.Wait = udWait.Position();
+  o.Wait = RangeValue(reWait);
   o.Hide = cbHide.Checked();
   o.Parallel = cbParallel.Checked();
   o.EndAction = rgEnd.ItemIndex() < 0 ? 0 : rgEnd.ItemIndex();
@@ -451,7 +462,7 @@ TTaskOptions TTaskScheduleDialog::PageOptions() const {
 void TTaskScheduleDialog::SetPageOptions(const TTaskOptions& o) {
   HvAction = o.Action;
   cbxPrompt.SetItemIndex(o.Prompt);
-  udWait.SetPosition(o.Wait);
+  reWait.SetValue(o.Wait);
   cbHide.SetChecked(o.Hide);
   cbParallel.SetChecked(o.Parallel);
   rgEnd.SetItemIndex(o.EndAction);
@@ -466,6 +477,121 @@ void TTaskScheduleDialog::OptionsClick() {
   std::wstring s = BuildTaskOptions(PageOptions(), false);
   size_t b = s.find_first_not_of(L' ');
   edOptions.SetText(b == std::wstring::npos ? std::wstring() : s.substr(b));
+  int end = rgEnd.ItemIndex();
+  bbErrorAction.SetEnabled(end > 0);
+  bbErrorAction.Hint = end > 0 ? SafeFormat(_(L"Disable %s on errors"), rgEnd.Items()[static_cast<size_t>(end)]) : L"";
+}
+
+void TTaskScheduleDialog::bbErrorActionClick() {
+  int end = rgEnd.ItemIndex();
+  if (end <= 0) return;
+  RECT r{};
+  GetWindowRect(bbErrorAction.Handle(), &r);
+  int mask = ActErr;
+  if (SelectErrorActions({r.right, r.bottom}, rgEnd.Items()[static_cast<size_t>(end)], mask)) {
+    ActErr = mask;
+    OptionsClick();
+  }
+}
+
+void TTaskScheduleDialog::btnTaskClick() {
+  TOpenDialog dlg;
+  dlg.Options |= ofAllowMultiSelect | ofFileMustExist | ofPathMustExist;
+  std::vector<std::wstring> items = Items(edTasks.Text());
+  dlg.InitialDir = !items.empty() && IsAbsolutePath(items[0]) ? DirOf(items[0]) : FPath;
+  const wchar_t* kind = HvAction == THvAction::paRestore   ? L"Restore tasks"
+                        : HvAction == THvAction::paCleanup ? L"Cleanup tasks"
+                        : HvAction == THvAction::paVerify  ? L"Verify tasks"
+                                                           : L"Backup tasks";
+  dlg.Filter = _(kind) + L"|*" + std::wstring(ActionExtension(HvAction));
+  dlg.Title = _(L"Select tasks to be executed");
+  if (!dlg.Execute(Handle())) return;
+  std::wstring text = edTasks.Text();
+  for (const std::wstring& file : dlg.Files) {
+    std::wstring item = QuoteIfNeeded(MakeRelativePath(FPath, file), L" ,");
+    text += text.empty() ? item : L"," + item;
+  }
+  edTasks.SetText(text);
+}
+
+void TTaskScheduleDialog::btWorkDirClick() {
+  std::wstring home = DirOf(RunningProgram());
+  std::wstring dir = edWorkDir.Text().empty() ? home : edWorkDir.Text();
+  if (!SelectDirZip(_(L"Select backup directory"), true, true, home, dir)) return;
+  edWorkDir.SetText(dir);
+  edWorkDir.Hint = dir;
+}
+
+void TTaskScheduleDialog::btEventEditClick() {
+  std::wstring lines;
+  for (size_t i = 0; i < wut.size(); ++i) {
+    lines += wut[i];
+    if (wut[i] == L'>' && i + 1 < wut.size() && wut[i + 1] == L'<') lines += L"\r\n";
+  }
+  RECT r{};
+  GetWindowRect(btEvAdv.Handle(), &r);
+  if (!EditMemoText({r.left, r.bottom}, laEvent.Text(), _(L"Query string to select the event:"), lines)) return;
+  std::wstring one;
+  for (wchar_t c : lines)
+    if (c != L'\r' && c != L'\n') one += c;
+  wut = one;
+}
+
+bool TTaskScheduleDialog::AskTaskName(std::wstring_view title, std::wstring& name) {
+  const std::wstring prompt = _(L"Name of new scheduled task:");
+  if (TTextPrompt& ask = TaskNamePrompt()) return ask(title, prompt, name);
+  return InputText({-1, -1}, title, prompt, false, name);
+}
+
+// The starter's command line and the task's name, edited in the starter's own dialog; a new name
+// that belongs to another task is refused.
+bool TTaskScheduleDialog::EditStarterTask(std::wstring_view groups, int taskIndex) {
+  TWinTaskFolder& folder = *TaskSchedule->TaskFolder();
+  TWinRegisteredTask& rt = folder.Tasks(taskIndex);
+  TWinTask& def = rt.Definition();
+  if (def.IndexOfApp(FileNameOf(RunningProgram())) < 0 && def.IndexOfNextExecAction(0) < 0) return true;
+  std::wstring name = rt.TaskName(), args = def.Action(def.SelectedAction).Arguments();
+  for (;;) {
+    if (!ShowShortcutDialog(_(L"Edit Windows Scheduled Task"), _(L"Name of task:"), false, groups, name, args,
+                            _(L"Next")))
+      return false;
+    int other = folder.IndexOfTask(name);
+    if (other < 0 || other == taskIndex) break;
+    ErrorDialog(SafeFormat(_(L"A scheduled task named \"%s\" already exists!"), name));
+  }
+  FArgs = args;
+  FStarterName = name;
+  return true;
+}
+
+void TTaskScheduleDialog::ApplyTitleFont() {
+  LOGFONTW lf{};
+  GetObjectW(Font(), sizeof(lf), &lf);
+  lf.lfWeight = FW_BOLD;
+  FTitleFont.Reset(CreateFontIndirectW(&lf));
+  for (TLabel* la : {&laDaily, &laWeekly, &laMonthly, &laOneTime, &laEvent})
+    SendMessageW(la->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FTitleFont.Get()), TRUE);
+}
+
+void TTaskScheduleDialog::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  TForm::OnDpiChanged(dpi, suggested);
+  ApplyTitleFont();
+}
+
+std::wstring TTaskScheduleDialog::ControlHelpText(TControl& control) {
+  for (TRadioGroup* g : {&rgCycle, &rgEnd})
+    for (int i = 0; i < g->Count(); ++i)
+      if (&control == &g->Button(i)) return g->Text();
+  struct TPair {
+    TEdit* Edit;
+    TLabel* Label;
+  };
+  for (TPair p : {TPair{&edJobName, &laJobName}, TPair{&edTasks, &laTasks}, TPair{&edOptions, &laOptions},
+                  TPair{&edUserOptions, &laUserOptions}, TPair{&edWorkDir, &laWorkDir},
+                  TPair{&edIniFile, &laIniFile}, TPair{&leDesc, &laDesc}, TPair{&edUser, &laUserName},
+                  TPair{&edPwd, &laPwd}})
+    if (&control == p.Edit) return p.Edit->Hint.empty() ? p.Label->Text() : p.Edit->Hint;
+  return control.Hint;
 }
 
 void TTaskScheduleDialog::rbLoggedUserClick() {
@@ -541,7 +667,7 @@ void TTaskScheduleDialog::LoadDefaults(TDateTime t) {
   FSyncing = false;
   rbEveryDay.SetChecked(true);
   rbSkipDays.SetChecked(false);
-  udDays.SetPosition(2);
+  reDays.SetValue(2);
   for (TControl* c : std::initializer_list<TControl*>{&reDays, &udDays, &laDays}) c->SetEnabled(false);
   AdvSet = TAdvancedSettings();
   AdvSet.EndDate = t;
@@ -554,7 +680,7 @@ void TTaskScheduleDialog::LoadDefaults(TDateTime t) {
   ShowDelay(30, cbDelay, reDelay, udDelay, cbDelUnit);
   cbDelay.SetChecked(false);
   cbDelay.OnClick();
-  udWeeks.SetPosition(1);
+  reWeeks.SetValue(1);
   for (auto& c : cbDay) c.SetChecked(false);
   cbDay[0].SetChecked(true);
   rbDayOfMonth.SetChecked(true);
@@ -622,13 +748,13 @@ bool TTaskScheduleDialog::ReadTrigger(int index) {
       int days = t.DaysInterval();
       rbEveryDay.SetChecked(days <= 1);
       rbSkipDays.SetChecked(days > 1);
-      if (days > 1) udDays.SetPosition(days);
+      if (days > 1) reDays.SetValue(days);
       rbEveryDay.OnClick();
       return true;
     }
     case TT::ttWeekly: {
       rgCycle.SetItemIndex(1);
-      udWeeks.SetPosition(t.WeeksInterval());
+      reWeeks.SetValue(t.WeeksInterval());
       int mask = t.DaysOfWeek();
       for (int i = 0; i < 7; ++i) cbDay[i].SetChecked((mask & (1 << ((i + 1) % 7))) != 0);
       return true;
@@ -691,15 +817,15 @@ void TTaskScheduleDialog::WriteTrigger(int& trgNr) {
   TDateTime start = 0;
   switch (type) {
     case TT::ttTime:
-      t->SetRandomDelay(DelaySeconds(cbRandom, udRandom, cbRndUnit));
+      t->SetRandomDelay(DelaySeconds(cbRandom, reRandom, cbRndUnit));
       start = PickedStart(dpOneTime, tpOneTime);
       break;
     case TT::ttDaily:
-      t->SetDaysInterval(static_cast<int16_t>(rbEveryDay.Checked() ? 1 : udDays.Position()));
+      t->SetDaysInterval(static_cast<int16_t>(rbEveryDay.Checked() ? 1 : RangeValue(reDays)));
       start = PickedStart(dpStartDaily, tpStartDaily);
       break;
     case TT::ttWeekly: {
-      t->SetWeeksInterval(udWeeks.Position());
+      t->SetWeeksInterval(RangeValue(reWeeks));
       int mask = 0;
       // Monday first on the page, Sunday is bit 0 of the platform's mask
       for (int i = 0; i < 7; ++i)
@@ -733,7 +859,7 @@ void TTaskScheduleDialog::WriteTrigger(int& trgNr) {
       else
         t->SetLogonUserId(laUser.Text());
       start = cbActivate.Checked() ? PickedStart(dpEventTime, tpEventTime) : 0;
-      t->SetDelay(DelaySeconds(cbDelay, udDelay, cbDelUnit));
+      t->SetDelay(DelaySeconds(cbDelay, reDelay, cbDelUnit));
       break;
     default: break;
   }
@@ -764,11 +890,17 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
   FArgs.clear();
   FTask = nullptr;
   FNewTask.reset();
+  FStarterName.clear();
   ShowProgPage = action != THvAction::paStarter && action != THvAction::paQlBackup;
   pcMain.SetActivePageIndex(ShowProgPage ? 0 : 1);
   std::wstring actionText = ActionText(action);
   laTasks.SetText(ActionTaskLabel(action));
   SetCaption(_(L"Windows Scheduled Task Wizard") + L" (" + actionText + L")");
+  bbErrorAction.SetVisible(action == THvAction::paBackup);
+  const bool pickFiles =
+      action != THvAction::paSchedule && action != THvAction::paStarter && action != THvAction::paQlBackup;
+  btnTask.SetVisible(pickFiles);
+  edTasks.SetReadOnly(!pickFiles);
 
   bool isNew = index < 0;
   std::wstring program = RunningProgram();
@@ -781,6 +913,12 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
     if (r == mrOk) {
       taskIndex = picked;
       trgIndex = pickedTrigger;
+      if (action == THvAction::paStarter && taskIndex >= 0 && taskIndex < folder.TaskCount() &&
+          !EditStarterTask(options, taskIndex)) {
+        taskNr = picked;
+        trgNr = 0;
+        return mrCancel;
+      }
     } else if (r == 7) {
       if (action == THvAction::paStarter) {
         ErrorDialog(SafeFormat(_(L"No scheduled tasks using %s found!"), L"HvStarter"));
@@ -826,17 +964,13 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
     if (found < 0 && action != THvAction::paStarter && action != THvAction::paSchedule) {
       // the name is confirmed, then looked up again: registering never replaces another task
       for (;;) {
-        TTextPrompt& prompt = TaskNamePrompt();
-        if (prompt && !prompt(actionText, _(L"Name of new scheduled task:"), name)) return mrCancel;
-        if (!IsValidFileName(name)) {
-          ErrorDialog(_(L"Task Scheduler") + L"\r\n" +
-                      SafeFormat(_(L"\"%s\" contains invalid characters (%s)!"), name, L"* ? < > : \" / \\ |"));
-          if (!prompt) return mrCancel;
-          continue;
-        }
-        found = folder.IndexOfTask(name);
-        break;
+        if (!AskTaskName(actionText, name)) return mrCancel;
+        if (IsValidFileName(name)) break;
+        // the box's title goes before a "|", which the character list also holds
+        ErrorDialog(_(L"Task Scheduler") + L"|" +
+                    SafeFormat(_(L"\"%s\" contains invalid characters (%s)!"), name, L"* ? < > : \" / \\ |"));
       }
+      found = folder.IndexOfTask(name);
     }
     if (found < 0) {
       try {
@@ -880,7 +1014,7 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
   if (!isNew) {
     TWinRegisteredTask& rt = folder.Tasks(taskIndex);
     FTask = &rt.Definition();
-    FTaskName = rt.TaskName();
+    FTaskName = FStarterName.empty() ? rt.TaskName() : FStarterName;
     FTrgIndex = FTask->TriggerCount() > 0 ? std::min(std::max(trgIndex, 0), FTask->TriggerCount() - 1) : -1;
   }
   edJobName.SetText(FTaskName);
@@ -972,9 +1106,14 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
   WriteTrigger(trgNr);
 
   std::wstring user = edUser.Text(), pwd = edPwd.Text();
+  const std::wstring oldName = isNew ? std::wstring() : folder.Tasks(taskIndex).TaskName();
   int registered = folder.RegisterTask(FTaskName, *FTask, user, pwd);
   if (registered >= 0) {
     taskNr = registered;
+    if (!FStarterName.empty() && AnsiLowerCase(oldName) != AnsiLowerCase(FTaskName)) {
+      if (!folder.DeleteTask(oldName)) ErrorDialog(folder.ErrorMessage());
+      taskNr = folder.IndexOfTask(FTaskName);
+    }
     FNewTask.reset();
     FTask = nullptr;
     return mrOk;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "dialogs/CheckBoxes.h"
+#include "dialogs/NumberEd.h"
 #include "unattended/AdvancedScheduleDlg.h"
 #include "unattended/TaskSchedule.h"
 #include "unattended/WinTask.h"
@@ -17,7 +18,8 @@
 
 namespace hv {
 
-// Asks for a text (title, prompt, in-out value); false when cancelled. Replaceable.
+// Asks for a text (title, prompt, in-out value); false when cancelled. Unset: the suite's text
+// input centred on the main form.
 using TTextPrompt = std::function<bool(std::wstring_view title, std::wstring_view prompt, std::wstring& value)>;
 TTextPrompt& TaskNamePrompt();
 
@@ -49,8 +51,10 @@ class TTaskScheduleDialog : public TForm {
   TPageControl pcMain, pcSteps;
   // "Settings"
   TLabel laTasks, laOptions, laUserOptions, laWorkDir, laIniFile, laPrompt, laWait, laSeconds, laLog, laPriority;
-  TEdit edTasks, edOptions, edUserOptions, edWorkDir, edIniFile, reWait;
-  TUpDown udWait;
+  TEdit edTasks, edOptions, edUserOptions, edWorkDir, edIniFile;
+  TButton btnTask, btWorkDir, bbErrorAction;
+  TRangeEdit reWait;
+  TNumUpDown udWait;
   TComboBox cbxPrompt, cbLog, cbxPriority;
   TCheckBox cbHide, cbParallel;
   TRadioGroup rgEnd;
@@ -64,8 +68,8 @@ class TTaskScheduleDialog : public TForm {
   TDateTimePicker dpStartDaily, tpStartDaily, dpStartWeekly, tpStartWeekly, dpStartMonthly, tpStartMonthly, dpOneTime,
       tpOneTime, dpEventTime, tpEventTime;
   TRadioButton rbEveryDay, rbSkipDays, rbDayOfMonth, rbSpecialday;
-  TEdit reDays, reWeeks, reRandom, reDelay;
-  TUpDown udDays, udWeeks, udRandom, udDelay;
+  TRangeEdit reDays, reWeeks, reRandom, reDelay;
+  TNumUpDown udDays, udWeeks, udRandom, udDelay;
   TCheckBox cbDay[7];    // Monday first
   TCheckBox cbMonth[12];
   TCheckComboBox ccMonthDays, ccMonthStart, ccWeekdays;
@@ -92,6 +96,8 @@ class TTaskScheduleDialog : public TForm {
  protected:
   void FormCreate() override;
   bool FormHelp() override;
+  std::wstring ControlHelpText(TControl& control) override;
+  void OnDpiChanged(UINT dpi, const RECT& suggested) override;
 
  private:
   void ShowTriggerPage();
@@ -100,16 +106,27 @@ class TTaskScheduleDialog : public TForm {
   void WriteTrigger(int& trgNr);
   void OptionsClick();
   void rbLoggedUserClick();
-  void UnitCloseUp(TComboBox& unit, TUpDown& ud, TEdit& ed);
-  void ShowDelay(uint32_t seconds, TCheckBox& cb, TEdit& ed, TUpDown& ud, TComboBox& unit);
-  uint32_t DelaySeconds(TCheckBox& cb, TUpDown& ud, TComboBox& unit) const;
+  void UnitCloseUp(TComboBox& unit, TNumUpDown& ud, TRangeEdit& ed);
+  void ShowDelay(uint32_t seconds, TCheckBox& cb, TRangeEdit& ed, TNumUpDown& ud, TComboBox& unit);
+  uint32_t DelaySeconds(TCheckBox& cb, TRangeEdit& ed, TComboBox& unit);
+  bool AskTaskName(std::wstring_view title, std::wstring& name);
+  bool EditStarterTask(std::wstring_view groups, int taskIndex);
+  void btnTaskClick();
+  void btWorkDirClick();
+  void bbErrorActionClick();
+  void btEventEditClick();
+  void ApplyTitleFont();
   TDateTime PickedStart(TDateTimePicker& date, TDateTimePicker& time) const;
-  TTaskOptions PageOptions() const;
+  TTaskOptions PageOptions();
   void SetPageOptions(const TTaskOptions& o);
   void SyncDates(TDateTimePicker& from);
   void SyncTimes(TDateTimePicker& from);
 
   std::wstring FPath, FTaskName, FArgs, FOldTypeText;
+  // The name given in the starter's step; the task under its old name is removed once the renamed
+  // one is registered, so that the group never runs twice.
+  std::wstring FStarterName;
+  TFontHandle FTitleFont;
   TWinTask* FTask = nullptr;
   std::unique_ptr<TWinTask> FNewTask;
   int FTrgIndex = -1;

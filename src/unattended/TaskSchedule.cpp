@@ -4,6 +4,7 @@
 #include "base/app/ShowMessageDlg.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/PwdDlg.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -228,8 +229,9 @@ int DeleteScheduledTrigger(TWinTaskScheduler& s, int index, int trgIndex) {
   std::wstring name = t->TaskName(), user = def.UserId(), password;
   // ask first: a cancelled prompt leaves the definition as it was
   if (def.LogonType() != TLogonType::ltToken) {
+    const std::wstring text = _(L"To change this scheduled task requires a password!");
     TPasswordPrompt& prompt = TaskPasswordPrompt();
-    if (!prompt || !prompt(name, _(L"To change this scheduled task requires a password!"), password)) return mrCancel;
+    if (!(prompt ? prompt(name, text, password) : QueryPassword({-1, -1}, name, text, password))) return mrCancel;
   }
   if (!def.DeleteTrigger(trgIndex)) {
     ErrorDialog(SafeFormat(_(L"Error deleting schedule %u"), trgIndex + 1));

@@ -59,7 +59,8 @@ void DeleteScheduledTask(TWinTaskScheduler& s, int index);
 // cancelled, 4 the account was refused.
 int DeleteScheduledTrigger(TWinTaskScheduler& s, int index, int trgIndex);
 
-// Asks for the password of an account (title, prompt); false when cancelled. Replaceable.
+// Asks for the password of an account (title, prompt); false when cancelled. Unset: the
+// suite's password dialog centred on the main form.
 using TPasswordPrompt = std::function<bool(std::wstring_view title, std::wstring_view prompt, std::wstring& password)>;
 TPasswordPrompt& TaskPasswordPrompt();
 

@@ -4,6 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "base/app/ShowMessageDlg.h"
+#include "base/text/PathUtils.h"
+#include "dialogs/ErrorActionDlg.h"
+#include "dialogs/InpText.h"
+#include "dialogs/MemoDlg.h"
+#include "dialogs/PwdDlg.h"
+#include "dialogs/ShellDirDlg.h"
+#include "unattended/SelSchedTaskDlg.h"
+#include "unattended/ShortcutDlg.h"
+#include "winui/CommonDialogs.h"
 #include "standin/TaskServiceStandin.h"
 #include "support/TestSupport.h"
 #include "winui/TestHooks.h"
@@ -36,6 +45,8 @@ class TaskSchedDlgTest : public testing::Test {
     Dialog.InitTaskScheduler(Scheduler.get());
     TaskNamePrompt() = [](std::wstring_view, std::wstring_view, std::wstring&) { return true; };
     TTestHooks::AnswerModal = [this](TForm& f) -> std::optional<int> {
+      if (Answer)
+        if (auto r = Answer(f)) return r;
       if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) {
         Messages.push_back(box->Message());
         return mrYes;
@@ -45,7 +56,11 @@ class TaskSchedDlgTest : public testing::Test {
   }
   void TearDown() override {
     TaskNamePrompt() = nullptr;
+    TaskPasswordPrompt() = nullptr;
+    TCommonDialog::TestAnswer = nullptr;
+    Application().OnShowHint = nullptr;
     TTestHooks::Clear();
+    FreeDirDialog();
     Scheduler.reset();
     SetTaskPlatform(nullptr);
     Application().Reset();
@@ -65,7 +80,34 @@ class TaskSchedDlgTest : public testing::Test {
     EXPECT_GE(i, 0) << name;
     return Scheduler->TaskFolder()->Tasks(i).Definition();
   }
-  void Shot(TTaskScheduleDialog& d, const wchar_t* name) { SaveScreenshot(d.Handle(), name); }
+  void Shot(TForm& f, const wchar_t* name) { SaveScreenshot(f.Handle(), name); }
+  // The help text that F11 shows for a control of the wizard.
+  std::wstring F11(TControl& c) {
+    std::wstring shown;
+    Application().OnShowHint = [&shown](const std::wstring& h) { shown = h; };
+    c.SetFocus();
+    PostMessageW(c.Handle(), WM_KEYDOWN, VK_F11, 0);
+    PostMessageW(c.Handle(), WM_KEYUP, VK_F11, 0xC0000000);
+    Application().ProcessMessages();
+    Application().OnShowHint = nullptr;
+    return shown;
+  }
+  // A task that starts this test program.
+  void AddOwnTask(const wchar_t* name, const wchar_t* args, TLogonType logon = TLogonType::ltToken) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    auto t = Scheduler->NewTask();
+    t->SetLogonType(logon);
+    TWinTaskAction& a = t->NewAction(TWinTaskActionType::taExec);
+    a.SetApplicationPath(self);
+    a.SetArguments(args);
+    t->NewTrigger(TWinTaskTriggerType::ttDaily);
+    t->NewTrigger(TWinTaskTriggerType::ttWeekly).SetDaysOfWeek(2);
+    bool password = logon == TLogonType::ltPassword;
+    ASSERT_GE(Scheduler->TaskFolder()->RegisterTask(name, *t, password ? L"TESTPC\\backup" : L"",
+                                                    password ? L"secret" : L""),
+              0);
+  }
 
   hvtest::TempDir Dir;
   test::TTaskServiceStandin Standin;
@@ -73,6 +115,8 @@ class TaskSchedDlgTest : public testing::Test {
   std::unique_ptr<TWinTaskScheduler> Scheduler;
   TTaskScheduleDialog Dialog;
   std::vector<std::wstring> Messages;
+  // Answers nested dialogs before the message boxes are answered.
+  std::function<std::optional<int>(TForm&)> Answer;
 };
 
 std::wstring TaskSchedDlgTest::GetQualifiedUserNameForTest() {
@@ -86,17 +130,56 @@ std::wstring TaskSchedDlgTest::GetQualifiedUserNameForTest() {
 TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   hvtest::WriteBytes(Dir / L"a.buj", "x");
   hvtest::WriteBytes(Dir / L"my job.buj", "x");
+  hvtest::WriteBytes(Dir / L"b,c.buj", "x");
   std::wstring task = Dir / L"a.buj" + L",\"" + (Dir / L"my job.buj") + L"\"";
+  TCommonDialog::TestAnswer = [&](TCommonDialog& c) -> std::optional<bool> {
+    auto& open = dynamic_cast<TOpenDialog&>(c);
+    EXPECT_EQ(open.Filter, L"Backup tasks|*.buj");
+    EXPECT_EQ(AddPathDelimiter(open.InitialDir), AddPathDelimiter(Dir.Path()));
+    EXPECT_NE(open.Options & ofAllowMultiSelect, 0u);
+    open.Files = {Dir / L"b,c.buj"};
+    return true;
+  };
+  Answer = [&](TForm& f) -> std::optional<int> {
+    if (auto* dir = dynamic_cast<TShellDirDialog*>(&f)) {
+      dir->cbxSelectedDir.SetText(Dir.Path());
+      return mrOk;
+    }
+    if (auto* err = dynamic_cast<TErrorActionDialog*>(&f)) {
+      Shot(f, L"wizard_job_error_actions");
+      err->cbErr2.SetChecked(true);
+      return mrOk;
+    }
+    return std::nullopt;
+  };
   int r = Run(-1, THvAction::paBackup, task, L"", [&](TTaskScheduleDialog& d) {
     EXPECT_EQ(d.edJobName.Text(), L"Backup-a");
     EXPECT_EQ(d.edTasks.Text(), L"a.buj,\"my job.buj\"");
     EXPECT_EQ(d.edOptions.Text(), L"/force /startapp:scheduler /hide /prompt:delay /wait:3");
+    EXPECT_TRUE(d.btnTask.Visible());
+    EXPECT_FALSE(d.bbErrorAction.Enabled());
+    d.btnTask.Click();
+    EXPECT_EQ(d.edTasks.Text(), L"a.buj,\"my job.buj\",\"b,c.buj\"");
+    d.btWorkDir.Click();
+    EXPECT_EQ(d.edWorkDir.Text(), AddPathDelimiter(Dir.Path()));
+    d.rgEnd.SetItemIndex(4);
+    d.rgEnd.OnClick();
+    EXPECT_TRUE(d.bbErrorAction.Enabled());
+    EXPECT_EQ(d.bbErrorAction.Hint, L"Disable Shutdown on errors");
+    d.bbErrorAction.Click();
+    EXPECT_EQ(d.edOptions.Text(),
+              L"/force /startapp:scheduler /hide /prompt:delay /wait:3 /erractions:2 /end:shutdown");
+    EXPECT_EQ(F11(d.edOptions), L"Fixed parameters");
+    EXPECT_EQ(F11(d.edIniFile), L"Ini file:");
+    EXPECT_EQ(F11(d.rgEnd.Button(2)), L"Subsequent action");
     Shot(d, L"wizard_job_settings");
     d.btnNext.Click();
     Shot(d, L"wizard_job_daily");
     d.rgCycle.SetItemIndex(1);
     d.rgCycle.OnClick();
+    EXPECT_EQ(F11(d.rgCycle.Button(1)), L"Perform this task:");
     d.cbDay[6].SetChecked(true);  // Sunday beside Monday
+    d.udWeeks.ClickUp();
     Shot(d, L"wizard_job_weekly");
     d.btnNext.Click();
     Shot(d, L"wizard_job_account");
@@ -105,12 +188,14 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   ASSERT_EQ(r, mrOk);
   TWinTask& t = Task(L"Backup-a");
   EXPECT_EQ(t.UserData(), L"Backup");
-  EXPECT_EQ(t.Action(0).Arguments(), Dir / L"a.buj" + L" \"" + (Dir / L"my job.buj") +
-                                         L"\" /force /startapp:scheduler /hide /prompt:delay /wait:3");
-  EXPECT_EQ(t.Action(0).WorkingDirectory(), L"");
+  EXPECT_EQ(t.Action(0).Arguments(), Dir / L"a.buj" + L" \"" + (Dir / L"my job.buj") + L"\" \"" + (Dir / L"b,c.buj") +
+                                         L"\" /force /startapp:scheduler /hide /prompt:delay /wait:3 /erractions:2"
+                                         L" /end:shutdown");
+  EXPECT_EQ(t.Action(0).WorkingDirectory(), AddPathDelimiter(Dir.Path()));
   ASSERT_EQ(t.TriggerCount(), 1);
   EXPECT_EQ(t.Trigger(0).TriggerType(), TWinTaskTriggerType::ttWeekly);
   EXPECT_EQ(t.Trigger(0).DaysOfWeek(), 3);  // Sunday and Monday
+  EXPECT_EQ(t.Trigger(0).WeeksInterval(), 2);
   EXPECT_EQ(t.LogonType(), TLogonType::ltToken);
 }
 
@@ -144,6 +229,12 @@ TEST_F(TaskSchedDlgTest, ProfileCreatedAndEdited) {
     d.rgCycle.OnClick();
     d.cbRandom.SetChecked(true);
     d.cbRandom.OnClick();
+    d.cbRndUnit.SetItemIndex(1);  // minutes: one, in steps of ten
+    d.cbRndUnit.OnChange();
+    EXPECT_EQ(d.reRandom.Value(), 1);
+    EXPECT_EQ(d.reRandom.MaxValue(), 719);
+    EXPECT_EQ(d.udRandom.Increment, 10);
+    EXPECT_EQ(d.reRandom.Hint, L"Number of minute(s)");
     d.AdvSet.UseEndDate = true;
     d.AdvSet.EndDate = 60000.75;
     Shot(d, L"wizard_profile_onetime");
@@ -155,7 +246,7 @@ TEST_F(TaskSchedDlgTest, ProfileCreatedAndEdited) {
   EXPECT_EQ(t.Action(0).Arguments(), L"Default /force");
   ASSERT_EQ(t.TriggerCount(), 1);
   EXPECT_EQ(t.Trigger(0).TriggerType(), TWinTaskTriggerType::ttTime);
-  EXPECT_EQ(t.Trigger(0).RandomDelay(), 30u);
+  EXPECT_EQ(t.Trigger(0).RandomDelay(), 60u);
   EXPECT_NEAR(t.Trigger(0).EndTime(), 60000.75, 1e-6);
   // saved again: the end keeps its time of day
   r = Run(index, THvAction::paQlBackup, L"Default", L"", [&](TTaskScheduleDialog& d) {
@@ -196,10 +287,22 @@ TEST_F(TaskSchedDlgTest, GroupWithAccount) {
 }
 
 TEST_F(TaskSchedDlgTest, XmlOfAWizardTaskRegistersTheSame) {
+  // the wake-up query is edited one element a line and stored as one line
+  Answer = [&](TForm& f) -> std::optional<int> {
+    auto* memo = dynamic_cast<TMemoDialog*>(&f);
+    if (!memo) return std::nullopt;
+    std::wstring text = memo->Memo.Text();
+    EXPECT_NE(text.find(L"<QueryList>\r\n<Query Id=\"0\" Path=\"System\">\r\n<Select"), std::wstring::npos);
+    text.replace(text.find(L"EventID=507"), 11, L"EventID=42");
+    memo->Memo.SetText(text);
+    Shot(f, L"wizard_event_query");
+    return mrOk;
+  };
   ASSERT_EQ(Run(-1, THvAction::paQlBackup, L"Default", L"Default /force",
                 [&](TTaskScheduleDialog& d) {
                   d.rgCycle.SetItemIndex(5);
                   d.rgCycle.OnClick();
+                  d.btEventEdit.Click();
                   Shot(d, L"wizard_profile_wakeup");
                   d.btnNext.Click();
                   d.btnBack.Click();
@@ -226,6 +329,8 @@ TEST_F(TaskSchedDlgTest, XmlOfAWizardTaskRegistersTheSame) {
   TWinTask& a = Task(L"Quillback-Default");
   TWinTask& b = Task(L"Imported");
   EXPECT_EQ(a.Trigger(0).Subscription(), b.Trigger(0).Subscription());
+  std::wstring query = kDefaultWakeQuery;
+  EXPECT_EQ(a.Trigger(0).Subscription(), query.replace(query.find(L"EventID=507"), 11, L"EventID=42"));
   EXPECT_EQ(a.Action(0).Arguments(), b.Action(0).Arguments());
   EXPECT_EQ(a.Trigger(0).StartTimeBoundary(), b.Trigger(0).StartTimeBoundary());
 
@@ -267,6 +372,110 @@ TEST_F(TaskSchedDlgTest, EditChangesTheProgramsOwnAction) {
   EXPECT_EQ(back.Action(0).Arguments(), L"");
   EXPECT_EQ(back.Action(1).Arguments(), L"Default /force");
   EXPECT_EQ(back.Action(0).ApplicationPath(), L"C:\\Tools\\Other.exe");
+}
+
+TEST_F(TaskSchedDlgTest, GroupTaskRenamedInTheStartersStepReplacesTheOldOne) {
+  AddOwnTask(L"Starter-Nightly", L"Nightly /force");
+  AddOwnTask(L"Starter-Weekly", L"Weekly /force");
+  std::vector<std::wstring> names;  // what the starter's step proposes, in order
+  std::vector<std::wstring> typed;  // what the user types there, in order
+  bool cancel = false;
+  Answer = [&](TForm& f) -> std::optional<int> {
+    if (dynamic_cast<TSelectSchedTaskDialog*>(&f)) return mrOk;  // first row: Starter-Nightly
+    auto* s = dynamic_cast<TShortcutDialog*>(&f);
+    if (!s) return std::nullopt;
+    names.push_back(s->edName.Text());
+    if (cancel) return mrCancel;
+    EXPECT_EQ(s->OKBtn.Text(), L"Next");
+    EXPECT_TRUE(s->lbConfigs.Selected(0));  // "Nightly" read from the task's command line
+    EXPECT_FALSE(s->cbLockScreen.Visible());
+    s->edName.SetText(typed[names.size() - 1]);
+    s->lbConfigs.SetSelected(1, true);
+    if (names.size() == 1) Shot(f, L"wizard_group_starter_step");
+    return mrOk;
+  };
+  auto walk = [](TTaskScheduleDialog& d) {
+    EXPECT_EQ(d.pcMain.ActivePageIndex(), 1);
+    d.btnNext.Click();
+    d.btnNext.Click();
+  };
+  // cancelled: nothing changes
+  cancel = true;
+  EXPECT_EQ(Run(0, THvAction::paStarter, L"Nightly", L"Nightly,Weekly", walk), mrCancel);
+  EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 2);
+  EXPECT_EQ(Task(L"Starter-Nightly").Action(0).Arguments(), L"Nightly /force");
+  // the name of another task is refused; the renamed task takes the place of the old one
+  cancel = false;
+  names.clear();
+  typed = {L"Starter-Weekly", L"Starter-Night"};
+  ASSERT_EQ(Run(0, THvAction::paStarter, L"Nightly", L"Nightly,Weekly", walk), mrOk);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"Starter-Nightly", L"Starter-Weekly"}));
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_EQ(Messages[0], L"A scheduled task named \"Starter-Weekly\" already exists!");
+  EXPECT_EQ(Scheduler->TaskFolder()->IndexOfTask(L"Starter-Nightly"), -1);
+  EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 2);
+  EXPECT_EQ(Task(L"Starter-Night").Action(0).Arguments(), L"Nightly Weekly /force");
+  EXPECT_EQ(Task(L"Starter-Night").TriggerCount(), 2);
+  EXPECT_EQ(Task(L"Starter-Weekly").Action(0).Arguments(), L"Weekly /force");
+  // a change of case only is the same task
+  names.clear();
+  typed = {L"STARTER-NIGHT"};
+  ASSERT_EQ(Run(0, THvAction::paStarter, L"Nightly", L"Nightly,Weekly", walk), mrOk);
+  EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 2);
+  EXPECT_GE(Scheduler->TaskFolder()->IndexOfTask(L"Starter-Night"), 0);
+}
+
+TEST_F(TaskSchedDlgTest, TaskNameIsAskedInTheSuitesInputDialog) {
+  TaskNamePrompt() = nullptr;
+  hvtest::WriteBytes(Dir / L"a.buj", "x");
+  std::vector<std::wstring> proposed;
+  std::vector<std::wstring> typed{L"a:b", L"Nightly a"};
+  Answer = [&](TForm& f) -> std::optional<int> {
+    auto* in = dynamic_cast<TInputTextDialog*>(&f);
+    if (!in) return std::nullopt;
+    proposed.push_back(in->TextFeld.Text());
+    if (proposed.size() > typed.size()) return mrCancel;
+    if (proposed.size() == 1) Shot(f, L"wizard_name_prompt");
+    in->TextFeld.SetText(typed[proposed.size() - 1]);
+    return mrOk;
+  };
+  auto walk = [](TTaskScheduleDialog& d) {
+    for (int i = 0; i < 3; ++i) d.btnNext.Click();
+  };
+  ASSERT_EQ(Run(-1, THvAction::paBackup, Dir / L"a.buj", L"", walk), mrOk);
+  EXPECT_EQ(proposed, (std::vector<std::wstring>{L"Backup-a", L"a:b"}));
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_EQ(Messages[0], L"\"a:b\" contains invalid characters (* ? < > : \" / \\ |)!");
+  EXPECT_GE(Scheduler->TaskFolder()->IndexOfTask(L"Nightly a"), 0);
+  // cancelled: no task
+  proposed.clear();
+  typed.clear();
+  EXPECT_EQ(Run(-1, THvAction::paBackup, Dir / L"a.buj", L"", walk), mrCancel);
+  EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 1);
+}
+
+TEST_F(TaskSchedDlgTest, DeletingATriggerWaitsForThePasswordDialog) {
+  AddOwnTask(L"Guarded", L"", TLogonType::ltPassword);
+  std::optional<std::wstring> answer;  // none: cancel
+  std::wstring title, prompt;
+  Answer = [&](TForm& f) -> std::optional<int> {
+    auto* pwd = dynamic_cast<TPasswordDialog*>(&f);
+    if (!pwd) return std::nullopt;
+    title = pwd->Caption();
+    prompt = pwd->lblPrompt.Text();
+    Shot(f, L"task_trigger_password");
+    if (!answer) return mrCancel;
+    pwd->edtPwd.SetText(*answer);
+    return mrOk;
+  };
+  EXPECT_EQ(DeleteScheduledTrigger(*Scheduler, 1, 0), mrCancel);
+  EXPECT_EQ(title, L"Guarded");
+  EXPECT_EQ(prompt, L"To change this scheduled task requires a password!");
+  EXPECT_EQ(Scheduler->TaskFolder()->Tasks(0).Definition().TriggerCount(), 2);
+  answer = L"secret";
+  EXPECT_EQ(DeleteScheduledTrigger(*Scheduler, 1, 0), mrOk);
+  ASSERT_EQ(Scheduler->TaskFolder()->Tasks(0).Definition().TriggerCount(), 1);
+  EXPECT_EQ(Scheduler->TaskFolder()->Tasks(0).Definition().Trigger(0).TriggerType(), TWinTaskTriggerType::ttWeekly);
 }
 
 TEST(WizardDelayTest, Units) {
