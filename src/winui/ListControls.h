@@ -83,6 +83,7 @@ class TListBox : public TControl {
   bool Sorted = false;
   bool OwnerDraw = false;
   int ItemHeight96 = 0;  // owner-drawn items; 0: the font's height
+  int Columns = 0;       // above 0: items flow in that many columns of equal width
 
   void Create(TForm& form, const TRect96& r96, HWND parent = nullptr);
 
@@ -121,6 +122,7 @@ class TListBox : public TControl {
   virtual void DrawItem(const DRAWITEMSTRUCT& di);
   LRESULT ControlProc(UINT msg, WPARAM wp, LPARAM lp) override;
   void ApplyItemHeight();
+  void ApplyColumns();
 };
 
 // A list of items with check boxes: a click on the box or the space bar toggles the focused item.
