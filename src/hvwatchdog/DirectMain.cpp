@@ -1,18 +1,26 @@
 #include "hvwatchdog/DirectMain.h"
 
 #include <commdlg.h>
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "base/app/HvUtils.h"
 #include "base/app/InitProg.h"
 #include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
+#include "base/os/FileUtils.h"
+#include "base/os/WinExecute.h"
+#include "base/os/WinShell.h"
+#include "base/os/WinUtils.h"
 #include "base/settings/BuConsts.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
 #include "hvwatchdog/HvWatchdogRes.h"
 #include "hvwatchdog/InfoDlg.h"
+#include "hvwatchdog/SelectListItemDlg.h"
+#include "hvwatchdog/ShowHint.h"
 #include "hvwatchdog/TrayIcon.h"
 #include "hvwatchdog/WdSettings.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
@@ -55,6 +63,12 @@ TIntervalView IntervalView(int s) {
   return v;
 }
 
+std::wstring StartupLinkName() {
+  std::wstring dir = GetKnownFolder(FOLDERID_Startup);
+  if (dir.empty()) dir = GetSpecialFolder(CSIDL_STARTUP);
+  return dir.empty() ? std::wstring() : AddPath(dir, L"HvWatchdog.lnk");
+}
+
 TfrmHvWatchdog::TfrmHvWatchdog() {
   KeyPreview = true;
   Position = TPosition::poScreenCenter;
@@ -72,16 +86,28 @@ void TfrmHvWatchdog::FormCreate() {
   laMonDirs.Create(*this, L"Directories to be monitored", {8, 8, 420, 17});
   lbDirs.Create(*this, {8, 28, 420, 216});
   lbDirs.OnClick = [this] { ShowTaskSettings(lbDirs.ItemIndex()); };
+  lbDirs.OnDblClick = [this] {
+    const int i = lbDirs.ItemIndex();
+    ShowTaskSettings(i);
+    if (i >= 0 && static_cast<size_t>(i) < Monitor.Tasks.Count() && Monitor.Tasks[static_cast<size_t>(i)].GetRunStatus() == 0)
+      bbEditClick();
+  };
   lbDirs.OnClickCheck = [this](int i) { lbDirsClickCheck(i); };
   laTask.Create(*this, L"Associated backup task", {440, 8, 288, 17});
-  edTask.Create(*this, L"", {440, 28, 288, 23}, nullptr, true);
+  edTask.Create(*this, L"", {440, 28, 228, 23}, nullptr, true);
   edTask.Hint = L"Backup task with the settings to be used";
+  bbEdit.Create(*this, L"Edit", {674, 27, 54, 25});
+  bbEdit.Hint = L"Edit backup task";
+  bbEdit.OnClick = [this] { bbEditClick(); };
   laDest.Create(*this, L"Destination:", {440, 58, 288, 17});
   edBuDest.Create(*this, L"", {440, 78, 288, 23}, nullptr, true);
   edBuDest.Hint = L"Destination directory";
   for (auto* e : {&edTask, &edBuDest}) e->TranslateText = false;
-  laBuMethod.Create(*this, L"", {440, 110, 288, 17});
-  laCompress.Create(*this, L"", {440, 132, 288, 17});
+  laBuMethod.Create(*this, L"", {440, 108, 288, 17});
+  laCompress.Create(*this, L"", {440, 132, 228, 17});
+  bbFilter.Create(*this, L"Filter", {674, 128, 54, 25});
+  bbFilter.Hint = L"Show filter settings";
+  bbFilter.OnClick = [this] { bbFilterClick(); };
   for (auto* l : {&laBuMethod, &laCompress}) l->TranslateText = false;
   laRetainBak.Create(*this, L"Retain previous file versions:", {440, 162, 200, 17});
   edBakCount.Create(*this, L"0", {644, 158, 44, 23});
@@ -132,7 +158,14 @@ void TfrmHvWatchdog::FormCreate() {
   bbStop.Hint = L"Stop monitoring";
   bbStop.SetEnabled(false);
   bbStop.OnClick = [this] { bbStopClick(); };
-  bbQuit.Create(*this, L"Quit", {594, 304, 134, 36});
+  bbMenu.Create(*this, L"Menu", {594, 304, 64, 36});
+  bbMenu.Hint = L"Open menu";
+  bbMenu.OnClick = [this] {
+    POINT pt;
+    GetCursorPos(&pt);
+    pmSettings.Popup(pt.x, pt.y, Handle());
+  };
+  bbQuit.Create(*this, L"Quit", {664, 304, 64, 36});
   bbQuit.Hint = L"Quit program and save settings";
   bbQuit.OnClick = [this] { bbQuitClick(); };
 
@@ -152,6 +185,17 @@ void TfrmHvWatchdog::FormCreate() {
 
   tmBackup.SetInterval(1000);
   tmBackup.OnTimer = [this] { tmBackupTimer(); };
+  tmStart.SetInterval(3000);
+  tmStart.OnTimer = [this] { tmStartTimer(); };
+
+  pmiStartup = &pmSettings.Add(_(L"Start on logon"), [this] { pmiStartupClick(); });
+  pmiStartup->AutoCheck = true;
+  pmSettings.Add(_(L"Reset window to default size"), [this] { pmiDefaultSizeClick(); });
+  pmSettings.AddSeparator();
+  pmSettings.Add(_(L"Help") + L"\tF1", [this] { FormHelp(); });
+  pmSettings.Add(_(L"Version info"), [this] { pmiInfoClick(); });
+  pmSettings.AddSeparator();
+  pmSettings.Add(_(L"Cancel"));
 
   const TDefaultDirs dirs = GetDefaultDirs();
   AppPath = AddPathDelimiter(GetAppDataSubDir(L"Harvane6"));
@@ -165,6 +209,7 @@ void TfrmHvWatchdog::FormCreate() {
              GetBitnessSuffix() + L" " + GetProgramVersion(3, L"0.0.0.0") + L")");
   HvPath = FindMainProgram();
   ReadSettings();
+  UpdateStartupLink();
   InitProgramStyle(UseDarkMode);
   msgId = RegisterWindowMessageW(L"HvWatchdogForce");
   FTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
@@ -291,11 +336,136 @@ void TfrmHvWatchdog::ShowTaskSettings(int index) {
   laCompress.SetText(t.Compress == 0 ? _(L"No compression")
                                      : _(L"Compress files") + L" " + (t.Compress == 1 ? _(L"as gz") : _(L"as zip")));
   udBakCount.SetPosition(t.RetainBak);
+  UpdateDirButtons();
 }
 
 void TfrmHvWatchdog::ClearTaskSettings() {
   for (TControl* c : std::initializer_list<TControl*>{&edTask, &edBuDest, &laBuMethod, &laCompress}) c->SetText(L"");
   udBakCount.SetPosition(0);
+  UpdateDirButtons();
+}
+
+void TfrmHvWatchdog::UpdateDirButtons() {
+  const int i = lbDirs.ItemIndex();
+  const TMonTask* t = i >= 0 && static_cast<size_t>(i) < Monitor.Tasks.Count() ? &Monitor.Tasks[static_cast<size_t>(i)] : nullptr;
+  btnRemove.SetEnabled(t && !Monitor.Monitoring() && !FEditing);
+  bbFilter.SetEnabled(t != nullptr);
+  bbEdit.SetEnabled(t && t->GetRunStatus() == 0 && !FEditing);
+}
+
+void TfrmHvWatchdog::bbFilterClick() {
+  const int i = lbDirs.ItemIndex();
+  if (i < 0 || static_cast<size_t>(i) >= Monitor.Tasks.Count()) return;
+  ShowFilterDialog(Monitor.Tasks[static_cast<size_t>(i)].MonFilter);
+}
+
+void TfrmHvWatchdog::bbEditClick() {
+  const int i = lbDirs.ItemIndex();
+  if (FEditing || i < 0 || static_cast<size_t>(i) >= Monitor.Tasks.Count()) return;
+  TMonTask* task = &Monitor.Tasks[static_cast<size_t>(i)];
+  if (task->GetRunStatus() != 0) return;
+  const std::wstring job = task->BuTask;
+  if (!FileExistsXL(job, true)) {
+    ErrorDialog(_(L"Task not found") + L": " + job);
+    return;
+  }
+  FEditing = true;
+  UpdateDirButtons();
+  DWORD result = 0;
+  std::wstring error;
+  try {
+    if (HvPath.empty()) throw EProcessError(ERROR_FILE_NOT_FOUND);
+    TKernelHandle process = StartProcess(MakeMainProgramCommand(HvPath, {job}, MakeOption(L"edit")), L"");
+    result = WaitForProcess(process, 0, true);
+    if (result & kExitCodeFlag)
+      error = GetTaskResultText(MainProgramResult(result & ~kExitCodeFlag));
+    else if (result != 0)
+      error = SystemErrorText(result);
+  } catch (const EProcessError& e) {
+    error = e.Message();
+  }
+  FEditing = false;
+  // The list may have changed while the main program ran.
+  size_t pos = 0;
+  while (pos < Monitor.Tasks.Count() && &Monitor.Tasks[pos] != task) ++pos;
+  if (!error.empty()) {
+    ErrorDialog(SafeFormat(_(L"Error on executing Harvane: %s"), error));
+  } else if (pos < Monitor.Tasks.Count() && task->GetRunStatus() == 0) {
+    std::vector<std::pair<std::wstring, int>> sources;
+    switch (CheckTaskFile(job, &sources)) {
+      case 1: ErrorDialog(TaskConditionsText(job)); task->MonStatus = TMonTaskStatus::mtInvalid; break;
+      case 2: ErrorDialog(_(L"Task file not found") + L": " + job); task->MonStatus = TMonTaskStatus::mtInvalid; break;
+      case 3: ErrorDialog(_(L"Error reading from backup task") + L": " + job); task->MonStatus = TMonTaskStatus::mtInvalid; break;
+      default: {
+        const bool listed = std::any_of(sources.begin(), sources.end(),
+                                        [&](const auto& s) { return SameFileName(s.first, task->Dir); });
+        if (!listed) {
+          ErrorDialog(SafeFormat(_(L"Directory \"%s\" not specified in %s!"), task->Dir, job));
+          task->MonStatus = TMonTaskStatus::mtInvalid;
+        } else {
+          task->MonStatus = LoadTaskSettings(*task, Monitor.Defaults, [this](const std::wstring& l) { AddLogLine(l); }) == 0
+                                ? TMonTaskStatus::mtEnabled
+                                : TMonTaskStatus::mtInvalid;
+        }
+      }
+    }
+  }
+  RenumberDirList();
+  ShowTaskSettings(lbDirs.ItemIndex());
+}
+
+bool TfrmHvWatchdog::FormHelp() {
+  ShowHelp(L"hv-watchdog.html");
+  return true;
+}
+
+void TfrmHvWatchdog::UpdateStartupLink() {
+  const std::wstring link = StartupLinkName();
+  const bool exists = !link.empty() && FileExistsXL(link, true);
+  pmiStartup->SetChecked(exists);
+  // Written again, so that it follows the program when that has moved.
+  if (exists) pmiStartupClick();
+}
+
+void TfrmHvWatchdog::pmiStartupClick() {
+  const std::wstring link = StartupLinkName();
+  if (link.empty()) {
+    pmiStartup->SetChecked(false);
+    return;
+  }
+  if (!pmiStartup->Checked()) {
+    DeleteFileW(link.c_str());
+    return;
+  }
+  const std::wstring args = TrimLeftChar(MakeOption(L"hide") + MakeOption(L"force"), L' ');
+  const HRESULT hr = CreateShellLink(link, ProgramFile(), args, L"", ProgVersName, false);
+  if (FAILED(hr)) {
+    ErrorDialog(_(L"Error creating desktop shortcut!") + L"\r\n" + SystemErrorText(static_cast<uint32_t>(hr)));
+    pmiStartup->SetChecked(false);
+    return;
+  }
+  NotifyShellAllChanged();
+}
+
+void TfrmHvWatchdog::pmiDefaultSizeClick() { SetClientSize(Scale(DWidth), Scale(DHeight)); }
+
+void TfrmHvWatchdog::pmiInfoClick() {
+  const RECT r = bbMenu.BoundsRect();
+  POINT pt{r.left, r.top};
+  ClientToScreen(Handle(), &pt);
+  InfoDialogAt(TPoint{pt.x + ScaleToMonitor(30, *this), pt.y}, GetAboutText(HvPath, ProgVersDate, 3),
+               TDefaultMonitor::dmActiveForm);
+}
+
+void TfrmHvWatchdog::ShowDestinationNotice(int limit) {
+  const std::wstring text = DestinationNoticeText(Monitor.Tasks, limit);
+  if (!text.empty()) ShowHintWindow(kDefaultDialogPos, htWarning, Caption(), text, 0);
+}
+
+void TfrmHvWatchdog::tmStartTimer() {
+  tmStart.SetEnabled(false);
+  if (StartScreen) StartScreen->Close();
+  StartScreen.reset();
 }
 
 void TfrmHvWatchdog::lbDirsClickCheck(int index) {
@@ -343,16 +513,16 @@ void TfrmHvWatchdog::btnAddClick() {
   if (sources.size() == 1) {
     chosen = sources[0].first;
   } else {
-    // The job's source folders as a menu at the button.
-    HMENU menu = CreatePopupMenu();
-    for (size_t i = 0; i < sources.size(); ++i) AppendMenuW(menu, MF_STRING, i + 1, sources[i].first.c_str());
-    RECT r = btnAdd.BoundsRect();
+    std::vector<std::wstring> names;
+    for (const auto& source : sources) names.push_back(source.first);
+    const RECT r = btnAdd.BoundsRect();
     POINT pt{r.right, r.top};
     ClientToScreen(Handle(), &pt);
-    const UINT cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, Handle(), nullptr);
-    DestroyMenu(menu);
-    if (cmd == 0) return;
-    chosen = sources[cmd - 1].first;
+    const int chosenIndex =
+        SelectListItem(TPoint{pt.x, pt.y}, _(L"Select directory to be monitored"),
+                       SafeFormat(_(L"Source directories found in the backup task \"%s\""), ExtractFileName(file)), names);
+    if (chosenIndex < 0 || static_cast<size_t>(chosenIndex) >= names.size()) return;
+    chosen = names[static_cast<size_t>(chosenIndex)];
   }
   auto task = std::make_unique<TMonTask>(file, chosen);
   if (LoadTaskSettings(*task, Monitor.Defaults, [this](const std::wstring& l) { AddLogLine(l); }) != 0) return;
@@ -371,7 +541,7 @@ void TfrmHvWatchdog::btnAddClick() {
 
 void TfrmHvWatchdog::btnRemoveClick() {
   const int i = lbDirs.ItemIndex();
-  if (i < 0 || Monitor.Monitoring()) return;
+  if (i < 0 || Monitor.Monitoring() || FEditing) return;
   if (!ConfirmDialog(_(L"Remove selected directory from list?"))) return;
   Monitor.Tasks.Remove(static_cast<size_t>(i));
   RenumberDirList();
@@ -390,7 +560,7 @@ bool TfrmHvWatchdog::StartMonitoring() {
   RenumberDirList();
   laFiles.SetText(FileCountText(Monitor.FileCount()));
   laNoSched.SetVisible(false);
-  btnRemove.SetEnabled(false);
+  UpdateDirButtons();
   cbPeriodic.SetEnabled(false);
   bbStop.SetEnabled(true);
   bbStart.Hint = _(L"Start immediate backup");
@@ -410,7 +580,7 @@ void TfrmHvWatchdog::StopMonitoring() {
   laFiles.SetText(L"");
   laCount.SetText(L"");
   bbStart.SetEnabled(true);
-  btnRemove.SetEnabled(true);
+  UpdateDirButtons();
   cbPeriodic.SetEnabled(true);
   bbStop.SetEnabled(false);
   TaskBarStatus = TTaskBarStatus::tbsOff;
@@ -429,7 +599,10 @@ void TfrmHvWatchdog::tmBackupTimer() {
   cpWait.ForeColor = files == 0 ? RGB(0, 128, 0) : RGB(0xDC, 0x14, 0x3C);
   const TTaskBarStatus wanted = files == 0 ? TTaskBarStatus::tbsWait : TTaskBarStatus::tbsRun;
   bbStart.SetEnabled(files > 0);
+  const int before = Monitor.TimeCount;
   const bool ran = Monitor.Tick();
+  // After a scheduled run only a destination that failed more than three times in a row is noticed.
+  if (ran) ShowDestinationNotice(before == 0 || before == 1 ? 3 : 0);
   const size_t now = Monitor.FileCount();
   laFiles.SetText(FileCountText(now));
   laCount.SetText(CountdownText(cbPeriodic.Checked(), Monitor.TimeCount));
@@ -554,10 +727,16 @@ bool TfrmHvWatchdog::CheckForce() {
     return false;
   }
   GoStandby = cbSysTray.Checked();
-  if (GoStandby)
+  if (GoStandby) {
+    StartScreen = std::make_unique<TStartScreen>();
+    StartScreen->Create();
+    StartScreen->ShowMsg(GetProgramVersion(3, L"0.0.0.0"));
+    tmStart.SetEnabled(true);
+    Application().ProcessMessages();
     HideToTray();
-  else
+  } else {
     Show();
+  }
   return false;
 }
 

@@ -2,13 +2,16 @@
 // Main form of HvWatchdog: the monitored directories, the interval, the log and the tray icon.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "hvwatchdog/Monitoring.h"
 #include "hvwatchdog/Prgrss.h"
+#include "hvwatchdog/WdStart.h"
 #include "winui/ComCtrls.h"
 #include "winui/Forms.h"
 #include "winui/ListControls.h"
+#include "winui/Menus.h"
 
 namespace hv {
 
@@ -21,6 +24,9 @@ TIntervalView IntervalView(int seconds);
 TIntervalView IntervalUnitDefaults(int unit);
 
 enum class TTaskBarStatus { tbsOff, tbsWait, tbsRun };
+
+// "HvWatchdog.lnk" in the user's start-up folder.
+std::wstring StartupLinkName();
 
 class TfrmHvWatchdog : public TForm {
  public:
@@ -48,23 +54,36 @@ class TfrmHvWatchdog : public TForm {
   bool TrayIconShown() const { return FTrayShown; }
   // Left click on the tray icon (the status pop-up while hidden).
   void TrayIconMessage(LPARAM lp);
+  // The notice of a destination that failed in more than limit runs in a row.
+  void ShowDestinationNotice(int limit);
+  void bbEditClick();
+  void bbFilterClick();
+  void pmiStartupClick();
+  void pmiDefaultSizeClick();
+  void pmiInfoClick();
+  void tmStartTimer();
 
   TCheckListBox lbDirs;
   TEdit edTask, edBuDest, edBakCount, reInterval;
   TUpDown udBakCount, udInterval;
   TLabel laMonDirs, laTask, laDest, laBuMethod, laCompress, laRetainBak, laCount, laFiles, laNoSched, laLog;
-  TButton btnAdd, btnRemove, bbStart, bbStop, bbQuit, bbShowLog, bbCopy, bbClear;
+  TButton btnAdd, btnRemove, bbEdit, bbFilter, bbStart, bbStop, bbMenu, bbQuit, bbShowLog, bbCopy, bbClear;
   TCheckBox cbPeriodic, cbSysTray, cbWriteLog;
   TComboBox cbIntUnit;
   TGroupBox gbSettings, gbNext;
   TClkProgress cpWait;
   TMemo meLog;
-  TTimer tmBackup;
+  TTimer tmBackup, tmStart;
+  TPopupMenu pmSettings;
+  TMenuItem* pmiStartup = nullptr;
+  // While it shows (3 s after a start into the tray).
+  std::unique_ptr<TStartScreen> StartScreen;
 
  protected:
   void FormCreate() override;
   void FormShow() override;
   bool CloseQuery() override;
+  bool FormHelp() override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
@@ -74,6 +93,9 @@ class TfrmHvWatchdog : public TForm {
   void RenumberDirList();
   void ShowTaskSettings(int index);
   void ClearTaskSettings();
+  // The directory commands enabled only where they can act.
+  void UpdateDirButtons();
+  void UpdateStartupLink();
   void btnAddClick();
   void btnRemoveClick();
   void bbStartClick();
@@ -89,6 +111,7 @@ class TfrmHvWatchdog : public TForm {
   HICON StatusIcon() const;
 
   bool FTrayShown = false;
+  bool FEditing = false;
   UINT FTaskbarCreated = 0;
 };
 

@@ -226,12 +226,20 @@ LRESULT TComboBox::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TListBox::Create(TForm& form, const TRect96& r96, HWND parent) {
   TranslateText = false;
-  DWORD style = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+  DWORD style = WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+  style |= Columns > 0 ? LBS_MULTICOLUMN : WS_VSCROLL;
   if (Sorted) style |= LBS_SORT;
   if (MultiSelect) style |= ExtendedSelect ? LBS_EXTENDEDSEL : LBS_MULTIPLESEL;
   if (OwnerDraw) style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
   CreateWnd(form, parent, WC_LISTBOXW, L"", style, WS_EX_CLIENTEDGE, r96);
   ApplyItemHeight();
+  ApplyColumns();
+}
+
+void TListBox::ApplyColumns() {
+  RECT r;
+  if (Handle() && Columns > 0 && GetClientRect(Handle(), &r))
+    SendMessageW(Handle(), LB_SETCOLUMNWIDTH, std::max<LONG>(1, r.right / Columns), 0);
 }
 
 void TListBox::ApplyItemHeight() {
@@ -358,6 +366,7 @@ LRESULT TListBox::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
     ApplyItemHeight();
     return r;
   }
+  if (msg == WM_SIZE) ApplyColumns();
   return DefProc(msg, wp, lp);
 }
 

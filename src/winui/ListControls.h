@@ -84,6 +84,7 @@ class TListBox : public TControl {
   bool Sorted = false;
   bool OwnerDraw = false;
   int ItemHeight96 = 0;  // owner-drawn items; 0: the font's height
+  int Columns = 0;       // above 0: items flow in that many columns of equal width
 
   void Create(TForm& form, const TRect96& r96, HWND parent = nullptr);
 
@@ -122,6 +123,7 @@ class TListBox : public TControl {
   virtual void DrawItem(const DRAWITEMSTRUCT& di);
   LRESULT ControlProc(UINT msg, WPARAM wp, LPARAM lp) override;
   void ApplyItemHeight();
+  void ApplyColumns();
 };
 
 enum class TCheckBoxState : uint8_t { cbUnchecked, cbChecked, cbGrayed };

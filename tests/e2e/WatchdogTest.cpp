@@ -44,6 +44,8 @@ struct TFind {
   DWORD Pid;
   bool VisibleOnly;
   HWND Skip;
+  // The start screen is found only when asked for by its caption.
+  bool StartScreen = false;
   HWND Wnd = nullptr;
 };
 
@@ -51,18 +53,19 @@ BOOL CALLBACK FindForm(HWND wnd, LPARAM lp) {
   auto* f = reinterpret_cast<TFind*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[16];
+  wchar_t cls[16], caption[32] = L"";
+  GetWindowTextW(wnd, caption, 32);
   if (pid == f->Pid && wnd != f->Skip && (!f->VisibleOnly || IsWindowVisible(wnd)) && GetClassNameW(wnd, cls, 16) &&
-      lstrcmpW(cls, L"HvForm") == 0) {
+      lstrcmpW(cls, L"HvForm") == 0 && (lstrcmpW(caption, L"StartScreen") == 0) == f->StartScreen) {
     f->Wnd = wnd;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND WaitForForm(DWORD pid, bool visibleOnly, HWND skip) {
+HWND WaitForForm(DWORD pid, bool visibleOnly, HWND skip, bool startScreen = false) {
   for (int i = 0; i < 400; ++i) {
-    TFind f{pid, visibleOnly, skip};
+    TFind f{pid, visibleOnly, skip, startScreen};
     EnumWindows(FindForm, reinterpret_cast<LPARAM>(&f));
     if (f.Wnd) return f.Wnd;
     Sleep(50);
@@ -147,10 +150,12 @@ TEST(WatchdogTest, MonitorsCopiesWithVersionsRunsOnRequestAndShowsFromTheTray) {
     }
   } end{pi};
 
-  // Started hidden: the main window exists but is not shown.
+  // Started hidden: the main window exists but is not shown; the start screen shows for a while.
   const HWND main = WaitForForm(pi.dwProcessId, false, nullptr);
   ASSERT_NE(main, nullptr);
-  Sleep(500);
+  const HWND start = WaitForForm(pi.dwProcessId, false, nullptr, true);
+  ASSERT_NE(start, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(start); }, 15));
   EXPECT_FALSE(IsWindowVisible(main));
 
   // Files changed in the watched folders are copied after the interval of 5 seconds.

@@ -127,4 +127,38 @@ TEST(AdmitsFile, TypesFiltersAndFolders) {
   EXPECT_FALSE(AdmitsFile(f, L"a.txt"));
 }
 
+// What the filter view lists: the mode lines of the file filter and the items split at "|".
+TEST(FilterViewTexts, ModesListsAndLabels) {
+  TMonFilter f;
+  TFilterViewTexts v = FilterViewTexts(f);
+  EXPECT_EQ(v.SubDirsLabel, L"not included in this list");
+  EXPECT_EQ(v.DirFiltLabel, L"not matching these filter conditions");
+  EXPECT_EQ(v.FileExtLabel, L"not matching these file types");
+  EXPECT_EQ(v.FileFilt, std::vector<std::wstring>{L"All files"});
+  EXPECT_FALSE(v.Regular);
+
+  f.IncludeSubDirs = f.IncludeExts = true;
+  f.SubDirList.Add(L"Docs\\");
+  f.ExtList.SetCommaText(L"txt,doc");
+  f.SubDirFilter.SetFilter(L"cache*|tmp");
+  f.SubDirFilter.SetMode(TFilterMode::fmInclude);
+  f.FileFilter.SetFilter(L"*.txt|a*");
+  f.FileFilter.SetMode(TFilterMode::fmInclude);
+  v = FilterViewTexts(f);
+  EXPECT_EQ(v.SubDirsLabel, L"included in this list");
+  EXPECT_EQ(v.DirFiltLabel, L"matching these filter conditions");
+  EXPECT_EQ(v.FileExtLabel, L"matching these file types");
+  EXPECT_EQ(v.SubDirs, std::vector<std::wstring>{L"Docs\\"});
+  EXPECT_EQ(v.DirFilt, (std::vector<std::wstring>{L"cache*", L"tmp"}));
+  EXPECT_EQ(v.FileExt, (std::vector<std::wstring>{L"doc", L"txt"}));
+  EXPECT_EQ(v.FileFilt, (std::vector<std::wstring>{L"only :", L"*.txt", L"a*.*"}));
+
+  f.FileFilter.SetRegular(true);
+  f.FileFilter.SetFilter(L"\\.tmp$");
+  f.FileFilter.SetMode(TFilterMode::fmExclude);
+  v = FilterViewTexts(f);
+  EXPECT_TRUE(v.Regular);
+  EXPECT_EQ(v.FileFilt, (std::vector<std::wstring>{L"all except :", L"\\.tmp$"}));
+}
+
 }  // namespace

@@ -15,7 +15,6 @@
 #include "winui/Translate.h"
 
 namespace hv {
-namespace {
 
 std::wstring ProgramFile() {
   std::wstring buf(MAX_PATH, L'\0');
@@ -28,6 +27,8 @@ std::wstring ProgramFile() {
     buf.resize(buf.size() * 2);
   }
 }
+
+namespace {
 
 TFileVersionInfo& VersionInfo() {
   static TFileVersionInfo info;

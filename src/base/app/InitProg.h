@@ -13,6 +13,8 @@ namespace hv {
 // Folder of the running program with a trailing "\", and its file name without extension.
 const std::wstring& ProgramDir();
 const std::wstring& ProgramName();
+// Full name of the running program's file.
+std::wstring ProgramFile();
 // The program's own version resource (InitVersionInfo fills it; Comments holds the version text).
 const TFileVersionInfo& ProgramVersionInfo();
 

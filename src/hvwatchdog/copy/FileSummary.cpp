@@ -33,8 +33,16 @@ std::wstring PlainName(std::wstring_view name) {
 // system's own property sets no longer exist on current Windows.
 HRESULT OpenSetStorage(std::wstring_view fileName, DWORD mode, IPropertySetStorage** pss) {
   const std::wstring name = PlainName(fileName);
+  *pss = nullptr;
+  IUnknown* opened = nullptr;
   HRESULT hr = StgOpenStorageEx(name.c_str(), mode, STGFMT_ANY, 0, nullptr, nullptr, IID_IPropertySetStorage,
-                                reinterpret_cast<void**>(pss));
+                                reinterpret_cast<void**>(&opened));
+  if (SUCCEEDED(hr)) {
+    // Some implementations hand back the storage whatever interface was asked for: ask it again.
+    hr = opened->QueryInterface(IID_IPropertySetStorage, reinterpret_cast<void**>(pss));
+    opened->Release();
+    return hr;
+  }
   if (hr != STG_E_INVALIDPARAMETER && hr != E_NOINTERFACE) return hr;
   // Systems whose extended open knows only the storage interface: the storage is asked for its sets.
   IStorage* storage = nullptr;

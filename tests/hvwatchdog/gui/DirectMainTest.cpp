@@ -6,9 +6,15 @@
 #include "../WdTestJobs.h"
 #include "base/app/HvUtils.h"
 #include "base/app/InitProg.h"
+#include "base/app/ShowMessageDlg.h"
+#include "base/os/WinShell.h"
+#include "base/settings/IniFileUtils.h"
 #include "base/text/PathUtils.h"
 #include "hvwatchdog/BackupThread.h"
 #include "hvwatchdog/InfoDlg.h"
+#include "hvwatchdog/ShowFilter.h"
+#include "hvwatchdog/ShowHint.h"
+#include "hvwatchdog/TrayIcon.h"
 #include "hvwatchdog/WdSettings.h"
 #include "support/TestSupport.h"
 #include "winui/TestHooks.h"
@@ -181,6 +187,199 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
 
   form.bbStop.Click();
   EXPECT_FALSE(form.Monitor.Monitoring());
+}
+
+// The message boxes of a test: answered at once, their texts kept.
+struct TBoxes {
+  std::vector<std::wstring> Texts;
+  TBoxes() {
+    TTestHooks::AnswerModal = [this](TForm& f) -> std::optional<int> {
+      if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) {
+        Texts.push_back(box->Message());
+        return box->DlgType() == TMsgDialogType::mdtConfirm ? mrYes : mrCancel;
+      }
+      return mrCancel;
+    };
+  }
+  std::wstring Last() const { return Texts.empty() ? L"" : Texts.back(); }
+};
+
+TEST_F(MainFormTest, DirectoryCommandsAreEnabledOnlyWhereTheyAct) {
+  TSettingsKey key(Settings);
+  TBoxes boxes;
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  ASSERT_EQ(form.lbDirs.ItemIndex(), 0);
+  EXPECT_TRUE(form.btnRemove.Enabled());
+  EXPECT_TRUE(form.bbEdit.Enabled());
+  EXPECT_TRUE(form.bbFilter.Enabled());
+  // While the directory is watched it can be neither removed nor edited; its filter can be shown.
+  form.bbStart.Click();
+  ASSERT_TRUE(form.Monitor.Monitoring());
+  EXPECT_FALSE(form.btnRemove.Enabled());
+  EXPECT_FALSE(form.bbEdit.Enabled());
+  EXPECT_TRUE(form.bbFilter.Enabled());
+  bool filterShown = false;
+  TTestHooks::OnFormShown = [&](TForm& f) { filterShown = filterShown || dynamic_cast<TShowFilterDialog*>(&f); };
+  form.bbFilter.Click();
+  EXPECT_TRUE(filterShown);
+  form.bbStop.Click();
+  EXPECT_TRUE(form.btnRemove.Enabled());
+  EXPECT_TRUE(form.bbEdit.Enabled());
+  // With no directory left nothing of them is enabled.
+  form.btnRemove.Click();
+  EXPECT_EQ(boxes.Last(), L"Remove selected directory from list?");
+  ASSERT_EQ(form.lbDirs.Count(), 0);
+  for (TButton* b : {&form.btnRemove, &form.bbEdit, &form.bbFilter}) EXPECT_FALSE(b->Enabled());
+}
+
+TEST_F(MainFormTest, EditRunsTheMainProgramAndChecksTheJobAgain) {
+  TSettingsKey key(Settings);
+  const std::wstring record = Tmp / L"record.txt";
+  SetEnvironmentVariableW(L"HV_STANDIN_RECORD", record.c_str());
+  TBoxes boxes;
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.HvPath = hvtest::BinaryDir() + L"\\bin\\Harvane.exe";
+  form.CheckForce();
+  TMonTask& task = form.Monitor.Tasks[0];
+
+  // The job no longer names the directory after the edit: the directory is invalid.
+  const std::wstring other = Tmp / L"other";
+  CreateDirectoryW(other.c_str(), nullptr);
+  wdtest::WriteJob(Job, other, Dest, {{L"DestMode", L"1"}});
+  form.bbEdit.Click();
+  EXPECT_EQ(boxes.Last(), L"Directory \"" + Src + L"\" not specified in " + Job + L"!");
+  EXPECT_EQ(task.MonStatus, TMonTaskStatus::mtInvalid);
+  EXPECT_FALSE(form.lbDirs.Checked(0));
+  EXPECT_TRUE(form.bbEdit.Enabled());
+  const std::string run = ReadBytes(record);
+  EXPECT_NE(run.find("Switches=edit"), std::string::npos) << run;
+  EXPECT_NE(run.find("JobCodes=0"), std::string::npos) << run;
+
+  // Edited back: read again and enabled, with the job's new compression.
+  boxes.Texts.clear();
+  wdtest::WriteJob(Job, Src, Dest, {{L"DestMode", L"1"}, {L"Compress", L"1"}, {L"CompressAsZip", L"1"}});
+  form.bbEdit.Click();
+  EXPECT_TRUE(boxes.Texts.empty()) << boxes.Last();
+  EXPECT_EQ(task.MonStatus, TMonTaskStatus::mtEnabled);
+  EXPECT_EQ(task.Compress, 2);
+  EXPECT_TRUE(form.lbDirs.Checked(0));
+
+  // A failing main program is reported with its result; a vanished job before it starts.
+  {
+    auto ini = TUnicodeIniFile::CreateForWrite(Job, false);
+    ini.WriteString(L"Standin", L"ExitCode", L"2");
+    ini.UpdateFile();
+  }
+  form.bbEdit.Click();
+  EXPECT_EQ(boxes.Last(), L"Error on executing Harvane: " + GetTaskResultText(2));
+  EXPECT_EQ(task.MonStatus, TMonTaskStatus::mtEnabled);
+  DeleteFileW(Job.c_str());
+  form.bbEdit.Click();
+  EXPECT_EQ(boxes.Last(), L"Task not found: " + Job);
+  form.HvPath.clear();
+  wdtest::WriteJob(Job, Src, Dest, {{L"DestMode", L"1"}});
+  form.bbEdit.Click();
+  EXPECT_EQ(boxes.Last().rfind(L"Error on executing Harvane: ", 0), 0u) << boxes.Last();
+  EXPECT_TRUE(form.bbEdit.Enabled());
+  SetEnvironmentVariableW(L"HV_STANDIN_RECORD", nullptr);
+}
+
+TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
+  TSettingsKey key(Settings);
+  TBoxes boxes;
+  const std::wstring link = StartupLinkName();
+  ASSERT_FALSE(link.empty());
+  DeleteFileW(link.c_str());
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  ASSERT_FALSE(form.pmiStartup->Checked());
+
+  form.pmiStartup->Click();
+  EXPECT_TRUE(form.pmiStartup->Checked());
+  std::wstring target, args, dir, description;
+  ASSERT_TRUE(ReadShellLink(link, target, args, dir, description));
+  EXPECT_TRUE(SameFileName(target, ProgramFile()));
+  EXPECT_EQ(args, L"/hide /force");
+  EXPECT_EQ(description, form.ProgVersName);
+  form.pmiStartup->Click();
+  EXPECT_FALSE(form.pmiStartup->Checked());
+  EXPECT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  form.SetClientSize(500, 400);
+  form.pmSettings.Items(1).Click();
+  EXPECT_EQ(form.ClientSize().cx, form.Scale(736));
+  EXPECT_EQ(form.ClientSize().cy, form.Scale(590));
+
+  form.pmSettings.Items(4).Click();
+  EXPECT_EQ(boxes.Last().rfind(ProgramVersionInfo().InternalName, 0), 0u) << boxes.Last();
+  EXPECT_NE(boxes.Last().find(form.ProgVersDate), std::wstring::npos);
+}
+
+// A drive letter that names no drive here.
+std::wstring MissingDrive() {
+  for (wchar_t d = L'Q'; d <= L'Y'; ++d) {
+    const std::wstring root = std::wstring(1, d) + L":\\";
+    if (GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR) return root;
+  }
+  return L"";
+}
+
+TEST_F(MainFormTest, UnavailableDestinationIsNoticed) {
+  const std::wstring drive = MissingDrive();
+  ASSERT_FALSE(drive.empty());
+  wdtest::WriteJob(Job, Src, drive + L"Backup", {{L"DestMode", L"1"}}, {{L"BackupMode", L"1"}});
+  TSettingsKey key(Settings);
+  TBoxes boxes;
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  form.bbStart.Click();
+  ASSERT_TRUE(form.Monitor.Monitoring());
+  WriteBytes(Src + L"\\notes.txt", "kept pending");
+  ASSERT_TRUE(PumpUntil([&] { return form.Monitor.FileCount() == 1; }));
+
+  // A requested run notices the first failure.
+  form.Monitor.InstantBackup = true;
+  form.tmBackupTimer();
+  TfrmShowHint* hint = HintWindow();
+  ASSERT_NE(hint, nullptr);
+  EXPECT_TRUE(hint->Visible());
+  EXPECT_EQ(hint->stInfo.Text(), DestinationNoticeText(form.Monitor.Tasks, 0));
+  EXPECT_NE(hint->stInfo.Text().find(drive + L"Backup\\"), std::wstring::npos);
+  EXPECT_EQ(hint->Caption(), form.Caption());
+  hint->btClose.Click();
+
+  // Scheduled runs only after more than three failures in a row; the file stays pending.
+  for (int run = 2; run <= 4; ++run) {
+    form.Monitor.TimeCount = 1;
+    form.tmBackupTimer();
+    EXPECT_EQ(form.Monitor.Tasks[0].ErrCount, run);
+    EXPECT_EQ(hint->Visible(), run == 4) << run;
+  }
+  EXPECT_NE(hint->stInfo.Text().find(L"This was the case with the last 4 backups."), std::wstring::npos);
+  EXPECT_EQ(form.Monitor.FileCount(), 1u);
+  form.StopMonitoring();
+}
+
+TEST_F(MainFormTest, ForcedStartIntoTheTrayShowsTheStartScreenForAWhile) {
+  TSettingsKey key(Settings);
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.Force = true;
+  form.cbSysTray.SetChecked(true);
+  EXPECT_FALSE(form.CheckForce());
+  ASSERT_NE(form.StartScreen, nullptr);
+  EXPECT_TRUE(form.StartScreen->Visible());
+  EXPECT_FALSE(form.Visible());
+  EXPECT_TRUE(form.TrayIconShown());
+  EXPECT_TRUE(form.Monitor.Monitoring());
+  EXPECT_TRUE(PumpUntil([&] { return form.StartScreen == nullptr; }, 10000));
+
+  // A restarted shell has lost the icon: "TaskbarCreated" adds it again.
+  ASSERT_TRUE(RemoveTrayIcon(form.Handle(), 2));
+  SendMessageW(form.Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(ModifyTrayIcon(form.Handle(), 2, nullptr, L"still there"));
+  EXPECT_EQ(TrayTipText(std::wstring(300, L'x')).size(), 127u);
+  form.StopMonitoring();
 }
 
 }  // namespace
