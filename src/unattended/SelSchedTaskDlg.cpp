@@ -1,6 +1,8 @@
 #include "unattended/SelSchedTaskDlg.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -59,9 +61,56 @@ int CompareText(const std::wstring& a, const std::wstring& b) {
   return CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1, nullptr, nullptr, 0) - 2;
 }
 
+// Breaks lines at blanks so that none is longer than maxCol (a longer word stays whole).
+std::wstring WrapText(std::wstring_view text, size_t maxCol) {
+  std::wstring out;
+  size_t col = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == L'\r' || text[i] == L'\n') {
+      out += text[i];
+      col = 0;
+      ++i;
+      continue;
+    }
+    size_t end = text.find_first_of(L" \r\n", i);
+    if (end == std::wstring_view::npos) end = text.size();
+    std::wstring_view word = text.substr(i, end - i);
+    if (col > 0 && col + 1 + word.size() > maxCol) {
+      out += L"\r\n";
+      col = 0;
+    } else if (col > 0) {
+      out += L' ';
+      ++col;
+    }
+    out += word;
+    col += word.size();
+    i = end;
+    while (i < text.size() && text[i] == L' ') ++i;
+  }
+  return out;
+}
+
+// Mouse moves over the task list reach the dialog's result hint.
+LRESULT CALLBACK TaskListMouseProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+  auto* dialog = reinterpret_cast<TSelectSchedTaskDialog*>(data);
+  try {
+    if (msg == WM_MOUSEMOVE) dialog->lvTasksMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+    if (msg == WM_MOUSELEAVE) dialog->HideResultHint();
+  } catch (...) {
+    Application().HandleException();
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(wnd, TaskListMouseProc, id);
+  return DefSubclassProc(wnd, msg, wp, lp);
+}
+
+constexpr UINT_PTR kMouseSubclassId = 0x5354;
+
 }  // namespace
 
 bool IsTaskResultOk(int result) { return result == 0 || result == kTaskIsRunning || result == kTaskHasNotRun; }
+
+std::wstring ResultHintText(int result) { return WrapText(SystemErrorText(static_cast<uint32_t>(result)), 50); }
 
 TSelectSchedTaskDialog::TSelectSchedTaskDialog() {
   TextDomain = L"Units";
@@ -74,6 +123,8 @@ TSelectSchedTaskDialog::TSelectSchedTaskDialog() {
 
 TSelectSchedTaskDialog::~TSelectSchedTaskDialog() {
   tmUpdate.SetEnabled(false);
+  if (lvTasks.Handle()) RemoveWindowSubclass(lvTasks.Handle(), TaskListMouseProc, kMouseSubclassId);
+  if (FHint) DestroyWindow(FHint);
   if (FResultIcons) ImageList_Destroy(FResultIcons);
 }
 
@@ -94,6 +145,20 @@ void TSelectSchedTaskDialog::FormCreate() {
     }
   };
   lvTasks.OnColumnClick = [this](int column) { lvTasksColumnClick(column); };
+  SetWindowSubclass(lvTasks.Handle(), TaskListMouseProc, kMouseSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  FHint = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP | TTS_BALLOON,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                          GetModuleHandleW(nullptr), nullptr);
+  if (FHint) {
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+    ti.hwnd = Handle();
+    ti.uId = reinterpret_cast<UINT_PTR>(lvTasks.Handle());
+    ti.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(FHint, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(FHint, TTM_SETMAXTIPWIDTH, 0, 2000);  // lines are broken by the text itself
+  }
 
   gbDetails.Create(*this, L"", {8, 154, 650, 227});
   HWND gb = gbDetails.Handle();
@@ -131,7 +196,49 @@ void TSelectSchedTaskDialog::FormCreate() {
 }
 
 void TSelectSchedTaskDialog::FormShow() { tmUpdate.SetEnabled(true); }
-void TSelectSchedTaskDialog::FormClose() { tmUpdate.SetEnabled(false); }
+void TSelectSchedTaskDialog::FormClose() {
+  tmUpdate.SetEnabled(false);
+  HideResultHint();
+}
+
+// Over the result icon of a row whose last run failed: the system's text for its result.
+void TSelectSchedTaskDialog::lvTasksMouseMove(int x, int y) {
+  HWND lv = lvTasks.Handle();
+  LVHITTESTINFO hit{};
+  hit.pt = {x, y};
+  int row = ListView_HitTest(lv, &hit);
+  RECT icon{};
+  if (row < 0 || row >= static_cast<int>(FRows.size()) || IsTaskResultOk(FRows[static_cast<size_t>(row)].Result) ||
+      !ListView_GetItemRect(lv, row, &icon, LVIR_ICON) || !PtInRect(&icon, hit.pt)) {
+    HideResultHint();
+    return;
+  }
+  if (row == FHintRow || !FHint) return;
+  FHintRow = row;
+  FHintText = ResultHintText(FRows[static_cast<size_t>(row)].Result);
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = Handle();
+  ti.uId = reinterpret_cast<UINT_PTR>(lv);
+  ti.lpszText = FHintText.data();
+  SendMessageW(FHint, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+  POINT at{icon.right, (icon.top + icon.bottom) / 2};
+  ClientToScreen(lv, &at);
+  SendMessageW(FHint, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(FHint, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+  TRACKMOUSEEVENT leave{sizeof(leave), TME_LEAVE, lv, 0};
+  TrackMouseEvent(&leave);
+}
+
+void TSelectSchedTaskDialog::HideResultHint() {
+  if (FHintRow < 0 || !FHint) return;
+  FHintRow = -1;
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = Handle();
+  ti.uId = reinterpret_cast<UINT_PTR>(lvTasks.Handle());
+  SendMessageW(FHint, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+}
 
 bool TSelectSchedTaskDialog::CloseQuery() {
   if (ModalResult == mrOk && lvTasks.ItemIndex() < 0)

@@ -35,6 +35,11 @@ class TSelectSchedTaskDialog : public TForm {
   int SelectedTask() const;
   int LoadTaskList(bool reload);
   void tmUpdateTimer();
+  // The text of the result hint while it shows, else empty.
+  std::wstring ShownResultHint() const { return FHintRow >= 0 ? FHintText : std::wstring(); }
+  HWND ResultHintWindow() const { return FHint; }
+  void lvTasksMouseMove(int x, int y);
+  void HideResultHint();
 
  protected:
   void FormCreate() override;
@@ -69,6 +74,9 @@ class TSelectSchedTaskDialog : public TForm {
   int FSortColumn = 0;
   bool FDescending = false;
   HIMAGELIST FResultIcons = nullptr;
+  HWND FHint = nullptr;  // balloon of the result icons
+  int FHintRow = -1;
+  std::wstring FHintText;
 };
 
 int SelectScheduledTask(std::wstring_view title, TWinTaskScheduler& scheduler, std::wstring_view filter,
@@ -76,5 +84,7 @@ int SelectScheduledTask(std::wstring_view title, TWinTaskScheduler& scheduler, s
 
 // True for the results that mean no error: 0, running, never run.
 bool IsTaskResultOk(int result);
+// The hint over a result icon: the system's text for the code, wrapped at 50 characters.
+std::wstring ResultHintText(int result);
 
 }  // namespace hv
