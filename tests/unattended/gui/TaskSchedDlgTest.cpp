@@ -199,6 +199,36 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   EXPECT_EQ(t.Trigger(0).DaysOfWeek(), 3);  // Sunday and Monday
   EXPECT_EQ(t.Trigger(0).WeeksInterval(), 2);
   EXPECT_EQ(t.LogonType(), TLogonType::ltToken);
+  const std::wstring args = t.Action(0).Arguments();
+
+  // edited: the page reads the stored command line back, and writes it again unchanged
+  int index = Scheduler->TaskFolder()->IndexOfTask(L"Backup-a") + 1;
+  r = Run(index, THvAction::paBackup, L"", L"", [&](TTaskScheduleDialog& d) {
+    EXPECT_EQ(d.edTasks.Text(), L"a.buj,\"my job.buj\",\"b,c.buj\"");
+    EXPECT_EQ(d.rgEnd.ItemIndex(), 4);
+    EXPECT_EQ(d.ActErr, 2);
+    EXPECT_TRUE(d.bbErrorAction.Enabled());
+    EXPECT_EQ(d.edWorkDir.Text(), AddPathDelimiter(workDir));
+    d.btnNext.Click();
+    EXPECT_EQ(d.rgCycle.ItemIndex(), 1);
+    EXPECT_EQ(d.reWeeks.Value(), 2);
+    EXPECT_TRUE(d.cbDay[6].Checked());
+    d.rgCycle.SetItemIndex(0);
+    d.rgCycle.OnClick();
+    d.rbSkipDays.SetChecked(true);
+    d.rbEveryDay.SetChecked(false);
+    d.rbSkipDays.OnClick();
+    d.reDays.SetValue(3);
+    Shot(d, L"wizard_job_edit_daily");
+    d.btnNext.Click();
+    d.btnNext.Click();
+  });
+  ASSERT_EQ(r, mrOk);
+  TWinTask& e = Task(L"Backup-a");
+  EXPECT_EQ(e.Action(0).Arguments(), args);
+  ASSERT_EQ(e.TriggerCount(), 1);
+  EXPECT_EQ(e.Trigger(0).TriggerType(), TWinTaskTriggerType::ttDaily);
+  EXPECT_EQ(e.Trigger(0).DaysInterval(), 3);
 }
 
 TEST_F(TaskSchedDlgTest, ProfileCreatedAndEdited) {
