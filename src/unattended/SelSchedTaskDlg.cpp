@@ -10,6 +10,7 @@
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
 #include "winui/Dpi.h"
+#include "winui/Styles.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -107,6 +108,72 @@ LRESULT CALLBACK TaskListMouseProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UIN
 constexpr UINT_PTR kMouseSubclassId = 0x5354;
 
 }  // namespace
+
+// --- TToggleSwitch
+
+namespace {
+constexpr int kTrackWidth96 = 40, kTrackHeight96 = 18;
+}  // namespace
+
+void TToggleSwitch::Create(TForm& form, std::wstring_view caption, const TRect96& r96, HWND parent) {
+  CreateWnd(form, parent, WC_BUTTONW, caption, WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, r96);
+  SetPropW(Handle(), kSelfDrawnButtonProp, reinterpret_cast<HANDLE>(1));
+}
+
+void TToggleSwitch::SetChecked(bool value) {
+  FChecked = value;
+  InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TToggleSwitch::HandleCommand(WORD code) {
+  if (code != BN_CLICKED) return;
+  SetChecked(!FChecked);
+  if (OnClick) OnClick();
+}
+
+bool TToggleSwitch::HandleDrawItem(const DRAWITEMSTRUCT& di) {
+  const TColorScheme& s = TStyleManager::Active();
+  const bool enabled = !(di.itemState & ODS_DISABLED);
+  HDC dc = di.hDC;
+  RECT r = di.rcItem;
+  HBRUSH face = CreateSolidBrush(s.System ? GetSysColor(COLOR_BTNFACE) : s.Face);
+  FillRect(dc, &r, face);
+  DeleteObject(face);
+  const UINT dpi = Form() ? Form()->Dpi() : 96;
+  const int tw = hv::Scale(kTrackWidth96, dpi), th = hv::Scale(kTrackHeight96, dpi);
+  const int top = r.top + (r.bottom - r.top - th) / 2;
+  COLORREF text = s.System ? GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT) : (enabled ? s.FaceText : s.GrayText);
+  HPEN pen = CreatePen(PS_SOLID, std::max(1, hv::Scale(1, dpi)), text);
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  RoundRect(dc, r.left, top, r.left + tw, top + th, th, th);
+  const int gap = hv::Scale(3, dpi), d = th - 2 * gap;
+  const int x = FChecked ? r.left + tw - gap - d : r.left + gap;
+  HBRUSH thumb = CreateSolidBrush(enabled ? (FChecked ? RGB(40, 160, 60) : RGB(210, 40, 40)) : text);
+  SelectObject(dc, thumb);
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  Ellipse(dc, x, top + gap, x + d + 1, top + gap + d + 1);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(thumb);
+  DeleteObject(pen);
+  RECT tr{r.left + tw + hv::Scale(6, dpi), r.top, r.right, r.bottom};
+  std::wstring caption = Text();
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, text);
+  HGDIOBJ oldFont = SelectObject(dc, Form()->Font());
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  if (di.itemState & ODS_FOCUS) {
+    RECT fr = tr;
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &fr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_CALCRECT);
+    fr.top = tr.top + (tr.bottom - tr.top - (fr.bottom - fr.top)) / 2;
+    fr.bottom = fr.top + (fr.bottom - tr.top);
+    InflateRect(&fr, 1, 0);
+    DrawFocusRect(dc, &fr);
+  }
+  SelectObject(dc, oldFont);
+  return true;
+}
 
 bool IsTaskResultOk(int result) { return result == 0 || result == kTaskIsRunning || result == kTaskHasNotRun; }
 

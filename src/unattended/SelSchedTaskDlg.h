@@ -1,6 +1,7 @@
 #pragma once
 // The list of the scheduled tasks that start the running program: details and triggers of the
 // selected one; run or stop it, switch it on or off, delete it or pick it for editing.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,21 @@
 #include "winui/ListControls.h"
 
 namespace hv {
+
+// An on/off switch: a track with a round thumb (green when on, red when off) and its caption.
+class TToggleSwitch : public TControl {
+ public:
+  void Create(TForm& form, std::wstring_view caption, const TRect96& r96, HWND parent = nullptr);
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool value);
+  // A click by the user, after the state has flipped.
+  std::function<void()> OnClick;
+  void HandleCommand(WORD code) override;
+  bool HandleDrawItem(const DRAWITEMSTRUCT& di) override;
+
+ private:
+  bool FChecked = false;
+};
 
 class TSelectSchedTaskDialog : public TForm {
  public:
@@ -26,7 +42,7 @@ class TSelectSchedTaskDialog : public TForm {
   TLabel laUserAccount, laComment, laCreator, laStatus, laApplication, laParameters, laWorkDir, laSchedule, laEnabled;
   TEdit edUserAccount, edComment, edCreator, edStatus, edApplication, edParameters, edWorkDir;
   TListBox lbTriggers;
-  TCheckBox tsStatus;
+  TToggleSwitch tsStatus;
   TButton btbRun, btnDelete, btbEdit, btbCancel;
   TTimer tmUpdate;
   bool Changed = false;

@@ -140,6 +140,9 @@ TEST_F(SelSchedTaskDlgTest, SwitchRunSortAndDelete) {
     EXPECT_EQ(Scheduler->TaskFolder()->Tasks(0).Status(), TWinTaskStatus::tsDisabled);
     EXPECT_FALSE(d->btbRun.Enabled());
     EXPECT_EQ(d->lvTasks.ItemText(0, 1), L"Disabled");
+    EXPECT_TRUE(d->tsStatus.Enabled());
+    EXPECT_EQ(d->tsStatus.Text(), L"No");
+    SaveScreenshot(f.Handle(), L"unattended_tasklist_switched_off");
     d->tsStatus.SetChecked(true);
     d->tsStatus.OnClick();
     // run it: the stop caption
