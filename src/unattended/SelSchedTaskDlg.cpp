@@ -1,6 +1,8 @@
 #include "unattended/SelSchedTaskDlg.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -8,6 +10,7 @@
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
 #include "winui/Dpi.h"
+#include "winui/Styles.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -55,9 +58,122 @@ int CompareText(const std::wstring& a, const std::wstring& b) {
   return CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1, nullptr, nullptr, 0) - 2;
 }
 
+// Breaks lines at blanks so that none is longer than maxCol (a longer word stays whole).
+std::wstring WrapText(std::wstring_view text, size_t maxCol) {
+  std::wstring out;
+  size_t col = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == L'\r' || text[i] == L'\n') {
+      out += text[i];
+      col = 0;
+      ++i;
+      continue;
+    }
+    size_t end = text.find_first_of(L" \r\n", i);
+    if (end == std::wstring_view::npos) end = text.size();
+    std::wstring_view word = text.substr(i, end - i);
+    if (col > 0 && col + 1 + word.size() > maxCol) {
+      out += L"\r\n";
+      col = 0;
+    } else if (col > 0) {
+      out += L' ';
+      ++col;
+    }
+    out += word;
+    col += word.size();
+    i = end;
+    while (i < text.size() && text[i] == L' ') ++i;
+  }
+  return out;
+}
+
+// Mouse moves over the task list reach the dialog's result hint.
+LRESULT CALLBACK TaskListMouseProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+  auto* dialog = reinterpret_cast<TSelectSchedTaskDialog*>(data);
+  try {
+    if (msg == WM_MOUSEMOVE) dialog->lvTasksMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+    if (msg == WM_MOUSELEAVE) dialog->HideResultHint();
+  } catch (...) {
+    Application().HandleException();
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(wnd, TaskListMouseProc, id);
+  return DefSubclassProc(wnd, msg, wp, lp);
+}
+
+constexpr UINT_PTR kMouseSubclassId = 0x5354;
+
 }  // namespace
 
+// --- TToggleSwitch
+
+namespace {
+constexpr int kTrackWidth96 = 40, kTrackHeight96 = 18;
+}  // namespace
+
+void TToggleSwitch::Create(TForm& form, std::wstring_view caption, const TRect96& r96, HWND parent) {
+  CreateWnd(form, parent, WC_BUTTONW, caption, WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, r96);
+  SetPropW(Handle(), kSelfDrawnButtonProp, reinterpret_cast<HANDLE>(1));
+}
+
+void TToggleSwitch::SetChecked(bool value) {
+  FChecked = value;
+  InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TToggleSwitch::HandleCommand(WORD code) {
+  if (code != BN_CLICKED) return;
+  SetChecked(!FChecked);
+  if (OnClick) OnClick();
+}
+
+bool TToggleSwitch::HandleDrawItem(const DRAWITEMSTRUCT& di) {
+  const TColorScheme& s = TStyleManager::Active();
+  const bool enabled = !(di.itemState & ODS_DISABLED);
+  HDC dc = di.hDC;
+  RECT r = di.rcItem;
+  HBRUSH face = CreateSolidBrush(s.System ? GetSysColor(COLOR_BTNFACE) : s.Face);
+  FillRect(dc, &r, face);
+  DeleteObject(face);
+  const UINT dpi = Form() ? Form()->Dpi() : 96;
+  const int tw = hv::Scale(kTrackWidth96, dpi), th = hv::Scale(kTrackHeight96, dpi);
+  const int top = r.top + (r.bottom - r.top - th) / 2;
+  COLORREF text = s.System ? GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT) : (enabled ? s.FaceText : s.GrayText);
+  HPEN pen = CreatePen(PS_SOLID, std::max(1, hv::Scale(1, dpi)), text);
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  RoundRect(dc, r.left, top, r.left + tw, top + th, th, th);
+  const int gap = hv::Scale(3, dpi), d = th - 2 * gap;
+  const int x = FChecked ? r.left + tw - gap - d : r.left + gap;
+  HBRUSH thumb = CreateSolidBrush(enabled ? (FChecked ? RGB(40, 160, 60) : RGB(210, 40, 40)) : text);
+  SelectObject(dc, thumb);
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  Ellipse(dc, x, top + gap, x + d + 1, top + gap + d + 1);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(thumb);
+  DeleteObject(pen);
+  RECT tr{r.left + tw + hv::Scale(6, dpi), r.top, r.right, r.bottom};
+  std::wstring caption = Text();
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, text);
+  HGDIOBJ oldFont = SelectObject(dc, Form()->Font());
+  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  if (di.itemState & ODS_FOCUS) {
+    RECT fr = tr;
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &fr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_CALCRECT);
+    fr.top = tr.top + (tr.bottom - tr.top - (fr.bottom - fr.top)) / 2;
+    fr.bottom = fr.top + (fr.bottom - tr.top);
+    InflateRect(&fr, 1, 0);
+    DrawFocusRect(dc, &fr);
+  }
+  SelectObject(dc, oldFont);
+  return true;
+}
+
 bool IsTaskResultOk(int result) { return result == 0 || result == kTaskIsRunning || result == kTaskHasNotRun; }
+
+std::wstring ResultHintText(int result) { return WrapText(SystemErrorText(static_cast<uint32_t>(result)), 50); }
 
 TSelectSchedTaskDialog::TSelectSchedTaskDialog() {
   TextDomain = L"Units";
@@ -70,6 +186,8 @@ TSelectSchedTaskDialog::TSelectSchedTaskDialog() {
 
 TSelectSchedTaskDialog::~TSelectSchedTaskDialog() {
   tmUpdate.SetEnabled(false);
+  if (lvTasks.Handle()) RemoveWindowSubclass(lvTasks.Handle(), TaskListMouseProc, kMouseSubclassId);
+  if (FHint) DestroyWindow(FHint);
   if (FResultIcons) ImageList_Destroy(FResultIcons);
 }
 
@@ -90,6 +208,20 @@ void TSelectSchedTaskDialog::FormCreate() {
     }
   };
   lvTasks.OnColumnClick = [this](int column) { lvTasksColumnClick(column); };
+  SetWindowSubclass(lvTasks.Handle(), TaskListMouseProc, kMouseSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  FHint = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP | TTS_BALLOON,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                          GetModuleHandleW(nullptr), nullptr);
+  if (FHint) {
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+    ti.hwnd = Handle();
+    ti.uId = reinterpret_cast<UINT_PTR>(lvTasks.Handle());
+    ti.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(FHint, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(FHint, TTM_SETMAXTIPWIDTH, 0, 2000);  // lines are broken by the text itself
+  }
 
   gbDetails.Create(*this, L"", {8, 154, 650, 227});
   HWND gb = gbDetails.Handle();
@@ -127,7 +259,49 @@ void TSelectSchedTaskDialog::FormCreate() {
 }
 
 void TSelectSchedTaskDialog::FormShow() { tmUpdate.SetEnabled(true); }
-void TSelectSchedTaskDialog::FormClose() { tmUpdate.SetEnabled(false); }
+void TSelectSchedTaskDialog::FormClose() {
+  tmUpdate.SetEnabled(false);
+  HideResultHint();
+}
+
+// Over the result icon of a row whose last run failed: the system's text for its result.
+void TSelectSchedTaskDialog::lvTasksMouseMove(int x, int y) {
+  HWND lv = lvTasks.Handle();
+  LVHITTESTINFO hit{};
+  hit.pt = {x, y};
+  int row = ListView_HitTest(lv, &hit);
+  RECT icon{};
+  if (row < 0 || row >= static_cast<int>(FRows.size()) || IsTaskResultOk(FRows[static_cast<size_t>(row)].Result) ||
+      !ListView_GetItemRect(lv, row, &icon, LVIR_ICON) || !PtInRect(&icon, hit.pt)) {
+    HideResultHint();
+    return;
+  }
+  if (row == FHintRow || !FHint) return;
+  FHintRow = row;
+  FHintText = ResultHintText(FRows[static_cast<size_t>(row)].Result);
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = Handle();
+  ti.uId = reinterpret_cast<UINT_PTR>(lv);
+  ti.lpszText = FHintText.data();
+  SendMessageW(FHint, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+  POINT at{icon.right, (icon.top + icon.bottom) / 2};
+  ClientToScreen(lv, &at);
+  SendMessageW(FHint, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(FHint, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+  TRACKMOUSEEVENT leave{sizeof(leave), TME_LEAVE, lv, 0};
+  TrackMouseEvent(&leave);
+}
+
+void TSelectSchedTaskDialog::HideResultHint() {
+  if (FHintRow < 0 || !FHint) return;
+  FHintRow = -1;
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = Handle();
+  ti.uId = reinterpret_cast<UINT_PTR>(lvTasks.Handle());
+  SendMessageW(FHint, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+}
 
 bool TSelectSchedTaskDialog::CloseQuery() {
   if (ModalResult == mrOk && lvTasks.ItemIndex() < 0)

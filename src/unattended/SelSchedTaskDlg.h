@@ -1,6 +1,7 @@
 #pragma once
 // The list of the scheduled tasks that start the running program: details and triggers of the
 // selected one; run or stop it, switch it on or off, delete it or pick it for editing.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,21 @@
 #include "winui/ListControls.h"
 
 namespace hv {
+
+// An on/off switch: a track with a round thumb (green when on, red when off) and its caption.
+class TToggleSwitch : public TControl {
+ public:
+  void Create(TForm& form, std::wstring_view caption, const TRect96& r96, HWND parent = nullptr);
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool value);
+  // A click by the user, after the state has flipped.
+  std::function<void()> OnClick;
+  void HandleCommand(WORD code) override;
+  bool HandleDrawItem(const DRAWITEMSTRUCT& di) override;
+
+ private:
+  bool FChecked = false;
+};
 
 class TSelectSchedTaskDialog : public TForm {
  public:
@@ -26,7 +42,7 @@ class TSelectSchedTaskDialog : public TForm {
   TLabel laUserAccount, laComment, laCreator, laStatus, laApplication, laParameters, laWorkDir, laSchedule, laEnabled;
   TEdit edUserAccount, edComment, edCreator, edStatus, edApplication, edParameters, edWorkDir;
   TListBox lbTriggers;
-  TCheckBox tsStatus;
+  TToggleSwitch tsStatus;
   TButton btbRun, btnDelete, btbEdit, btbCancel;
   TTimer tmUpdate;
   bool Changed = false;
@@ -35,6 +51,11 @@ class TSelectSchedTaskDialog : public TForm {
   int SelectedTask() const;
   int LoadTaskList(bool reload);
   void tmUpdateTimer();
+  // The text of the result hint while it shows, else empty.
+  std::wstring ShownResultHint() const { return FHintRow >= 0 ? FHintText : std::wstring(); }
+  HWND ResultHintWindow() const { return FHint; }
+  void lvTasksMouseMove(int x, int y);
+  void HideResultHint();
 
  protected:
   void FormCreate() override;
@@ -69,6 +90,9 @@ class TSelectSchedTaskDialog : public TForm {
   int FSortColumn = 0;
   bool FDescending = false;
   HIMAGELIST FResultIcons = nullptr;
+  HWND FHint = nullptr;  // balloon of the result icons
+  int FHintRow = -1;
+  std::wstring FHintText;
 };
 
 int SelectScheduledTask(std::wstring_view title, TWinTaskScheduler& scheduler, std::wstring_view filter,
@@ -76,5 +100,7 @@ int SelectScheduledTask(std::wstring_view title, TWinTaskScheduler& scheduler, s
 
 // True for the results that mean no error: 0, running, never run.
 bool IsTaskResultOk(int result);
+// The hint over a result icon: the system's text for the code, wrapped at 50 characters.
+std::wstring ResultHintText(int result);
 
 }  // namespace hv

@@ -71,7 +71,8 @@ BOOL CALLBACK ApplyChild(HWND child, LPARAM dark) {
   wchar_t cls[32];
   if (GetClassNameW(child, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"Button") == 0) {
     LONG style = GetWindowLongW(child, GWL_STYLE), type = style & BS_TYPEMASK;
-    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW) {
+    if (GetPropW(child, kSelfDrawnButtonProp)) {
+    } else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW) {
       LONG wanted = dark ? BS_OWNERDRAW : GetPropW(child, kDefaultButtonProp) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
       if (wanted != type) SetWindowLongW(child, GWL_STYLE, (style & ~BS_TYPEMASK) | wanted);
     } else {

@@ -23,6 +23,8 @@ constexpr UINT WM_HV_SCHEMECHANGED = WM_APP + 0x0F02;
 
 // Window property that marks the default push button (it keeps its look while owner-drawn).
 constexpr const wchar_t* kDefaultButtonProp = L"HvDefaultButton";
+// Window property of an owner-drawn button that draws itself in every scheme (left owner-drawn).
+constexpr const wchar_t* kSelfDrawnButtonProp = L"HvSelfDrawnButton";
 
 // Colours of a list item, grid cell and the like: the highlight when selected, else the window's.
 struct TItemColors {

@@ -1,6 +1,7 @@
 // The list of the program's scheduled tasks, driven against the stand-in service.
 #include "unattended/SelSchedTaskDlg.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "base/app/ShowMessageDlg.h"
@@ -86,6 +87,18 @@ TEST_F(SelSchedTaskDlgTest, ListsTheProgramsTasksAndPicksOne) {
     EXPECT_EQ(d.edParameters.Text(), L"Default /force /startapp:scheduler /hide");
     EXPECT_FALSE(d.edWorkDir.Hint.empty());  // shortened: the hint holds it whole
     SaveScreenshot(f.Handle(), L"unattended_tasklist");
+    // the result hint shows over the icon of the failed run only
+    auto hover = [&](int row) {
+      RECT icon{};
+      ListView_GetItemRect(d.lvTasks.Handle(), row, &icon, LVIR_ICON);
+      SendMessageW(d.lvTasks.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2));
+      return d.ShownResultHint();
+    };
+    EXPECT_EQ(hover(1), ResultHintText(1));
+    EXPECT_TRUE(IsWindowVisible(d.ResultHintWindow()));
+    SaveScreenshot(d.ResultHintWindow(), L"unattended_tasklist_result_hint");
+    EXPECT_EQ(hover(0), L"");  // never run: no error
+    EXPECT_FALSE(IsWindowVisible(d.ResultHintWindow()));
     d.lvTasks.SetItemIndex(2);
     d.lbTriggers.SetItemIndex(1);
     EXPECT_EQ(d.btbRun.Text(), L"Stop task");  // it runs
@@ -127,6 +140,9 @@ TEST_F(SelSchedTaskDlgTest, SwitchRunSortAndDelete) {
     EXPECT_EQ(Scheduler->TaskFolder()->Tasks(0).Status(), TWinTaskStatus::tsDisabled);
     EXPECT_FALSE(d->btbRun.Enabled());
     EXPECT_EQ(d->lvTasks.ItemText(0, 1), L"Disabled");
+    EXPECT_TRUE(d->tsStatus.Enabled());
+    EXPECT_EQ(d->tsStatus.Text(), L"No");
+    SaveScreenshot(f.Handle(), L"unattended_tasklist_switched_off");
     d->tsStatus.SetChecked(true);
     d->tsStatus.OnClick();
     // run it: the stop caption
@@ -165,6 +181,24 @@ TEST_F(SelSchedTaskDlgTest, PollingFollowsChangesOutside) {
     // the last one gone: the list closes with 6
   };
   EXPECT_EQ(SelectScheduledTask(L"Backup", *Scheduler, L"QlBackup.exe", task, trigger), 6);
+}
+
+TEST(TaskResultTest, HintLinesAreAtMostFiftyCharactersAndLoseNoWord) {
+  auto words = [](const std::wstring& s) {
+    std::wstring r;
+    for (wchar_t c : s)
+      if (c != L' ' && c != L'\r' && c != L'\n') r += c;
+    return r;
+  };
+  for (uint32_t code : {1u, 5u, 0x80070005u, 0x8004131Fu}) {
+    std::wstring hint = ResultHintText(static_cast<int>(code));
+    for (size_t start = 0, end = 0; start < hint.size(); start = end + 2) {
+      end = hint.find(L"\r\n", start);
+      if (end == std::wstring::npos) end = hint.size();
+      EXPECT_LE(end - start, 50u) << hint;
+    }
+    EXPECT_EQ(words(hint), words(SystemErrorText(code)));
+  }
 }
 
 TEST(TaskResultTest, SuccessCodes) {

@@ -131,6 +131,8 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   hvtest::WriteBytes(Dir / L"a.buj", "x");
   hvtest::WriteBytes(Dir / L"my job.buj", "x");
   hvtest::WriteBytes(Dir / L"b,c.buj", "x");
+  const std::wstring workDir = Dir / L"work dir";
+  ASSERT_TRUE(CreateDirectoryW(workDir.c_str(), nullptr));
   std::wstring task = Dir / L"a.buj" + L",\"" + (Dir / L"my job.buj") + L"\"";
   TCommonDialog::TestAnswer = [&](TCommonDialog& c) -> std::optional<bool> {
     auto& open = dynamic_cast<TOpenDialog&>(c);
@@ -142,7 +144,7 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   };
   Answer = [&](TForm& f) -> std::optional<int> {
     if (auto* dir = dynamic_cast<TShellDirDialog*>(&f)) {
-      dir->cbxSelectedDir.SetText(Dir.Path());
+      dir->cbxSelectedDir.SetText(workDir);
       return mrOk;
     }
     if (auto* err = dynamic_cast<TErrorActionDialog*>(&f)) {
@@ -161,7 +163,7 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
     d.btnTask.Click();
     EXPECT_EQ(d.edTasks.Text(), L"a.buj,\"my job.buj\",\"b,c.buj\"");
     d.btWorkDir.Click();
-    EXPECT_EQ(d.edWorkDir.Text(), AddPathDelimiter(Dir.Path()));
+    EXPECT_EQ(d.edWorkDir.Text(), AddPathDelimiter(workDir));
     d.rgEnd.SetItemIndex(4);
     d.rgEnd.OnClick();
     EXPECT_TRUE(d.bbErrorAction.Enabled());
@@ -191,12 +193,42 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   EXPECT_EQ(t.Action(0).Arguments(), Dir / L"a.buj" + L" \"" + (Dir / L"my job.buj") + L"\" \"" + (Dir / L"b,c.buj") +
                                          L"\" /force /startapp:scheduler /hide /prompt:delay /wait:3 /erractions:2"
                                          L" /end:shutdown");
-  EXPECT_EQ(t.Action(0).WorkingDirectory(), AddPathDelimiter(Dir.Path()));
+  EXPECT_EQ(t.Action(0).WorkingDirectory(), AddPathDelimiter(workDir));  // no quotes: refused at run time
   ASSERT_EQ(t.TriggerCount(), 1);
   EXPECT_EQ(t.Trigger(0).TriggerType(), TWinTaskTriggerType::ttWeekly);
   EXPECT_EQ(t.Trigger(0).DaysOfWeek(), 3);  // Sunday and Monday
   EXPECT_EQ(t.Trigger(0).WeeksInterval(), 2);
   EXPECT_EQ(t.LogonType(), TLogonType::ltToken);
+  const std::wstring args = t.Action(0).Arguments();
+
+  // edited: the page reads the stored command line back, and writes it again unchanged
+  int index = Scheduler->TaskFolder()->IndexOfTask(L"Backup-a") + 1;
+  r = Run(index, THvAction::paBackup, L"", L"", [&](TTaskScheduleDialog& d) {
+    EXPECT_EQ(d.edTasks.Text(), L"a.buj,\"my job.buj\",\"b,c.buj\"");
+    EXPECT_EQ(d.rgEnd.ItemIndex(), 4);
+    EXPECT_EQ(d.ActErr, 2);
+    EXPECT_TRUE(d.bbErrorAction.Enabled());
+    EXPECT_EQ(d.edWorkDir.Text(), AddPathDelimiter(workDir));
+    d.btnNext.Click();
+    EXPECT_EQ(d.rgCycle.ItemIndex(), 1);
+    EXPECT_EQ(d.reWeeks.Value(), 2);
+    EXPECT_TRUE(d.cbDay[6].Checked());
+    d.rgCycle.SetItemIndex(0);
+    d.rgCycle.OnClick();
+    d.rbSkipDays.SetChecked(true);
+    d.rbEveryDay.SetChecked(false);
+    d.rbSkipDays.OnClick();
+    d.reDays.SetValue(3);
+    Shot(d, L"wizard_job_edit_daily");
+    d.btnNext.Click();
+    d.btnNext.Click();
+  });
+  ASSERT_EQ(r, mrOk);
+  TWinTask& e = Task(L"Backup-a");
+  EXPECT_EQ(e.Action(0).Arguments(), args);
+  ASSERT_EQ(e.TriggerCount(), 1);
+  EXPECT_EQ(e.Trigger(0).TriggerType(), TWinTaskTriggerType::ttDaily);
+  EXPECT_EQ(e.Trigger(0).DaysInterval(), 3);
 }
 
 TEST_F(TaskSchedDlgTest, ProfileCreatedAndEdited) {
@@ -447,6 +479,16 @@ TEST_F(TaskSchedDlgTest, TaskNameIsAskedInTheSuitesInputDialog) {
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0], L"\"a:b\" contains invalid characters (* ? < > : \" / \\ |)!");
   EXPECT_GE(Scheduler->TaskFolder()->IndexOfTask(L"Nightly a"), 0);
+  // the confirmed name is looked up again: another task of that name is not replaced unasked
+  proposed.clear();
+  typed = {L"NIGHTLY A"};
+  Messages.clear();
+  int edited = -1;
+  EXPECT_EQ(Dialog.Execute(-1, 0, THvAction::paBackup, Dir.Path(), Dir / L"a.buj", L"", edited, edited, false),
+            mrOk);
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_EQ(Messages[0], L"Task \"NIGHTLY A\" already exists - edit?");
+  EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 1);
   // cancelled: no task
   proposed.clear();
   typed.clear();
