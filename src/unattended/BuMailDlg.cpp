@@ -239,28 +239,29 @@ void TMailDialog::FormCreate() {
   lbTask.TranslateText = false;
 
   // Server
-  laServer.Create(*this, L"SMTP server:", {10, 34, 250, kLabelHeight96});
-  edServer.Create(*this, {10, 52, 250, kEditHeight96});
+  laServer.Create(*this, L"SMTP server:", {10, 34, 220, kLabelHeight96});
+  edServer.Create(*this, {10, 52, 220, kEditHeight96});
   edServer.SetMaxItems(kHistoryLines);
   edServer.SetDropDownCount(kHistoryLines);
   edServer.TranslateText = false;
   edServer.Hint = L"Server name";
-  laPort.Create(*this, L"Port:", {270, 34, 110, kLabelHeight96});
-  edPort.Create(*this, {270, 52, 110, kEditHeight96});
+  laPort.Create(*this, L"Port:", {240, 34, 80, kLabelHeight96});
+  edPort.Create(*this, {240, 52, 80, kEditHeight96});
   edPort.SetMinValue(0);
   edPort.SetMaxValue(65535);
   edPort.SetValue(25);
-  gbSecure.Create(*this, L"Use secure data connection", {390, 30, 220, 54});
-  cbSecure.Create(*this, TComboBoxStyle::csOwnerDrawFixed, {8, 22, 204, kEditHeight96}, gbSecure.Handle());
-  cbSecure.SetItems({L"None", L"If available (explicit)", L"Require (explicit)", L"Always (implicit)"});
+  gbSecure.Create(*this, L"Use secure data connection", {330, 30, 280, 54});
+  cbSecure.Create(*this, TComboBoxStyle::csOwnerDrawFixed, {8, 22, 264, kEditHeight96}, gbSecure.Handle());
+  cbSecure.SetItems({_(L"None"), _(L"If available (explicit)"), _(L"Require (explicit)"), _(L"Always (implicit)")});
+  cbSecure.TranslateText = false;
   cbSecure.OnCloseUp = [this] { cbSecureCloseUp(); };
-  laUser.Create(*this, L"User name:", {10, 84, 250, kLabelHeight96});
-  edUsername.Create(*this, {10, 102, 250, kEditHeight96});
+  laUser.Create(*this, L"User name:", {10, 84, 220, kLabelHeight96});
+  edUsername.Create(*this, {10, 102, 220, kEditHeight96});
   edUsername.SetMaxItems(kHistoryLines);
   edUsername.SetDropDownCount(kHistoryLines);
   edUsername.TranslateText = false;
-  laPwd.Create(*this, L"Password:", {270, 84, 300, kLabelHeight96});
-  edtSmtpPwd.Create(*this, L"", {270, 102, 300, kEditHeight96}, nullptr, true);
+  laPwd.Create(*this, L"Password:", {240, 84, 330, kLabelHeight96});
+  edtSmtpPwd.Create(*this, L"", {240, 102, 330, kEditHeight96}, nullptr, true);
   edtSmtpPwd.TranslateText = false;
   edtSmtpPwd.Hint = L"Click button to enter password";
   SetWindowLongPtrW(edtSmtpPwd.Handle(), GWL_STYLE, GetWindowLongPtrW(edtSmtpPwd.Handle(), GWL_STYLE) & ~WS_TABSTOP);
@@ -304,20 +305,20 @@ void TMailDialog::FormCreate() {
   btnPhSubject.OnClick = [this] { btnPhSubjectClick(); };
 
   // Attachments
-  gbLog.Create(*this, L"Attach log file", {10, 392, 140, 96});
-  rbLogAlways.Create(*this, L"Always", {10, 22, 124, 20}, gbLog.Handle(), true);
-  rbLogError.Create(*this, L"Only on errors", {10, 45, 124, 20}, gbLog.Handle());
-  rbLogNever.Create(*this, L"Never", {10, 68, 124, 20}, gbLog.Handle());
+  gbLog.Create(*this, L"Attach log file", {10, 392, 170, 96});
+  rbLogAlways.Create(*this, L"Always", {10, 22, 150, 20}, gbLog.Handle(), true);
+  rbLogError.Create(*this, L"Only on errors", {10, 45, 150, 20}, gbLog.Handle());
+  rbLogNever.Create(*this, L"Never", {10, 68, 150, 20}, gbLog.Handle());
   for (TRadioButton* rb : {&rbLogAlways, &rbLogError, &rbLogNever}) rb->OnClick = [this] { rbLogClick(); };
   rbLogNever.SetChecked(true);
-  rgZip.Create(*this, L"Pack as zip file", {160, 392, 130, 96});
+  rgZip.Create(*this, L"Pack as zip file", {188, 392, 150, 96});
   rgZip.SetItems({L"No", L"Plain text", L"Encrypted"});
   rgZip.Hint = L"Compress attached log file";
   rgZip.OnClick = [this] { rgZipClick(); };
-  laAttach.Create(*this, L"Other attachments:", {300, 392, 220, kLabelHeight96});
+  laAttach.Create(*this, L"Other attachments:", {346, 392, 224, kLabelHeight96});
   lbAttach.MultiSelect = true;
   lbAttach.ExtendedSelect = true;
-  lbAttach.Create(*this, {300, 410, 270, 78});
+  lbAttach.Create(*this, {346, 410, 224, 78});
   lbAttach.TranslateText = false;
   lbAttach.OnDblClick = [this] { btnEditAttClick(); };
   btnAddAtt.Create(*this, L"+", {576, 410, kSmallButton96, 24});

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/security/Crypt.h"
 #include "base/settings/BuConsts.h"
@@ -11,12 +12,14 @@
 #include "dialogs/EditHistListDlg.h"
 #include "dialogs/InpText.h"
 #include "dialogs/NewPwdDlg.h"
+#include "dialogs/PhDlg.h"
 #include "support/TestSupport.h"
 #include "unattended/BuMailDlg.h"
 #include "unattended/MailTestDlg.h"
 #include "unattended/StatWind.h"
 #include "winui/CommonDialogs.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
 #include "winui/Unicode.h"
 
 namespace hv {
@@ -101,6 +104,11 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
         pw->edtPwd.SetText(L"zip-key-2");
         pw->edtRepPwd.SetText(L"zip-key-2");
         pw->OKBtn.Click();
+        return;
+      }
+      if (auto* ph = dynamic_cast<TPlaceHolderDialog*>(&f)) {
+        EXPECT_EQ(ph->Groups[phMail].Text(), L"Placeholder for Backup mail data");
+        ph->OKBtn.Click();  // the preselected "%taskname%"
         return;
       }
       if (auto* ed = dynamic_cast<TEditHistListDialog*>(&f)) {
@@ -196,7 +204,11 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
       d.edUsername.SetText(L"user1");
       d.edSender.SetText(L"Robot");
       d.edReply.SetText(L"robot@x.org");
-      d.edSubject.SetText(L"Backup of %date%");
+      // A placeholder replaces the selected part of the subject.
+      d.edSubject.SetText(L"Backup of XXX");
+      SendMessageW(d.edSubject.Handle(), CB_SETEDITSEL, 0, MAKELPARAM(10, 13));
+      d.btnPhSubject.Click();
+      EXPECT_EQ(d.edSubject.Text(), L"Backup of %taskname%");
       d.btnAddRec.Click();
       d.lbRecipients.SetState(1, TCheckBoxState::cbChecked);
       d.rbAlways.Click();
@@ -242,7 +254,7 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
   expected.Sender = L"Robot";
   expected.ReplyTo = L"robot@x.org";
   expected.Recipients = L"#err@x.org,off@x.org,on@x.org,new@x.org";
-  expected.Subject = L"Backup of %date%";
+  expected.Subject = L"Backup of %taskname%";
   expected.SecureMode = TSecTransfer::stNone;
   expected.LogMode = TMailMode::mmError;
   TMailData back;
@@ -264,7 +276,7 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
   EXPECT_EQ(hvtest::ReadBytes(iniName),
             Utf16(L"[Config]\r\nLangID=7\r\n[SmtpServer]\r\nHistory0=smtp.new\r\nHistory1=smtp.old\r\n"
                   L"[MailTo]\r\nAddress0=robot@x.org\r\nAddress1=Robot\r\nAddress2=new@x.org\r\n"
-                  L"[Subjects]\r\nHistory0=Backup of %date%\r\n[MailUser]\r\nHistory0=user1\r\n"));
+                  L"[Subjects]\r\nHistory0=Backup of %taskname%\r\n[MailUser]\r\nHistory0=user1\r\n"));
 }
 
 // With HV_SMTP_PEER_PORT set (by tests/tools/qlmail_peer.py) the test mail goes to the SMTP peer
@@ -318,6 +330,35 @@ TEST_F(MailDialogTest, TestMailThroughThePeer) {
   EXPECT_NE(results[1].find(L"\r\n - Could not deliver mail to refused@test.local"), std::wstring::npos)
       << WideToUtf8(results[1]);
   EXPECT_NE(hvtest::ReadBytes(logs / L"HvSmtp.log").find("Recv"), std::string::npos) << "session log written";
+}
+
+}  // namespace
+}  // namespace hv
+
+namespace hv {
+namespace {
+
+// The German texts fit the dialog.
+TEST_F(MailDialogTest, German) {
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  const std::wstring oldDomain = DefaultTextDomain();
+  SetDefaultTextDomain(L"QlBackup");
+  {
+    TMailDialog d;
+    d.Create();
+    EXPECT_EQ(d.Caption(), L"E-Mail-Konfiguration");
+    EXPECT_EQ(d.rbAlways.Text(), L"Wie in der Empfängerliste angegeben");
+    TMailData data = SampleRecord();
+    TMailMode mode = TMailMode::mmAlways;
+    TTestHooks::OnFormShown = [&](TForm& f) {
+      if (&f != &d) return;
+      EXPECT_TRUE(SaveScreenshot(d.Handle(), L"QlMailDialog-de"));
+      d.CancelBtn.Click();
+    };
+    EXPECT_FALSE(d.Execute(nullptr, L"Maildaten sichern", data, mode));
+  }
+  SetDefaultTextDomain(oldDomain);
+  ClearCatalogs();
 }
 
 }  // namespace
