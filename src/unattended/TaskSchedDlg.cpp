@@ -1073,7 +1073,8 @@ int TTaskScheduleDialog::Execute(int index, int trgIndex, THvAction action, std:
 
   // write back
   FTask->SetDescription(leDesc.Text());
-  FTask->SetUserData(ActionUserData(action, task));
+  // a task picked for editing without a task name of the caller keeps the data it is found by
+  if (isNew || !task.empty() || FTask->UserData().empty()) FTask->SetUserData(ActionUserData(action, task));
   FTask->SetLogonType(rbLoggedUser.Checked() ? TLogonType::ltToken : TLogonType::ltPassword);
   FTask->SetHighestRunLevel(cbRunLevel.Checked());
   TWinTaskSettings& st = FTask->Settings();

@@ -50,6 +50,7 @@ BOOL CALLBACK DisableWindow(HWND wnd, LPARAM lp) {
 bool IsPushButton(HWND wnd) {
   wchar_t cls[16];
   if (!GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) || lstrcmpiW(cls, L"Button") != 0) return false;
+  if (GetPropW(wnd, kSelfDrawnButtonProp)) return false;  // a switch: Enter goes to the default button
   LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
   return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW;
 }

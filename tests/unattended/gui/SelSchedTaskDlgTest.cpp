@@ -86,6 +86,21 @@ TEST_F(SelSchedTaskDlgTest, ListsTheProgramsTasksAndPicksOne) {
     EXPECT_EQ(d.lbTriggers.Count(), 1);  // the logon task is first by name
     EXPECT_EQ(d.edParameters.Text(), L"Default /force /startapp:scheduler /hide");
     EXPECT_FALSE(d.edWorkDir.Hint.empty());  // shortened: the hint holds it whole
+    // F11: the whole text of a shortened field, else the field's label
+    std::wstring shown;
+    Application().OnShowHint = [&shown](const std::wstring& h) { shown = h; };
+    struct TF11 {
+      TControl* Control;
+      std::wstring Text;
+    };
+    for (const TF11& c : {TF11{&d.edWorkDir, d.edWorkDir.Hint}, TF11{&d.edCreator, L"Creator:"}}) {
+      c.Control->SetFocus();
+      PostMessageW(c.Control->Handle(), WM_KEYDOWN, VK_F11, 0);
+      Application().ProcessMessages();
+      EXPECT_EQ(shown, c.Text);
+    }
+    Application().OnShowHint = nullptr;
+    EXPECT_EQ(d.edWorkDir.Hint, L"C:\\Users\\tester\\AppData\\Roaming\\Harvane6\\Mail backup jobs\\Thunderbird");
     SaveScreenshot(f.Handle(), L"unattended_tasklist");
     // the result hint shows over the icon of the failed run only
     auto hover = [&](int row) {
@@ -143,6 +158,17 @@ TEST_F(SelSchedTaskDlgTest, SwitchRunSortAndDelete) {
     EXPECT_TRUE(d->tsStatus.Enabled());
     EXPECT_EQ(d->tsStatus.Text(), L"No");
     SaveScreenshot(f.Handle(), L"unattended_tasklist_switched_off");
+    // Enter on the switch is the default button's, not a second click
+    d->tsStatus.SetFocus();
+    PostMessageW(d->tsStatus.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    d->btbEdit.ModalResult = mrNone;  // the default button, here without closing the list
+    int edits = 0;
+    d->btbEdit.OnClick = [&edits] { ++edits; };
+    Application().ProcessMessages();
+    EXPECT_EQ(edits, 1);
+    EXPECT_FALSE(d->tsStatus.Checked());
+    d->btbEdit.OnClick = nullptr;
+    d->btbEdit.ModalResult = mrOk;
     d->tsStatus.SetChecked(true);
     d->tsStatus.OnClick();
     // run it: the stop caption

@@ -93,11 +93,13 @@ class TaskSchedDlgTest : public testing::Test {
     return shown;
   }
   // A task that starts this test program.
-  void AddOwnTask(const wchar_t* name, const wchar_t* args, TLogonType logon = TLogonType::ltToken) {
+  void AddOwnTask(const wchar_t* name, const wchar_t* args, TLogonType logon = TLogonType::ltToken,
+                  const wchar_t* data = L"") {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     auto t = Scheduler->NewTask();
     t->SetLogonType(logon);
+    t->SetUserData(data);
     TWinTaskAction& a = t->NewAction(TWinTaskActionType::taExec);
     a.SetApplicationPath(self);
     a.SetArguments(args);
@@ -407,8 +409,8 @@ TEST_F(TaskSchedDlgTest, EditChangesTheProgramsOwnAction) {
 }
 
 TEST_F(TaskSchedDlgTest, GroupTaskRenamedInTheStartersStepReplacesTheOldOne) {
-  AddOwnTask(L"Starter-Nightly", L"Nightly /force");
-  AddOwnTask(L"Starter-Weekly", L"Weekly /force");
+  AddOwnTask(L"Starter-Nightly", L"Nightly /force", TLogonType::ltToken, L"Starter-Nightly");
+  AddOwnTask(L"Starter-Weekly", L"Weekly /force", TLogonType::ltToken, L"Starter-Weekly");
   std::vector<std::wstring> names;  // what the starter's step proposes, in order
   std::vector<std::wstring> typed;  // what the user types there, in order
   bool cancel = false;
@@ -433,14 +435,14 @@ TEST_F(TaskSchedDlgTest, GroupTaskRenamedInTheStartersStepReplacesTheOldOne) {
   };
   // cancelled: nothing changes
   cancel = true;
-  EXPECT_EQ(Run(0, THvAction::paStarter, L"Nightly", L"Nightly,Weekly", walk), mrCancel);
+  EXPECT_EQ(Run(0, THvAction::paStarter, L"", L"Nightly,Weekly", walk), mrCancel);
   EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 2);
   EXPECT_EQ(Task(L"Starter-Nightly").Action(0).Arguments(), L"Nightly /force");
   // the name of another task is refused; the renamed task takes the place of the old one
   cancel = false;
   names.clear();
   typed = {L"Starter-Weekly", L"Starter-Night"};
-  ASSERT_EQ(Run(0, THvAction::paStarter, L"Nightly", L"Nightly,Weekly", walk), mrOk);
+  ASSERT_EQ(Run(0, THvAction::paStarter, L"", L"Nightly,Weekly", walk), mrOk);
   EXPECT_EQ(names, (std::vector<std::wstring>{L"Starter-Nightly", L"Starter-Weekly"}));
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0], L"A scheduled task named \"Starter-Weekly\" already exists!");
@@ -448,11 +450,12 @@ TEST_F(TaskSchedDlgTest, GroupTaskRenamedInTheStartersStepReplacesTheOldOne) {
   EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 2);
   EXPECT_EQ(Task(L"Starter-Night").Action(0).Arguments(), L"Nightly Weekly /force");
   EXPECT_EQ(Task(L"Starter-Night").TriggerCount(), 2);
+  EXPECT_EQ(Task(L"Starter-Night").UserData(), L"Starter-Nightly");  // still found by the starter
   EXPECT_EQ(Task(L"Starter-Weekly").Action(0).Arguments(), L"Weekly /force");
   // a change of case only is the same task
   names.clear();
   typed = {L"STARTER-NIGHT"};
-  ASSERT_EQ(Run(0, THvAction::paStarter, L"Nightly", L"Nightly,Weekly", walk), mrOk);
+  ASSERT_EQ(Run(0, THvAction::paStarter, L"", L"Nightly,Weekly", walk), mrOk);
   EXPECT_EQ(Scheduler->TaskFolder()->TaskCount(), 2);
   EXPECT_GE(Scheduler->TaskFolder()->IndexOfTask(L"Starter-Night"), 0);
 }
