@@ -20,10 +20,12 @@
 #include "dialogs/InputString.h"
 #include "dialogs/NewPwdDlg.h"
 #include "dialogs/PwdDlg.h"
+#include "dialogs/ShellDirDlg.h"
 #include "dialogs/ShowMemo.h"
 #include "standin/TaskServiceStandin.h"
 #include "support/TestSupport.h"
 #include "winui/CommonDialogs.h"
+#include "winui/Styles.h"
 #include "winui/TestHooks.h"
 #include "winui/Unicode.h"
 
@@ -53,6 +55,8 @@ std::wstring QualifiedUser() {
 
 void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
 
+bool SameText(const std::wstring& a, const std::wstring& b) { return AnsiLowerCase(a) == AnsiLowerCase(b); }
+
 class StarterMainTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -73,6 +77,9 @@ class StarterMainTest : public testing::Test {
     TTestHooks::Clear();
     TCommonDialog::TestAnswer = nullptr;
     Application().DestroyForms();
+    FreeKeptViewer();
+    FreeDirDialog();
+    TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
     Application().Reset();
     SetTaskPlatform(nullptr);
   }
@@ -98,8 +105,10 @@ class StarterMainTest : public testing::Test {
     ini.UpdateFile();
   }
   // Shows the main form and drives it; the window is closed (and the settings saved) afterwards.
-  TMainForm& Run(const std::function<void(TMainForm&)>& drive) {
-    auto& form = Application().CreateForm<TMainForm>(std::vector<std::wstring>{L"/ini:" + Conf.Path() + L"\\"});
+  TMainForm& Run(const std::function<void(TMainForm&)>& drive, const std::wstring& option = L"") {
+    std::vector<std::wstring> args{L"/ini:" + Conf.Path() + L"\\"};
+    if (!option.empty()) args.push_back(option);
+    auto& form = Application().CreateForm<TMainForm>(args);
     TTestHooks::OnFormShown = [&form, drive, this](TForm& f) {
       if (&f == &form) {
         drive(form);
@@ -140,6 +149,7 @@ TEST_F(StarterMainTest, GroupsAddedRenamedRemovedWithoutLosingTypedValues) {
   std::wstring newName = L"Monthly";
   On<TInputTextDialog>([&](TInputTextDialog& d) {
     if (d.Caption() == L"Add new group") prompts.push_back(d.Descriptor.Text());
+    if (prompts.size() == 1) SaveScreenshot(d.Handle(), L"hvstarter-new-group");
     d.TextFeld.SetText(newName);
     Click(d.OKBtn);
   });
@@ -244,6 +254,7 @@ TEST_F(StarterMainTest, PasswordModeStatusAndDelayControls) {
   On<TNewPwdDialog>([&](TNewPwdDialog& d) {
     titles.push_back(d.Caption());
     EXPECT_TRUE(d.edtRepPwd.Visible());
+    SaveScreenshot(d.Handle(), L"hvstarter-fixed-password");
     if (typed.empty()) {
       Click(d.CancelBtn);
       return;
@@ -407,6 +418,7 @@ TEST_F(StarterMainTest, ScheduledTaskThroughTheStarterDialogAndTheWizard) {
   std::wstring wizardName;
   On<TTaskScheduleDialog>([&](TTaskScheduleDialog& d) {
     wizardName = d.edJobName.Text();
+    EXPECT_EQ(d.Caption(), L"Windows Scheduled Task Wizard (Start backups)");
     EXPECT_EQ(d.pcMain.ActivePageIndex(), 1);  // no settings page for the starter
     SaveScreenshot(d.Handle(), L"hvstarter-task-wizard");
     Click(d.btnNext);
@@ -447,6 +459,7 @@ TEST_F(StarterMainTest, JobEditedAndLogsShown) {
   std::vector<std::wstring> prompts;
   On<TPasswordDialog>([&](TPasswordDialog& d) {
     prompts.push_back(d.Caption());
+    SaveScreenshot(d.Handle(), L"hvstarter-edit-password");
     Click(d.CancelBtn);
   });
   std::wstring viewerText;
@@ -501,6 +514,53 @@ TEST_F(StarterMainTest, ApplicationStartedUnderTheGroupsAccount) {
   });
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0], L"DOM|backup|secret|" + QuoteIfNeeded(hvtest::TestChildExe(), L" "));
+}
+
+TEST_F(StarterMainTest, LogFolderChosenOwnLogAndInfoShown) {
+  const std::wstring logs = Conf / L"logs", pick = logs + L"\\picked";
+  CreateDirectoryW(logs.c_str(), nullptr);
+  CreateDirectoryW(pick.c_str(), nullptr);
+  WriteIni({{L"G", L"", L"", {}}});
+  std::wstring startDir;
+  On<TShellDirDialog>([&](TShellDirDialog& d) {
+    startDir = d.cbxSelectedDir.Text();
+    EXPECT_EQ(d.Caption(), L"Select log directory");
+    EXPECT_TRUE(d.ShellTreeView.GoTo(pick));
+    Click(d.btbOK);
+  });
+  std::wstring viewerCaption;
+  On<TShowTextDialog>([&](TShowTextDialog& d) {
+    viewerCaption = d.Caption();
+    SaveScreenshot(d.Handle(), L"hvstarter-own-log");
+    d.Close();
+  });
+  On<TShowMsgDialog>([&](TShowMsgDialog& d) {
+    if (d.DlgType() == TMsgDialogType::mdtInformation) SaveScreenshot(d.Handle(), L"hvstarter-info");
+  });
+  Run([&](TMainForm& f) {
+    hvtest::WriteBytes(f.LogName, "HvStarter - 64-bit\r\n  *** Unknown group: X\r\n");
+    f.edLogDir.SetText(logs + L"\\not yet");  // the nearest existing folder is offered
+    Click(f.bbLogDir);
+    EXPECT_TRUE(SameText(AddPathDelimiter(f.edLogDir.Text()), pick + L"\\")) << f.edLogDir.Text();
+    EXPECT_TRUE(f.bbShowHvLog.Enabled());
+    Click(f.bbShowLog);
+    Click(f.bbInfo);
+  });
+  EXPECT_TRUE(SameText(AddPathDelimiter(startDir), logs + L"\\")) << startDir;
+  EXPECT_NE(viewerCaption.find(L".log"), std::wstring::npos) << viewerCaption;
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_FALSE(Messages[0].empty());
+  EXPECT_TRUE(SameText(AddPathDelimiter(Saved().ReadString(L"Task00", L"LogDirectory", L"")), pick + L"\\"));
+}
+
+// In the dark scheme the lists take the scheme's colours.
+TEST_F(StarterMainTest, DarkSchemeWindow) {
+  WriteIni({{L"Dark", L"DOM\\backup", L"pw", {Job(L"a.buj"), L"#" + Job(L"b.buj")}}, {L"Other", L"", L"", {}}});
+  Run([&](TMainForm& f) {
+    EXPECT_FALSE(TStyleManager::IsSystemStyle());
+    f.lbTasks.SetItemIndex(1);
+    SaveScreenshot(f.Handle(), L"hvstarter-main-dark");
+  }, L"/dark");
 }
 
 }  // namespace
