@@ -59,7 +59,9 @@ TEST(AesLib, RoundTripsAcrossBlockAndBufferEdges) {
         std::string data = Encrypt("pass word", mode, plain, bufSize);
         ASSERT_EQ(data.size(), n + static_cast<size_t>(enc.GetHeaderSize() + TCrypt::GetTrailerSize()));
         // One byte of ciphertext equals its plaintext once in 256 runs: only longer texts show it is encrypted.
-        if (n >= 15) EXPECT_NE(data.substr(enc.GetHeaderSize(), n), plain);
+        if (n >= 15) {
+          EXPECT_NE(data.substr(enc.GetHeaderSize(), n), plain);
+        }
         std::string back;
         TEncryption dec("pass word", mode, bufSize);
         std::istringstream in(data);
