@@ -1,13 +1,13 @@
 // The character table through SelectCharacter and from the text input's button.
-#include "DialogTest.h"
 #include "dialogs/CharTableDlg.h"
 #include "dialogs/InpText.h"
+#include "support/GuiTest.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class CharTableDlgTest : public DialogTest {};
+using namespace hvtest;
+class CharTableDlgTest : public GuiTest {};
 
 void Type(HWND wnd, std::wstring_view text) {
   for (wchar_t c : text) SendMessageW(wnd, WM_CHAR, c, 0);

@@ -8,6 +8,7 @@
 #include "dialogs/ListSelectDlg.h"
 #include "dialogs/NumberEd.h"
 #include "dialogs/Prgrss.h"
+#include "support/GuiTest.h"
 #include "support/TestSupport.h"
 #include "winui/Dpi.h"
 #include "winui/Forms.h"
@@ -83,25 +84,7 @@ class TDialogGallery : public TForm {
   }
 };
 
-class DialogControlsTest : public testing::Test {
- protected:
-  void SetUp() override { Application().Initialize(); }
-  void TearDown() override {
-    TTestHooks::Clear();
-    Application().Reset();
-    ClearCatalogs();
-    TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
-  }
-  template <class F>
-  void RunShown(TForm& f, F fn) {
-    TTestHooks::OnFormShown = [&](TForm& shown) {
-      if (&shown != &f) return;
-      fn();
-      f.ModalResult = mrOk;
-    };
-    f.ShowModal();
-  }
-};
+class DialogControlsTest : public hvtest::GuiTest {};
 
 void Pump() { Application().ProcessMessages(); }
 

@@ -1,12 +1,12 @@
 #include "dialogs/ErrorActionDlg.h"
 
-#include "DialogTest.h"
+#include "support/GuiTest.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class ErrorActionDlgTest : public DialogTest {};
+using namespace hvtest;
+class ErrorActionDlgTest : public GuiTest {};
 
 TEST_F(ErrorActionDlgTest, BoxesFollowTheMaskAndOkGivesTheTickedBits) {
   int mask = 0;

@@ -1,14 +1,14 @@
 // The text input with history and the history list editor.
-#include "DialogTest.h"
 #include "base/app/ShowMessageDlg.h"
 #include "dialogs/EditHistListDlg.h"
 #include "dialogs/InpText.h"
+#include "support/GuiTest.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class HistoryDialogsTest : public DialogTest {};
+using namespace hvtest;
+class HistoryDialogsTest : public GuiTest {};
 
 TEST_F(HistoryDialogsTest, InputTextHandsBackTheHistoryWithTheTextFirst) {
   TStringList history = {L"smtp.example.org", L"mail.example.com"};

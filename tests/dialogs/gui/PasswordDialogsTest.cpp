@@ -1,17 +1,17 @@
 // The new-password and password dialogs driven through their functions.
 #include <deque>
 
-#include "DialogTest.h"
 #include "base/app/ShowMessageDlg.h"
 #include "dialogs/NewPwdDlg.h"
 #include "dialogs/PwdDlg.h"
+#include "support/GuiTest.h"
 #include "winui/Clipboard.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class PasswordDialogsTest : public DialogTest {};
+using namespace hvtest;
+class PasswordDialogsTest : public GuiTest {};
 
 const std::wstring kCyrillic = L"\u041f\u0430\u0440\u043e\u043b\u044c-2024";  // not in the ANSI code page here
 

@@ -1,12 +1,12 @@
 // The placeholder picker driven through SelectPlaceholder.
-#include "DialogTest.h"
 #include "dialogs/PhDlg.h"
+#include "support/GuiTest.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class PhDlgTest : public DialogTest {};
+using namespace hvtest;
+class PhDlgTest : public GuiTest {};
 
 TEST_F(PhDlgTest, StartPagesAndTheirPreselectedTokens) {
   struct Case {

@@ -1,12 +1,12 @@
 // The option dialog driven through ShowSelectDialog.
-#include "DialogTest.h"
 #include "dialogs/SelectDlg.h"
+#include "support/GuiTest.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class SelectDlgTest : public DialogTest {};
+using namespace hvtest;
+class SelectDlgTest : public GuiTest {};
 
 struct TSeen {
   std::vector<std::wstring> Captions;

@@ -1,14 +1,14 @@
 // The single-line and multi-line text edit dialogs.
-#include "DialogTest.h"
 #include "dialogs/InputString.h"
 #include "dialogs/MemoDlg.h"
+#include "support/GuiTest.h"
 #include "winui/Dpi.h"
 
 namespace hv {
 namespace {
 
-using namespace dlgtest;
-class TextEditDialogsTest : public DialogTest {};
+using namespace hvtest;
+class TextEditDialogsTest : public GuiTest {};
 
 TEST_F(TextEditDialogsTest, SingleLineWidensForLongTextsAndCancelsOnEscape) {
   int shortWidth = 0, longWidth = 0;

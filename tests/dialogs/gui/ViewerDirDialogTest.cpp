@@ -12,6 +12,7 @@
 #include "dialogs/SelectDlg.h"
 #include "dialogs/ShellDirDlg.h"
 #include "dialogs/ShowMemo.h"
+#include "support/GuiTest.h"
 #include "support/TestSupport.h"
 #include "winui/ComScope.h"
 #include "winui/Forms.h"
@@ -27,16 +28,15 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-class ViewerDirDialogTest : public testing::Test {
+class ViewerDirDialogTest : public hvtest::GuiTest {
  protected:
-  void SetUp() override { Application().Initialize(); }
   void TearDown() override {
     TTestHooks::Clear();
     FreeKeptViewer();
     FreeDirDialog();
     SetDirDialogIni(L"", L"");
     LoadPrinterSettings(L"", L"");
-    Application().Reset();
+    GuiTest::TearDown();
   }
   // Message boxes: their texts are recorded and they are answered with answer.
   void AnswerBoxes(int answer) {

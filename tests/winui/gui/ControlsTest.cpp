@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <windowsx.h>
 
+#include "support/GuiTest.h"
 #include "winui/ComCtrls.h"
 #include "winui/Dpi.h"
 #include "winui/ExtCtrls.h"
@@ -170,25 +171,7 @@ class TGallery2Form : public TForm {
   }
 };
 
-class ControlsTest : public testing::Test {
- protected:
-  void SetUp() override { Application().Initialize(); }
-  void TearDown() override {
-    TTestHooks::Clear();
-    Application().Reset();
-    ClearCatalogs();
-    TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
-  }
-  // Shows the form and runs fn inside its message loop, then closes it.
-  template <class F>
-  void RunShown(TForm& f, F fn) {
-    TTestHooks::OnFormShown = [&](TForm&) {
-      fn();
-      f.ModalResult = mrOk;
-    };
-    f.ShowModal();
-  }
-};
+class ControlsTest : public hvtest::GuiTest {};
 
 void Pump() { Application().ProcessMessages(); }
 

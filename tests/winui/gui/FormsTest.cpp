@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "support/GuiTest.h"
 #include "winui/Errors.h"
 #include "winui/Forms.h"
 #include "winui/Styles.h"
@@ -51,16 +52,7 @@ class TTestForm : public TForm {
   }
 };
 
-class FormsTest : public testing::Test {
- protected:
-  void SetUp() override { Application().Initialize(); }
-  void TearDown() override {
-    TTestHooks::Clear();
-    Application().Reset();
-    ClearCatalogs();
-    TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
-  }
-};
+class FormsTest : public hvtest::GuiTest {};
 
 void SendKey(HWND wnd, WORD key) {
   PostMessageW(wnd, WM_KEYDOWN, key, 0);

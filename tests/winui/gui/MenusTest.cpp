@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/GuiTest.h"
 #include "winui/Forms.h"
 #include "winui/ImageList.h"
 #include "winui/Styles.h"
@@ -11,14 +12,7 @@
 namespace hv {
 namespace {
 
-class MenusTest : public testing::Test {
- protected:
-  void SetUp() override { Application().Initialize(); }
-  void TearDown() override {
-    TTestHooks::Clear();
-    Application().Reset();
-  }
-};
+class MenusTest : public hvtest::GuiTest {};
 
 class TMenuForm : public TForm {
  public:

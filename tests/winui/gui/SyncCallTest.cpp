@@ -7,20 +7,14 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/GuiTest.h"
 #include "winui/Forms.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
 namespace {
 
-class SyncCallTest : public testing::Test {
- protected:
-  void SetUp() override { Application().Initialize(); }
-  void TearDown() override {
-    TTestHooks::Clear();
-    Application().Reset();
-  }
-};
+class SyncCallTest : public hvtest::GuiTest {};
 
 // Processes messages until done is set (at most 20 s, so a broken call fails instead of hanging).
 bool PumpUntil(const std::atomic<bool>& done) {
