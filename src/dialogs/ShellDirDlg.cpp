@@ -456,15 +456,8 @@ void TShellDirDialog::FormCreate() {
   cbxFiles.OnClick = [this] { ShowFileView(cbxFiles.Checked()); };
   laVolHint.Create(*this, L"", {8, 0, 300, 18}, nullptr, true);
   laVolHint.TranslateText = false;
-  btbOK.Create(*this, L"OK", {0, 0, 84, kButtonHeight96});
-  btbOK.SetDefault(true);
-  btbOK.OnClick = [this] {
-    AddDirToHistory(cbxSelectedDir.Text());
-    ModalResult = mrOk;
-  };
-  btbCancel.Create(*this, L"Cancel", {0, 0, 84, kButtonHeight96});
-  btbCancel.ModalResult = mrCancel;
-  btbCancel.Cancel = true;
+  CreateOkCancel(*this, btbOK, btbCancel, {0, 0, 84, kButtonHeight96});
+  btbOK.OnClick = [this] { AddDirToHistory(cbxSelectedDir.Text()); };
 
   Splitter.MinSize96 = 1;
   Splitter.Create(*this, {kClientWidth96 - kRightWidth96 - kSplitWidth96, 0, kSplitWidth96, kClientHeight96});
