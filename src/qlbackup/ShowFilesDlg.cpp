@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/app/ShowMessageDlg.h"
+#include "base/os/WinUtils.h"
 #include "base/text/ExtSysUtils.h"
 #include "base/text/PathUtils.h"
 #include "winui/Translate.h"
@@ -72,13 +73,7 @@ void TShowFilesDialog::Arrange() {
   btnClose.SetBounds(cs.cx - m - Scale(kButtonWidth96), Scale(6), Scale(kButtonWidth96), Scale(kButtonHeight96));
   // Fixed character widths for size, type and date; the name takes the rest.
   // A character is as wide as a digit: the columns hold numbers and dates.
-  SIZE digit{};
-  HDC dc = GetDC(lvFiles.Handle());
-  HGDIOBJ old = SelectObject(dc, Font());
-  GetTextExtentPoint32W(dc, L"0", 1, &digit);
-  SelectObject(dc, old);
-  ReleaseDC(lvFiles.Handle(), dc);
-  const int cw = std::max<int>(digit.cx, 1);
+  const int cw = std::max<int>(GetTextSize(L"0", Font()).cx, 1);
   int rest = cs.cx - GetSystemMetrics(SM_CXVSCROLL) - Scale(4);
   for (size_t i = 0; i < std::size(kColumnChars); ++i) {
     const int px = kColumnChars[i] * cw;

@@ -88,6 +88,7 @@ void WriteMailData(TUnicodeIniFile& ini, std::wstring_view section, const TMailD
 #include "base/settings/BuConsts.h"
 #include "base/text/ExtSysUtils.h"
 #include "base/text/PathUtils.h"
+#include "dialogs/DlgUtils.h"
 #include "dialogs/EditHistListDlg.h"
 #include "dialogs/InpText.h"
 #include "dialogs/NewPwdDlg.h"
@@ -342,12 +343,9 @@ void TMailDialog::FormCreate() {
   btnTest.Create(*this, L"Test", {310, by, kButtonWidth96, kButtonHeight96});
   btnTest.Hint = L"Send mail to check settings";
   btnTest.OnClick = [this] { btnTestClick(); };
-  OKBtn.Create(*this, L"OK", {kClientWidth96 - 10 - 2 * kButtonWidth96 - 6, by, kButtonWidth96, kButtonHeight96});
-  OKBtn.ModalResult = mrOk;
-  OKBtn.SetDefault(true);
-  CancelBtn.Create(*this, L"Cancel", {kClientWidth96 - 10 - kButtonWidth96, by, kButtonWidth96, kButtonHeight96});
-  CancelBtn.ModalResult = mrCancel;
-  CancelBtn.Cancel = true;
+  const int okLeft = kClientWidth96 - 10 - 2 * kButtonWidth96 - 6;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {okLeft, by, kButtonWidth96, kButtonHeight96},
+                 {kClientWidth96 - 10 - kButtonWidth96, by, kButtonWidth96, kButtonHeight96});
 
   pmHistList.Add(L"Edit list ...", [this] {
     if (FPopupCombo) pmiEditListClick(*FPopupCombo);
