@@ -7,6 +7,7 @@
 #include "QlFixture.h"
 #include "base/os/WinApiUtils.h"
 #include "support/TestSupport.h"
+#include "support/TestWindows.h"
 #include "winui/TestHooks.h"
 
 namespace {
@@ -14,23 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 
 std::wstring BinDir() { return hvtest::BinaryDir() + L"\\bin"; }
-
-struct TFound {
-  DWORD Pid;
-  HWND Wnd;
-};
-
-BOOL CALLBACK FindVisible(HWND wnd, LPARAM lp) {
-  auto* f = reinterpret_cast<TFound*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[16];
-  if (pid == f->Pid && IsWindowVisible(wnd) && GetClassNameW(wnd, cls, 16) && lstrcmpW(cls, L"HvForm") == 0) {
-    f->Wnd = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
 
 class TProgram {
  public:
@@ -51,9 +35,7 @@ class TProgram {
   // does not get there within 30 s.
   HWND MainWindow() {
     if (!FStarted || WaitForInputIdle(FPi.hProcess, 30000) != 0) return nullptr;
-    TFound f{FPi.dwProcessId, nullptr};
-    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&f));
-    return f.Wnd;
+    return hvtest::FindProcessWindow(FPi.dwProcessId);
   }
   // Closes the window like the user does and waits for the program to end; its exit code.
   DWORD CloseAndWait(HWND wnd) {

@@ -1,0 +1,41 @@
+#include "support/TestWindows.h"
+
+namespace hvtest {
+namespace {
+
+struct TFind {
+  DWORD Pid;
+  const wchar_t* Class;
+  bool VisibleOnly;
+  HWND Skip;
+  HWND Wnd = nullptr;
+};
+
+BOOL CALLBACK FindWindowProc(HWND wnd, LPARAM lp) {
+  auto* f = reinterpret_cast<TFind*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  if (pid != f->Pid || wnd == f->Skip || (f->VisibleOnly && !IsWindowVisible(wnd))) return TRUE;
+  wchar_t cls[64];
+  if (f->Class && (!GetClassNameW(wnd, cls, 64) || lstrcmpW(cls, f->Class) != 0)) return TRUE;
+  f->Wnd = wnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND skip) {
+  TFind f{pid, cls, visibleOnly, skip};
+  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&f));
+  return f.Wnd;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND skip) {
+  for (int i = 0; i < 400; ++i) {
+    if (HWND wnd = FindProcessWindow(pid, cls, visibleOnly, skip)) return wnd;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+}  // namespace hvtest
