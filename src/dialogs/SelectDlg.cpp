@@ -29,6 +29,8 @@ const wchar_t* StandardCaption(TMsgDlgType t) {
   return L"";
 }
 
+}  // namespace
+
 const wchar_t* StandardIcon(TMsgDlgType t) {
   switch (t) {
     case TMsgDlgType::mtWarning: return IDI_WARNING;
@@ -39,8 +41,6 @@ const wchar_t* StandardIcon(TMsgDlgType t) {
   }
   return nullptr;
 }
-
-}  // namespace
 
 TSelectLayout SelectDialogLayout(const TSelectLayoutIn& in) {
   auto s = [&](int v) { return hv::Scale(v, in.Dpi); };

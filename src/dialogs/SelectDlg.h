@@ -13,6 +13,8 @@ namespace hv {
 
 using TButtonArray = std::vector<std::wstring>;
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+// The system icon of a message kind (IDI_WARNING ...), null for mtCustom.
+const wchar_t* StandardIcon(TMsgDlgType t);
 
 inline constexpr int kSelectOptionTicked = 256;
 

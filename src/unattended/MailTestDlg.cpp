@@ -19,17 +19,6 @@ namespace {
 constexpr int kMargin96 = 10, kIconSize96 = 32, kIconGap96 = 10, kRightGap96 = 20, kMinTextWidth96 = 280;
 constexpr int kGroupHeight96 = 56, kButtonWidth96 = 87, kButtonHeight96 = 28, kGroupPad96 = 12;
 
-const wchar_t* IconOf(TMsgDlgType t) {
-  switch (t) {
-    case TMsgDlgType::mtWarning: return IDI_WARNING;
-    case TMsgDlgType::mtError: return IDI_ERROR;
-    case TMsgDlgType::mtInformation: return IDI_INFORMATION;
-    case TMsgDlgType::mtConfirmation: return IDI_QUESTION;
-    case TMsgDlgType::mtCustom: break;
-  }
-  return nullptr;
-}
-
 bool FileExists(const std::wstring& name) {
   DWORD attr = GetFileAttributesW(name.c_str());
   return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
@@ -94,7 +83,7 @@ void TMailTestDialog::Relayout(UINT dpi) {
   const int clientHeight = 3 * margin + textHeight + groupHeight + bh + margin;
   SetClientSize(clientWidth, clientHeight);
   imgIcon.SetBounds(margin, margin, icon, icon);
-  if (const wchar_t* id = IconOf(FType)) imgIcon.SetSystemIcon(id);
+  if (const wchar_t* id = StandardIcon(FType)) imgIcon.SetSystemIcon(id);
   stInfo.SetBounds(left, margin, clientWidth - left - margin, textHeight);
   const int groupTop = 2 * margin + textHeight;
   gbLog.SetBounds(margin, groupTop, clientWidth - 2 * margin, groupHeight);
