@@ -132,32 +132,28 @@ bool TToggleSwitch::HandleDrawItem(const DRAWITEMSTRUCT& di) {
   const bool enabled = !(di.itemState & ODS_DISABLED);
   HDC dc = di.hDC;
   RECT r = di.rcItem;
-  HBRUSH face = CreateSolidBrush(s.System ? GetSysColor(COLOR_BTNFACE) : s.Face);
-  FillRect(dc, &r, face);
-  DeleteObject(face);
+  FillRect(dc, &r, TBrushHandle(CreateSolidBrush(s.System ? GetSysColor(COLOR_BTNFACE) : s.Face)).Get());
   const UINT dpi = Form() ? Form()->Dpi() : 96;
   const int tw = hv::Scale(kTrackWidth96, dpi), th = hv::Scale(kTrackHeight96, dpi);
   const int top = r.top + (r.bottom - r.top - th) / 2;
   COLORREF text = s.System ? GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT) : (enabled ? s.FaceText : s.GrayText);
-  HPEN pen = CreatePen(PS_SOLID, std::max(1, hv::Scale(1, dpi)), text);
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  RoundRect(dc, r.left, top, r.left + tw, top + th, th, th);
-  const int gap = hv::Scale(3, dpi), d = th - 2 * gap;
-  const int x = FChecked ? r.left + tw - gap - d : r.left + gap;
-  HBRUSH thumb = CreateSolidBrush(enabled ? (FChecked ? RGB(40, 160, 60) : RGB(210, 40, 40)) : text);
-  SelectObject(dc, thumb);
-  SelectObject(dc, GetStockObject(NULL_PEN));
-  Ellipse(dc, x, top + gap, x + d + 1, top + gap + d + 1);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-  DeleteObject(thumb);
-  DeleteObject(pen);
+  {
+    TPenHandle pen(CreatePen(PS_SOLID, std::max(1, hv::Scale(1, dpi)), text));
+    TSelectObject selPen(dc, pen.Get());
+    TSelectObject selBrush(dc, GetStockObject(NULL_BRUSH));
+    RoundRect(dc, r.left, top, r.left + tw, top + th, th, th);
+    const int gap = hv::Scale(3, dpi), d = th - 2 * gap;
+    const int x = FChecked ? r.left + tw - gap - d : r.left + gap;
+    TBrushHandle thumb(CreateSolidBrush(enabled ? (FChecked ? RGB(40, 160, 60) : RGB(210, 40, 40)) : text));
+    TSelectObject selThumb(dc, thumb.Get());
+    TSelectObject selNoPen(dc, GetStockObject(NULL_PEN));
+    Ellipse(dc, x, top + gap, x + d + 1, top + gap + d + 1);
+  }
   RECT tr{r.left + tw + hv::Scale(6, dpi), r.top, r.right, r.bottom};
   std::wstring caption = Text();
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, text);
-  HGDIOBJ oldFont = SelectObject(dc, Form()->Font());
+  TSelectObject font(dc, Form()->Font());
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
   if (di.itemState & ODS_FOCUS) {
     RECT fr = tr;
@@ -167,7 +163,6 @@ bool TToggleSwitch::HandleDrawItem(const DRAWITEMSTRUCT& di) {
     InflateRect(&fr, 1, 0);
     DrawFocusRect(dc, &fr);
   }
-  SelectObject(dc, oldFont);
   return true;
 }
 
