@@ -157,6 +157,13 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   EXPECT_TRUE(form.cpWait.Visible());
   UpdateWindow(form.Handle());
   SaveScreenshot(form.Handle(), L"hvwatchdog-main");
+  // The pending files in the pop-up list.
+  ASSERT_TRUE(form.sbViewFiles.Visible());
+  form.sbViewFiles.Click();
+  EXPECT_TRUE(form.ChangedFiles.Visible());
+  ASSERT_EQ(form.ChangedFiles.Count(), 1);
+  EXPECT_EQ(form.ChangedFiles.GetItem(0), L"01: report.txt");
+  form.ChangedFiles.Hide();
 
   // The registered message asks for a run at the next tick.
   PostMessageW(form.Handle(), form.msgId, 1, 0);
@@ -168,6 +175,7 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   const std::wstring copy = BackupTargetName(Dest + L"\\", L"", Src + L"\\report.txt", st.wHour) + L".gz";
   EXPECT_NE(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(form.meLog.Text().find(L"  ==> 1 file need to be backed up"), std::wstring::npos);
+  EXPECT_FALSE(form.sbViewFiles.Visible());
 
   // The status pop-up from the tray icon while the window is hidden.
   form.Hide();
