@@ -181,8 +181,19 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   form.Hide();
   bool shown = false;
   TTestHooks::OnFormShown = [&](TForm& f) {
-    if (&f == &form) return;
+    if (&f == &form || dynamic_cast<TListSelectDialog*>(&f)) return;
     shown = true;
+    // "Show files" opens the pending files as a pop-up list beside the button.
+    for (TControl* c : f.Controls())
+      if (c->Text() == L"Show files") static_cast<TButton*>(c)->Click();
+    TListSelectDialog* list = nullptr;
+    for (HWND w = GetWindow(f.Handle(), GW_HWNDFIRST); w && !list; w = GetWindow(w, GW_HWNDNEXT))
+      if (GetWindow(w, GW_OWNER) == f.Handle()) list = dynamic_cast<TListSelectDialog*>(TForm::FromHandle(w));
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->Visible());
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->GetItem(0), L"No files");
+    list->Hide();
     UpdateInfoStatus(L"Next backup: 9 m 58 s", L"No files");
     UpdateWindow(f.Handle());
     SaveScreenshot(f.Handle(), L"hvwatchdog-status");
