@@ -146,8 +146,13 @@ void TfrmHvWatchdog::FormCreate() {
   cpWait.Create(*this, {10, 24, 31, 31}, gbNext.Handle());
   cpWait.ForeColor = RGB(0, 128, 0);
   laCount.Create(*this, L"", {48, 24, 96, 17}, gbNext.Handle());
-  laFiles.Create(*this, L"", {48, 44, 96, 17}, gbNext.Handle());
+  laFiles.Create(*this, L"", {48, 44, 70, 17}, gbNext.Handle());
   laFiles.Hint = L"Number of files detected as modified";
+  sbViewFiles.Create(*this, L"...", {120, 42, 24, 21}, gbNext.Handle());
+  sbViewFiles.TranslateText = false;
+  sbViewFiles.Hint = L"Show files";
+  sbViewFiles.SetVisible(false);
+  sbViewFiles.OnClick = [this] { sbViewFilesClick(); };
   laNoSched.Create(*this, L"Not scheduled", {10, 62, 130, 17}, gbNext.Handle());
   for (auto* l : {&laCount, &laFiles}) l->TranslateText = false;
 
@@ -187,6 +192,10 @@ void TfrmHvWatchdog::FormCreate() {
   tmBackup.OnTimer = [this] { tmBackupTimer(); };
   tmStart.SetInterval(3000);
   tmStart.OnTimer = [this] { tmStartTimer(); };
+
+  ChangedFiles.Create(Handle());
+  ChangedFiles.SetBakColor(GetSysColor(COLOR_INFOBK));
+  ChangedFiles.SetSorted(false);
 
   pmiStartup = &pmSettings.Add(_(L"Start on logon"), [this] { pmiStartupClick(); });
   pmiStartup->AutoCheck = true;
@@ -462,6 +471,24 @@ void TfrmHvWatchdog::ShowDestinationNotice(int limit) {
   if (!text.empty()) ShowHintWindow(kDefaultDialogPos, htWarning, Caption(), text, 0);
 }
 
+void TfrmHvWatchdog::sbViewFilesClick() {
+  ChangedFiles.Clear();
+  if (Monitor.FileCount() == 0) {
+    ChangedFiles.Add(_(L"No files"));
+  } else {
+    for (size_t i = 0; i < Monitor.Tasks.Count(); ++i) {
+      const TMonTask& t = Monitor.Tasks[i];
+      if (t.MonStatus != TMonTaskStatus::mtEnabled) continue;
+      const std::wstring prefix = (i < 9 ? L"0" : L"") + std::to_wstring(i + 1) + L": ";
+      for (const auto& name : t.FileList) ChangedFiles.Add(prefix + name);
+    }
+  }
+  const RECT r = sbViewFiles.BoundsRect();
+  POINT pt{r.left, r.bottom + Scale(2)};
+  MapWindowPoints(GetParent(sbViewFiles.Handle()), nullptr, &pt, 1);
+  ChangedFiles.ShowList(TPoint{pt.x, pt.y}, 0);
+}
+
 void TfrmHvWatchdog::tmStartTimer() {
   tmStart.SetEnabled(false);
   if (StartScreen) StartScreen->Close();
@@ -560,6 +587,7 @@ bool TfrmHvWatchdog::StartMonitoring() {
   RenumberDirList();
   laFiles.SetText(FileCountText(Monitor.FileCount()));
   laNoSched.SetVisible(false);
+  sbViewFiles.SetVisible(false);
   UpdateDirButtons();
   cbPeriodic.SetEnabled(false);
   bbStop.SetEnabled(true);
@@ -587,6 +615,7 @@ void TfrmHvWatchdog::StopMonitoring() {
   UpdateTrayIcon();
   if (FTrayShown) SetTrayTip(Handle(), kTrayId, TrayTipText(ProgVersName));
   laNoSched.SetVisible(true);
+  sbViewFiles.SetVisible(false);
   cpWait.SetVisible(false);
   cpWait.SetPosition(0);
   bbStart.Hint = _(L"Start monitoring the selected directories");
@@ -605,6 +634,7 @@ void TfrmHvWatchdog::tmBackupTimer() {
   if (ran) ShowDestinationNotice(before == 0 || before == 1 ? 3 : 0);
   const size_t now = Monitor.FileCount();
   laFiles.SetText(FileCountText(now));
+  sbViewFiles.SetVisible(!ran && now > 0);
   laCount.SetText(CountdownText(cbPeriodic.Checked(), Monitor.TimeCount));
   if (ran && Monitor.TimeCount == Monitor.BuInterval) cpWait.Reset();
   if (cpWait.Visible()) cpWait.SetPosition(Monitor.BuInterval - Monitor.TimeCount);

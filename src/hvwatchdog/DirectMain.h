@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "dialogs/ListSelectDlg.h"
 #include "hvwatchdog/Monitoring.h"
 #include "hvwatchdog/Prgrss.h"
 #include "hvwatchdog/WdStart.h"
@@ -62,12 +63,13 @@ class TfrmHvWatchdog : public TForm {
   void pmiDefaultSizeClick();
   void pmiInfoClick();
   void tmStartTimer();
+  void sbViewFilesClick();
 
   TCheckListBox lbDirs;
   TEdit edTask, edBuDest, edBakCount, reInterval;
   TUpDown udBakCount, udInterval;
   TLabel laMonDirs, laTask, laDest, laBuMethod, laCompress, laRetainBak, laCount, laFiles, laNoSched, laLog;
-  TButton btnAdd, btnRemove, bbEdit, bbFilter, bbStart, bbStop, bbMenu, bbQuit, bbShowLog, bbCopy, bbClear;
+  TButton btnAdd, btnRemove, bbEdit, bbFilter, sbViewFiles, bbStart, bbStop, bbMenu, bbQuit, bbShowLog, bbCopy, bbClear;
   TCheckBox cbPeriodic, cbSysTray, cbWriteLog;
   TComboBox cbIntUnit;
   TGroupBox gbSettings, gbNext;
@@ -75,6 +77,8 @@ class TfrmHvWatchdog : public TForm {
   TMemo meLog;
   TTimer tmBackup, tmStart;
   TPopupMenu pmSettings;
+  // The pending files, shown from sbViewFiles.
+  TListSelectDialog ChangedFiles;
   TMenuItem* pmiStartup = nullptr;
   // While it shows (3 s after a start into the tray).
   std::unique_ptr<TStartScreen> StartScreen;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dialogs/ListSelectDlg.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -95,16 +96,22 @@ class TShowInfoDialog : public TForm {
   void ShowList() {
     std::vector<std::wstring> lines;
     FList(lines);
-    HMENU menu = CreatePopupMenu();
-    const size_t shown = std::min<size_t>(lines.size(), 40);
-    for (size_t i = 0; i < shown; ++i) AppendMenuW(menu, MF_STRING, 0, lines[i].c_str());
-    if (lines.size() > shown) AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, L"...");
+    if (!FileListDlg.Handle()) {
+      FileListDlg.Create(Handle());
+      FileListDlg.SetBakColor(GetSysColor(COLOR_INFOBK));
+      FileListDlg.SetSorted(false);
+    }
+    FileListDlg.Assign(lines, -1);
     RECT r = btShowList.BoundsRect();
     POINT pt{r.right + Scale(5), r.top - Scale(15)};
     ClientToScreen(Handle(), &pt);
-    TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, Handle(), nullptr);
-    DestroyMenu(menu);
+    FileListDlg.ShowList(TPoint{pt.x, pt.y}, 0);
   }
+
+ public:
+  TListSelectDialog FileListDlg;
+
+ private:
 
   std::wstring FInfo, FButton;
   bool FOpen, FStatus;

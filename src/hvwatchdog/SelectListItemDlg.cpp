@@ -1,6 +1,7 @@
 #include "hvwatchdog/SelectListItemDlg.h"
 
 #include "base/os/WinUtils.h"
+#include "dialogs/DlgUtils.h"
 
 namespace hv {
 
@@ -15,12 +16,7 @@ void TSelectListItemDialog::FormCreate() {
   lbDesc.Create(*this, L"", {10, 8, 476, 34}, nullptr, true);
   lbDesc.TranslateText = false;
   lbxStringList.Create(*this, {10, 44, 476, 186});
-  OKBtn.Create(*this, L"OK", {306, 240, 86, 28});
-  OKBtn.ModalResult = mrOk;
-  OKBtn.SetDefault(true);
-  CancelBtn.Create(*this, L"Cancel", {400, 240, 86, 28});
-  CancelBtn.ModalResult = mrCancel;
-  CancelBtn.Cancel = true;
+  CreateOkCancel(*this, OKBtn, CancelBtn, {306, 240, 86, 28}, {400, 240, 86, 28});
   ActiveControl = &lbxStringList;
 }
 

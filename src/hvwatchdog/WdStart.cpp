@@ -64,13 +64,16 @@ void TStartScreen::Paint(HDC dc) {
   TBrushHandle key(CreateSolidBrush(kKey)), band(CreateSolidBrush(kBand));
   FillRect(dc, &r, key.Get());
   const int round = Scale(24);
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  HGDIOBJ oldBrush = SelectObject(dc, FBack.Get());
-  RoundRect(dc, r.left, r.top, r.right + 1, r.bottom + 1, round, round);
-  SelectObject(dc, band.Get());
-  Rectangle(dc, r.left, Scale(104), r.right + 1, Scale(108));
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
+  {
+    TSelectObject pen(dc, GetStockObject(NULL_PEN));
+    TSelectObject back(dc, FBack.Get());
+    RoundRect(dc, r.left, r.top, r.right + 1, r.bottom + 1, round, round);
+  }
+  {
+    TSelectObject pen(dc, GetStockObject(NULL_PEN));
+    TSelectObject brush(dc, band.Get());
+    Rectangle(dc, r.left, Scale(104), r.right + 1, Scale(108));
+  }
 
   const int iconSize = Scale(kIconSize96);
   HICON icon = static_cast<HICON>(
@@ -80,14 +83,15 @@ void TStartScreen::Paint(HDC dc) {
 
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kText);
-  HGDIOBJ oldFont = SelectObject(dc, FTitleFont.Get());
-  RECT title{Scale(kTextLeft96), Scale(26), r.right - Scale(12), Scale(62)};
-  DrawTextW(dc, L"HvWatchdog", -1, &title, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-  SelectObject(dc, Font());
+  {
+    TSelectObject font(dc, FTitleFont.Get());
+    RECT title{Scale(kTextLeft96), Scale(26), r.right - Scale(12), Scale(62)};
+    DrawTextW(dc, L"HvWatchdog", -1, &title, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  }
+  TSelectObject font(dc, Font());
   const std::wstring sub = _(L"File change monitoring with direct backup");
   RECT line{Scale(kTextLeft96), Scale(64), r.right - Scale(12), Scale(96)};
   DrawTextW(dc, sub.c_str(), -1, &line, DT_WORDBREAK | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
 }
 
 LRESULT TStartScreen::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -95,10 +99,8 @@ LRESULT TStartScreen::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Handle(), &ps);
-      Paint(dc);
-      EndPaint(Handle(), &ps);
+      TPaintDC dc(Handle());
+      Paint(dc.Get());
       return 0;
     }
     case WM_CTLCOLORSTATIC: {

@@ -157,6 +157,13 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   EXPECT_TRUE(form.cpWait.Visible());
   UpdateWindow(form.Handle());
   SaveScreenshot(form.Handle(), L"hvwatchdog-main");
+  // The pending files in the pop-up list.
+  ASSERT_TRUE(form.sbViewFiles.Visible());
+  form.sbViewFiles.Click();
+  EXPECT_TRUE(form.ChangedFiles.Visible());
+  ASSERT_EQ(form.ChangedFiles.Count(), 1);
+  EXPECT_EQ(form.ChangedFiles.GetItem(0), L"01: report.txt");
+  form.ChangedFiles.Hide();
 
   // The registered message asks for a run at the next tick.
   PostMessageW(form.Handle(), form.msgId, 1, 0);
@@ -168,13 +175,25 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   const std::wstring copy = BackupTargetName(Dest + L"\\", L"", Src + L"\\report.txt", st.wHour) + L".gz";
   EXPECT_NE(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(form.meLog.Text().find(L"  ==> 1 file need to be backed up"), std::wstring::npos);
+  EXPECT_FALSE(form.sbViewFiles.Visible());
 
   // The status pop-up from the tray icon while the window is hidden.
   form.Hide();
   bool shown = false;
   TTestHooks::OnFormShown = [&](TForm& f) {
-    if (&f == &form) return;
+    if (&f == &form || dynamic_cast<TListSelectDialog*>(&f)) return;
     shown = true;
+    // "Show files" opens the pending files as a pop-up list beside the button.
+    for (TControl* c : f.Controls())
+      if (c->Text() == L"Show files") static_cast<TButton*>(c)->Click();
+    TListSelectDialog* list = nullptr;
+    for (HWND w = GetWindow(f.Handle(), GW_HWNDFIRST); w && !list; w = GetWindow(w, GW_HWNDNEXT))
+      if (GetWindow(w, GW_OWNER) == f.Handle()) list = dynamic_cast<TListSelectDialog*>(TForm::FromHandle(w));
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->Visible());
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->GetItem(0), L"No files");
+    list->Hide();
     UpdateInfoStatus(L"Next backup: 9 m 58 s", L"No files");
     UpdateWindow(f.Handle());
     SaveScreenshot(f.Handle(), L"hvwatchdog-status");
