@@ -16,6 +16,7 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
+#include "support/TestWindows.h"
 #include "winui/Handles.h"
 #include "winui/TestHooks.h"
 #include "winui/Unicode.h"
@@ -286,21 +287,6 @@ BOOL CALLBACK FindChildren(HWND wnd, LPARAM lp) {
   if (lstrcmpW(text, L"Start backup") == 0) c->Run = wnd;
   return TRUE;
 }
-struct TFound {
-  DWORD Pid;
-  HWND Wnd = nullptr;
-};
-BOOL CALLBACK FindMain(HWND wnd, LPARAM lp) {
-  auto* f = reinterpret_cast<TFound*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[16];
-  if (pid == f->Pid && IsWindowVisible(wnd) && GetClassNameW(wnd, cls, 16) && lstrcmpW(cls, L"HvForm") == 0) {
-    f->Wnd = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
 
 bool WaitForFile(const std::wstring& file, std::wstring_view text, HANDLE process) {
   for (int i = 0; i < 600; ++i) {
@@ -321,11 +307,10 @@ TEST_F(StarterE2E, MainFormShowsGroupsAndStaysDuringARun) {
            L"nightly");
   ASSERT_TRUE(Start(L""));
   ASSERT_EQ(WaitForInputIdle(Process.Get(), 30000), 0u);
-  TFound f{Pi.dwProcessId};
-  EnumWindows(FindMain, reinterpret_cast<LPARAM>(&f));
-  ASSERT_TRUE(f.Wnd);
+  const HWND mainWnd = hvtest::FindProcessWindow(Pi.dwProcessId);
+  ASSERT_TRUE(mainWnd);
   TChildren c;
-  EnumChildWindows(f.Wnd, FindChildren, reinterpret_cast<LPARAM>(&c));
+  EnumChildWindows(mainWnd, FindChildren, reinterpret_cast<LPARAM>(&c));
   ASSERT_TRUE(c.Combo && c.List && c.Run);
   EXPECT_EQ(SendMessageW(c.Combo, CB_GETCOUNT, 0, 0), 3);
   EXPECT_EQ(SendMessageW(c.Combo, CB_GETCURSEL, 0, 0), 0);
@@ -333,25 +318,26 @@ TEST_F(StarterE2E, MainFormShowsGroupsAndStaysDuringARun) {
   wchar_t item[MAX_PATH];
   SendMessageW(c.List, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(item));
   EXPECT_EQ(std::wstring(item), gone + L"  (missing)");
-  RedrawWindow(f.Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RedrawWindow(mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Sleep(300);  // let the frame settle for the picture
-  EXPECT_TRUE(SaveScreenshot(f.Wnd, L"main-HvStarter-groups"));
+  EXPECT_TRUE(SaveScreenshot(mainWnd, L"main-HvStarter-groups"));
 
   // Run the slow group; a close during the run is refused.
   SendMessageW(c.Combo, CB_SETCURSEL, 1, 0);
-  SendMessageW(f.Wnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c.Combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(c.Combo));
+  SendMessageW(mainWnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c.Combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(c.Combo));
   EXPECT_EQ(SendMessageW(c.List, LB_GETCOUNT, 0, 0), 1);
   PostMessageW(c.Run, BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitForFile(LogonRecord, L"slow.buj", Process.Get()));
   EXPECT_FALSE(IsWindowEnabled(c.Run));
-  PostMessageW(f.Wnd, WM_CLOSE, 0, 0);
+  PostMessageW(mainWnd, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitForFile(StandinRecord, L"ExitCode=0", Process.Get()));
   DWORD_PTR r = 0;
-  EXPECT_TRUE(SendMessageTimeoutW(f.Wnd, WM_NULL, 0, 0, SMTO_BLOCK, 20000, &r));  // the run has finished
-  EXPECT_TRUE(IsWindow(f.Wnd));
+  EXPECT_TRUE(SendMessageTimeoutW(mainWnd, WM_NULL, 0, 0, SMTO_BLOCK, 20000, &r));  // the run has finished
+  EXPECT_TRUE(IsWindow(mainWnd));
   EXPECT_TRUE(IsWindowEnabled(c.Run));
 
-  PostMessageW(f.Wnd, WM_CLOSE, 0, 0);
+  PostMessageW(mainWnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitEnd(), 0u);
   // The missing job file is still stored.
   const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(Conf + L"\\HvStarter.ini");
@@ -427,10 +413,9 @@ TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   // Made through the window and its shortcut dialog.
   ASSERT_TRUE(Start(L""));
   ASSERT_EQ(WaitForInputIdle(Process.Get(), 30000), 0u);
-  TFound f{Pi.dwProcessId};
-  EnumWindows(FindMain, reinterpret_cast<LPARAM>(&f));
-  ASSERT_TRUE(f.Wnd);
-  const HWND desktop = FindChild(f.Wnd, L"Button", L"Desktop shortcut");
+  const HWND mainWnd = hvtest::FindProcessWindow(Pi.dwProcessId);
+  ASSERT_TRUE(mainWnd);
+  const HWND desktop = FindChild(mainWnd, L"Button", L"Desktop shortcut");
   ASSERT_TRUE(desktop);
   PostMessageW(desktop, BM_CLICK, 0, 0);
   const HWND dialog = WaitForForm(Pi.dwProcessId, L"Create Desktop shortcut", Process.Get());
@@ -448,8 +433,8 @@ TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   }
   ASSERT_TRUE(made);
   DWORD_PTR r = 0;
-  SendMessageTimeoutW(f.Wnd, WM_NULL, 0, 0, SMTO_BLOCK, 20000, &r);  // the link is written completely
-  PostMessageW(f.Wnd, WM_CLOSE, 0, 0);
+  SendMessageTimeoutW(mainWnd, WM_NULL, 0, 0, SMTO_BLOCK, 20000, &r);  // the link is written completely
+  PostMessageW(mainWnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitEnd(), 0u);
 
   std::wstring target, args, workDir, desc;
