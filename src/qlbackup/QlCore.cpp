@@ -12,6 +12,7 @@
 #include "base/os/WinDevUtils.h"
 #include "base/os/FileUtils.h"
 #include "base/os/WinExecute.h"
+#include "base/os/WinShell.h"
 #include "base/os/WinUtils.h"
 #include "base/settings/BuConsts.h"
 #include "base/text/PathUtils.h"
@@ -234,6 +235,102 @@ std::wstring TQlCore::BuildStatus(bool unattended) const {
   return BuildStatusOptions(StatusIndex, WaitTime, StatusOnTop);
 }
 
+std::wstring TQlCore::ProfileArgument() const { return QuoteIfNeeded(MailProfile, L" \t"); }
+
+std::wstring TQlCore::UnattendedArguments() const { return ProfileArgument() + BuildStatus(false); }
+
+bool TQlCore::PrepareUnattendedRun() {
+  const std::wstring dest = ExpandDatePlaceholders(RealDir, Job.BackupCount);
+  if (!ForceDirectories(dest)) {
+    FUi.ShowError(SafeFormat(_(L"Could not create directory:\r\n\"%s\""), dest));
+    return false;
+  }
+  return WriteJob(BuTaskName, false);
+}
+
+namespace {
+
+// The item-based move where the system has it, else the classic one.
+HRESULT ShellMoveFolder(HWND owner, const std::wstring& source, const std::wstring& dest) {
+  if (IsVistaOrLater()) {
+    const HRESULT hr = ShellMoveItem(owner, source, dest, true);
+    if (hr != REGDB_E_CLASSNOTREG && hr != E_NOTIMPL && hr != E_NOINTERFACE) return hr;
+  }
+  const int rc = ShellMoveFiles(owner, source, dest, L"", true);
+  return rc == 0 ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(rc));
+}
+
+}  // namespace
+
+bool TQlCore::ThunderbirdClosed(const std::wstring& purpose, const std::wstring& refused) {
+  const auto running = [this] { return ThunderbirdRunning ? ThunderbirdRunning() : IsProcessRunning(L"Thunderbird.exe", false); };
+  if (!running()) return true;
+  bool none = false;
+  if (FUi.SelectOption(L"", _(L"Please close the running Thunderbird application\r\nand then click \"Continue\" ") + purpose,
+                       {_(L"Continue")}, 0, L"", none) < 0)
+    return false;
+  if (!running()) return true;
+  FUi.ShowError(_(L"Thunderbird is still running - ") + refused);
+  return false;
+}
+
+bool TQlCore::MoveMailData() {
+  if (!FUi.Confirm(_(L"Move mail data of the selected profile to a different location?"))) return false;
+  if (!ThunderbirdClosed(_(L"to move mail data!"), _(L"cannot move mail data!"))) return false;
+  const std::wstring docs = TrimRightChar(UserPath, L'\\');
+  std::wstring proposed = AddPath(docs, L"Mail");
+  if (SameFileName(proposed, MailDir)) proposed = docs;
+  bool created = false;
+  if (!DirExists(proposed)) {
+    if (ForceDirectories(proposed)) created = true;
+    else proposed = docs;
+  }
+  std::wstring dir = proposed;
+  if (!FUi.SelectDirectory(_(L"Select new mail folder"), dir, QlApp + L"Profiles")) {
+    if (created) RemoveDirectoryW(proposed.c_str());
+    return false;
+  }
+  const std::wstring target = TrimRightChar(dir, L'\\');
+  if (SameFileName(target, MailDir)) {
+    FUi.ShowError(_(L"The source directory is the same as the destination directory") + L":\r\n" + target);
+    return false;
+  }
+  // A folder inside the profile would be moved into itself; a folder with content would be merged
+  // with the profile and its files overwritten.
+  if (IsSubDir(MailDir, target)) {
+    FUi.ShowError(SafeFormat(_(L"The new mail folder must not lie inside the mail directory:\r\n\"%s\""), target));
+    return false;
+  }
+  if (!ForceDirectories(target)) {
+    FUi.ShowError(SafeFormat(_(L"Could not create directory:\r\n\"%s\""), target));
+    return false;
+  }
+  if (!IsDirEmpty(target)) {
+    FUi.ShowError(SafeFormat(_(L"The folder \"%s\" is not empty!\r\nPlease select an empty folder for the mail data."), target));
+    return false;
+  }
+  // The profile folder takes the empty folder's place.
+  RemoveDirectoryW(target.c_str());
+  const HRESULT hr = MoveFolder ? MoveFolder(MailDir, target) : ShellMoveFolder(Window, MailDir, target);
+  if (FAILED(hr) || !DirExists(target)) {
+    CreateDirectoryW(target.c_str(), nullptr);
+    FUi.ShowError(SafeFormat(_(L"Error moving mail data from \"%s\"\r\nto \"%s\""), MailDir, target) + L"\r\n" +
+                  SystemErrorText(static_cast<DWORD>(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))));
+    return false;
+  }
+  CreateDirectoryW(MailDir.c_str(), nullptr);
+  MailDir = target;
+  Changed = true;
+  try {
+    UpdateProfilesIni();
+  } catch (const Exception& e) {
+    FUi.ShowErrorBox(e.Message());
+    return true;
+  }
+  FUi.ShowInfo(SafeFormat(_(L"Mail data successfully moved to:\r\n\"%s\""), ProfileList.GetPathName(MailProfile)));
+  return true;
+}
+
 int TQlCore::RunMainProgram(const std::wstring& commandLine) {
   FBusy = true;
   FUi.SetBusy(true);
@@ -380,18 +477,7 @@ int TQlCore::RestoreFrom(std::wstring source, const std::wstring& dest) {
     FUi.ShowErrorBox(SafeFormat(_(L"Error saving task \"%s\"!"), ReTaskName));
     return kRunNotStarted;
   }
-  const auto running = [this] { return ThunderbirdRunning ? ThunderbirdRunning() : IsProcessRunning(L"Thunderbird.exe", false); };
-  if (running()) {
-    bool none = false;
-    if (FUi.SelectOption(L"", _(L"Please close the running Thunderbird application\r\nand then click \"Continue\" ") +
-                                  _(L"to start the restore!"),
-                         {_(L"Continue")}, 0, L"", none) < 0)
-      return kRunNotStarted;
-    if (running()) {
-      FUi.ShowError(_(L"Thunderbird is still running - ") + _(L"restore aborted!"));
-      return kRunNotStarted;
-    }
-  }
+  if (!ThunderbirdClosed(_(L"to start the restore!"), _(L"restore aborted!"))) return kRunNotStarted;
   const int result = RunMainProgram(MakeRestoreCommand(HvPath, ReTaskName));
   if (mode == 2 && result == 0 && FUi.Confirm(_(L"Adjust Thunderbird profile?"))) {
     MailDir = target;

@@ -68,6 +68,14 @@ class TQlCore {
   int RunBackup(const std::wstring& jobFile, bool unattended);
   int RunMainProgram(const std::wstring& commandLine);
   std::wstring BuildStatus(bool unattended) const;
+  // The profile as one parameter of a command line: quoted when it holds a blank.
+  std::wstring ProfileArgument() const;
+  // What a shortcut or a scheduled task passes to this program: the profile and the status options.
+  std::wstring UnattendedArguments() const;
+  // The destination created and the job written for a shortcut or a task; false after a reported error.
+  bool PrepareUnattendedRun();
+  // "Move mail data" with its questions; true when the profile folder was moved.
+  bool MoveMailData();
   // The whole restore with its questions; the result of the main program, or kRunNotStarted.
   int Restore();
 
@@ -97,11 +105,15 @@ class TQlCore {
   HWND Window = nullptr;
   // Whether Thunderbird runs (a test may put another check in its place).
   std::function<bool()> ThunderbirdRunning;
+  // Moves a folder to a new name through the shell (a test may put another move in its place).
+  std::function<HRESULT(const std::wstring& source, const std::wstring& dest)> MoveFolder;
   // Sends the mail after a backup when the job asks for it (wired when the mailer is there).
   std::function<void(int result)> MailAfterBackup;
 
  private:
   int RestoreFrom(std::wstring source, const std::wstring& dest);
+  // Asks to close a running Thunderbird; false when it still runs or the user gave up.
+  bool ThunderbirdClosed(const std::wstring& purpose, const std::wstring& refused);
   IQlUi& FUi;
   bool FBusy = false;
 };

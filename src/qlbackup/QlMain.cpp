@@ -1,29 +1,41 @@
 #include "qlbackup/QlMain.h"
 
-#include <shobjidl.h>
-#include <wrl/client.h>
+#include <shlobj.h>
 
 #include "base/app/HvUtils.h"
 #include "base/app/InitProg.h"
 #include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
+#include "base/app/PlaceHolders.h"
+#include "base/os/WinShell.h"
 #include "base/os/WinUtils.h"
 #include "base/settings/BuConsts.h"
+#include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/NewPwdDlg.h"
+#include "dialogs/PhDlg.h"
+#include "dialogs/SelectDlg.h"
+#include "dialogs/ShellDirDlg.h"
+#include "dialogs/ShowMemo.h"
+#include "qlbackup/SelectFromListDlg.h"
 #include "qlbackup/SelectProfileDlg.h"
 #include "qlbackup/ShowFilesDlg.h"
 #include "unattended/BuMailDlg.h"
+#include "unattended/DesktopIconDlg.h"
+#include "unattended/TaskSchedDlg.h"
+#include "unattended/TaskSchedule.h"
 #include "winui/Translate.h"
 
 namespace hv::qlbackup {
 namespace {
 
 // Design at 96 dpi.
-constexpr int kMargin96 = 8, kLabelWidth96 = 110, kEditLeft96 = 124, kEditWidth96 = 350, kRowHeight96 = 23;
-constexpr int kButtonWidth96 = 130, kButtonHeight96 = 28, kSmallButton96 = 34;
+constexpr int kMargin96 = 8, kLabelWidth96 = 110, kEditLeft96 = 124, kEditWidth96 = 296, kRowHeight96 = 23;
+constexpr int kButtonWidth96 = 130, kButtonHeight96 = 28, kSmallButton96 = 30, kSmallGap96 = 2;
 constexpr int kTopHeight96 = 3 * (kRowHeight96 + 6) + 2 * kMargin96 - 6;
-constexpr int kBackupTop96 = kTopHeight96 + 4, kBackupHeight96 = 262;
+constexpr int kBackupTop96 = kTopHeight96 + 4, kBackupHeight96 = 290;
 constexpr int kRestoreTop96 = kBackupTop96 + kBackupHeight96 + 6, kRestoreHeight96 = 60;
+constexpr int kRestoreWidth96 = 200;
 constexpr int kBottomTop96 = kRestoreTop96 + kRestoreHeight96 + 6;
 // Pages of pcOptions.
 constexpr int kOptionsPage = 1;
@@ -38,31 +50,24 @@ std::vector<std::wstring> SplitComma(const std::wstring& text) {
   return items;
 }
 
-// A choice between buttons with an option box: the suite's option dialog where none exists yet.
-class TChoiceDialog : public TForm {
- public:
-  TChoiceDialog() {
-    BorderStyle = TBorderStyle::bsDialog;
-    Position = TPosition::poMainFormCenter;
-    ClientWidth96 = 460;
-    ClientHeight96 = 150;
-  }
-  TLabel laText;
-  TCheckBox cbOption;
-  TButton buttons[3];
+std::wstring ProgramFile() {
+  wchar_t buf[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameW(nullptr, buf, static_cast<DWORD>(std::size(buf)));
+  return n > 0 && n < std::size(buf) ? std::wstring(buf, n) : std::wstring();
+}
 
- protected:
-  void FormCreate() override {
-    laText.Create(*this, L"", {12, 12, 436, 60}, nullptr, true);
-    laText.TranslateText = false;
-    cbOption.Create(*this, L"", {12, 78, 436, 20});
-    cbOption.TranslateText = false;
-    for (int i = 0; i < 3; ++i) {
-      buttons[i].Create(*this, L"", {12 + i * 148, 110, 140, 28});
-      buttons[i].TranslateText = false;
-    }
-  }
-};
+std::wstring JoinComma(const std::vector<std::wstring>& items) {
+  std::wstring text;
+  for (const auto& s : items) text += (text.empty() ? L"" : L",") + s;
+  return text;
+}
+
+// A point on the screen: a corner of a control's window.
+TPoint ScreenCorner(HWND wnd, bool right, bool bottom) {
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  return {right ? r.right : r.left, bottom ? r.bottom : r.top};
+}
 
 }  // namespace
 
@@ -94,29 +99,39 @@ void TMainForm::FormCreate() {
   row(laProfile, L"Mail profile", leProfile, true);
   row(laMailDir, L"Mail directory", leMailDir, true);
   row(laBackupDir, L"Backup directory", leBackupDir, false);
-  const int bx = kEditLeft96 + kEditWidth96 + 6;
-  bbProfile.Create(*this, L"...", {bx, kMargin96 - 2, kSmallButton96, kRowHeight96 + 4}, paTop.Handle());
-  bbProfile.TranslateText = false;
-  bbProfile.Hint = L"Select Thunderbird profile";
-  btDest.Create(*this, L"...", {bx, kMargin96 + 2 * (kRowHeight96 + 6) - 2, kSmallButton96, kRowHeight96 + 4},
-                paTop.Handle());
-  btDest.TranslateText = false;
-  btDest.Hint = L"Select backup directory";
-  bbShowFiles.Create(*this, L"\u2026", {bx, kMargin96 + kRowHeight96 + 6 - 2, kSmallButton96, kRowHeight96 + 4},
-                     paTop.Handle());
-  bbShowFiles.TranslateText = false;
-  bbShowFiles.Hint = L"Show files";
+  const int bx = kEditLeft96 + kEditWidth96 + 4, step = kSmallButton96 + kSmallGap96;
+  const int bx3 = bx + 2 * step;  // the column of the profile and destination buttons
+  auto small = [&](TButton& b, const wchar_t* caption, int x, int row, const wchar_t* hint) {
+    b.Create(*this, caption, {x, kMargin96 + row * (kRowHeight96 + 6) - 2, kSmallButton96, kRowHeight96 + 4},
+             paTop.Handle());
+    b.TranslateText = false;
+    b.Hint = hint;
+  };
+  small(bbProfile, L"...", bx3, 0, L"Select Thunderbird profile");
+  small(btnVolume, L":V:", bx, 2, L"Use volume name instead of drive letter");
+  small(btnPlaceholder, L"%", bx + step, 2, L"Insert placeholder");
+  small(btDest, L"...", bx3, 2, L"Select backup directory");
+  small(bbShowFiles, L"\u2026", bx3, 1, L"Show files");
   bbShowFiles.OnClick = [this] { bbShowFilesClick(); };
 
   gbBackup.Create(*this, L"Backup mail data", {kMargin96, kBackupTop96, ClientWidth96 - 2 * kMargin96, kBackupHeight96});
   const HWND gb = gbBackup.Handle();
   bbBackup.Create(*this, L"Start backup", {10, 22, kButtonWidth96, kButtonHeight96}, gb);
-  cbCalendar.Create(*this, L"Include calendar data", {kButtonWidth96 + 30, 26, 300, 20}, gb);
-  pcOptions.Create(*this, {10, 58, ClientWidth96 - 2 * kMargin96 - 20, 194}, gb);
+  bbWinTask.Create(*this, L"Scheduled task", {kButtonWidth96 + 20, 22, 112, kButtonHeight96}, gb);
+  bbWinTask.Hint = L"Create Windows Scheduled Task";
+  bbBackupShortcut.Create(*this, L"Shortcut", {kButtonWidth96 + 136, 22, 112, kButtonHeight96}, gb);
+  bbBackupShortcut.Hint = L"Create Desktop shortcut to start backup";
+  bbShowLog.Create(*this, L"Show log", {kButtonWidth96 + 252, 22, 112, kButtonHeight96}, gb);
+  bbShowLog.Hint = L"Show backup log file";
+  cbCalendar.Create(*this, L"Include calendar data", {12, 58, 300, 20}, gb);
+  pcOptions.Create(*this, {10, 84, ClientWidth96 - 2 * kMargin96 - 20, 194}, gb);
 
   const HWND pSettings = pcOptions.AddPage(L"Settings").Handle();
   gbEncrypt.Create(*this, L"Encrypt files", {8, 8, 226, 76}, pSettings);
-  cbFixPwd.Create(*this, L"Use fixed password", {12, 30, 200, 20}, gbEncrypt.Handle());
+  cbFixPwd.Create(*this, L"Use fixed password", {12, 32, 168, 20}, gbEncrypt.Handle());
+  btnCryptPassword.Create(*this, L"...", {186, 29, kSmallButton96, 26}, gbEncrypt.Handle());
+  btnCryptPassword.TranslateText = false;
+  btnCryptPassword.Hint = L"Enter fixed password for this task";
   rgLog.Create(*this, L"Log file", {246, 8, 226, 76}, pSettings);
   rgLog.SetItems({L"Short", L"Long"});
   rgLog.SetItemIndex(0);
@@ -146,52 +161,72 @@ void TMainForm::FormCreate() {
   cbStatusOnTop.Create(*this, L"Show always on top", {8, 84, 440, 20}, pStatus);
 
   const HWND pSelections = pcOptions.AddPage(L"Selections").Handle();
-  laExcludedFiles.Create(*this, L"Excluded files", {8, 6, 226, 18}, pSelections);
-  lbExcludedFiles.Create(*this, {8, 26, 226, 124}, pSelections);
-  laExcludedTypes.Create(*this, L"Excluded file types", {246, 6, 226, 18}, pSelections);
-  lbExcludedTypes.Create(*this, {246, 26, 226, 124}, pSelections);
+  laExcludedFiles.Create(*this, L"Excluded files", {8, 6, 192, 18}, pSelections);
+  lbExcludedFiles.Create(*this, {8, 26, 192, 124}, pSelections);
+  bbEditFiles.Create(*this, L"...", {202, 26, kSmallButton96, 28}, pSelections);
+  bbEditFiles.TranslateText = false;
+  bbEditFiles.Hint = L"Edit list of files to be excluded";
+  laExcludedTypes.Create(*this, L"Excluded file types", {246, 6, 192, 18}, pSelections);
+  lbExcludedTypes.Create(*this, {246, 26, 192, 124}, pSelections);
+  bbEditTypes.Create(*this, L"...", {440, 26, kSmallButton96, 28}, pSelections);
+  bbEditTypes.TranslateText = false;
+  bbEditTypes.Hint = L"Edit list of file types to be excluded";
   pcOptions.SetActivePageIndex(0);
 
-  gbRestore.Create(*this, L"Restore mail data", {kMargin96, kRestoreTop96, ClientWidth96 - 2 * kMargin96, kRestoreHeight96});
+  gbRestore.Create(*this, L"Restore mail data", {kMargin96, kRestoreTop96, kRestoreWidth96, kRestoreHeight96});
   bbRestore.Create(*this, L"Start restore", {10, 22, kButtonWidth96, kButtonHeight96}, gbRestore.Handle());
+  gbTools.Create(*this, L"Tools", {kMargin96 + kRestoreWidth96 + 8, kRestoreTop96,
+                                   ClientWidth96 - 3 * kMargin96 - kRestoreWidth96, kRestoreHeight96});
+  bbMove.Create(*this, L"Move mail data", {10, 22, 160, kButtonHeight96}, gbTools.Handle());
+  bbMove.Hint = L"Move mail data to a different location";
 
-  laProg.Create(*this, L"", {kMargin96, kBottomTop96, 300, 36}, nullptr, true);
+  laProg.Create(*this, L"", {kMargin96, kBottomTop96, 260, 36}, nullptr, true);
   laProg.TranslateText = false;
-  bbHelp.Create(*this, L"Help", {ClientWidth96 - kMargin96 - 2 * kButtonWidth96 / 3 - 92, kBottomTop96 + 4, 86,
-                                 kButtonHeight96});
+  const int quitWidth = 2 * kButtonWidth96 / 3, quitLeft = ClientWidth96 - kMargin96 - quitWidth;
+  bbInfo.Create(*this, L"Info", {quitLeft - 6 - 70, kBottomTop96 + 4, 70, kButtonHeight96});
+  bbInfo.Hint = L"Info about the program";
+  bbHelp.Create(*this, L"Help", {quitLeft - 12 - 140, kBottomTop96 + 4, 70, kButtonHeight96});
   bbHelp.Hint = L"Program help";
-  bbQuit.Create(*this, L"Quit", {ClientWidth96 - kMargin96 - 2 * kButtonWidth96 / 3, kBottomTop96 + 4,
-                                 2 * kButtonWidth96 / 3, kButtonHeight96});
+  bbQuit.Create(*this, L"Quit", {quitLeft, kBottomTop96 + 4, quitWidth, kButtonHeight96});
   bbQuit.Hint = L"Quit program and save settings";
 
   bbBackup.OnClick = [this] { bbBackupClick(); };
   bbRestore.OnClick = [this] { bbRestoreClick(); };
   bbProfile.OnClick = [this] { bbProfileClick(); };
   btDest.OnClick = [this] { btDestClick(); };
+  btnVolume.OnClick = [this] { btnVolumeClick(); };
+  btnPlaceholder.OnClick = [this] { btnPlaceholderClick(); };
+  bbWinTask.OnClick = [this] { bbWinTaskClick(); };
+  bbBackupShortcut.OnClick = [this] { bbBackupShortcutClick(); };
+  bbShowLog.OnClick = [this] { bbShowLogClick(); };
+  bbMove.OnClick = [this] { bbMoveClick(); };
   bbHelp.OnClick = [this] { FormHelp(); };
-  bbQuit.OnClick = [this] { Close(); };
-  leBackupDir.OnChange = [this] {
-    Core.DestDir = leBackupDir.Text();
-    Core.RealDir = Core.DestDir;
-  };
-  cbSync.OnClick = [this] {
-    cbSyncRecycle.SetEnabled(cbSync.Checked());
-    if (!cbSync.Checked()) cbSyncRecycle.SetChecked(false);
-    Core.Changed = true;
-  };
-  gbEncrypt.OnCheckClick = [this] { Core.Changed = true; };
+  bbInfo.OnClick = [this] { bbInfoClick(); };
+  bbQuit.OnClick = [this] { bbQuitClick(); };
+  leBackupDir.OnChange = [this] { leBackupDirChange(); };
+  cbSync.OnClick = [this] { cbSyncClick(); };
+  gbEncrypt.OnCheckClick = [this] { gbEncryptClick(); };
+  cbFixPwd.OnClick = [this] { cbFixPwdClick(); };
+  btnCryptPassword.OnClick = [this] { btnCryptPasswordClick(); };
+  bbEditFiles.OnClick = [this] { bbEditFilesClick(); };
+  bbEditTypes.OnClick = [this] { bbEditTypesClick(); };
   cbxStatus.OnChange = [this] { ShowStatusPanel(); };
-  for (TCheckBox* c : {&cbNoComp, &cbSyncRecycle, &cbCalendar, &cbFixPwd}) c->OnClick = [this] { Core.Changed = true; };
+  for (TCheckBox* c : {&cbNoComp, &cbSyncRecycle, &cbCalendar}) c->OnClick = [this] {
+    if (!FLoading) Core.Changed = true;
+  };
   cbMail.OnClick = [this] { cbMailClick(); };
   mMailer = std::make_unique<TmMailer>(ProgramDir(), L"harvaneroot.pem", L"harvane.crt", L"harvane.key",
                                        L"KestrelMeadows");
   mMailer->ContentType = TContentType::ctUtf8;
-  rgLog.OnClick = [this] { Core.Changed = true; };
+  rgLog.OnClick = [this] {
+    if (!FLoading) Core.Changed = true;
+  };
 
   cbCalendar.SetChecked(Core.Job.Calendar);
   reWait.SetValue(Core.WaitTime);
   cbxStatus.SetItemIndex(Core.StatusIndex);
   ShowStatusPanel();
+  TaskSchedStatus = ConnectTaskScheduler(TaskScheduler);
   InitProgramStyle(Core.Options.UseDarkMode);
 }
 
@@ -223,16 +258,22 @@ void TMainForm::ShowProfile() {
 }
 
 void TMainForm::JobToForm() {
+  // Setting the controls runs no handler's dialog and is no change of the user's.
+  FLoading = true;
   const TBackupJob& j = Core.Job;
   cbCalendar.SetChecked(j.Calendar);
   cbNoComp.SetChecked(j.NoCompression);
   gbEncrypt.SetChecked(j.Encrypt);
   cbFixPwd.SetChecked(j.FixPwd);
+  cbFixPwd.SetEnabled(j.Encrypt);
+  btnCryptPassword.SetEnabled(j.Encrypt && j.FixPwd);
   rgLog.SetItemIndex(j.LogIndex);
   cbSync.SetChecked(j.Sync);
   cbSyncRecycle.SetEnabled(j.UseRecyclerEnabled);
   cbSyncRecycle.SetChecked(j.UseRecycler);
   cbMail.SetChecked(j.SendMail);
+  FLoading = false;
+  Core.Changed = false;
 }
 
 void TMainForm::FormToJob() {
@@ -244,6 +285,7 @@ void TMainForm::FormToJob() {
   j.FixPwd = j.Encrypt && cbFixPwd.Checked();
   j.LogIndex = rgLog.ItemIndex() < 0 ? 0 : rgLog.ItemIndex();
   j.Sync = cbSync.Checked();
+  j.SyncMode = j.Sync ? 1 : 0;
   j.UseRecycler = j.Sync && cbSyncRecycle.Checked();
   j.SendMail = cbMail.Checked();
   if (!j.SendMail) j.MailMode = TMailMode::mmNone;
@@ -251,15 +293,20 @@ void TMainForm::FormToJob() {
   Core.StatusIndex = cbxStatus.ItemIndex() < 0 ? 1 : cbxStatus.ItemIndex();
   Core.WaitTime = static_cast<int>(reWait.Value());
   Core.StatusOnTop = cbStatusOnTop.Checked();
-  Core.ExcludedFiles.clear();
-  for (const auto& s : lbExcludedFiles.Items()) Core.ExcludedFiles += (Core.ExcludedFiles.empty() ? L"" : L",") + s;
-  Core.ExcludedTypes.clear();
-  for (const auto& s : lbExcludedTypes.Items()) Core.ExcludedTypes += (Core.ExcludedTypes.empty() ? L"" : L",") + s;
+  Core.ExcludedFiles = JoinComma(lbExcludedFiles.Items());
+  Core.ExcludedTypes = JoinComma(lbExcludedTypes.Items());
+}
+
+bool TMainForm::SaveChangedJob() {
+  if (!Core.Changed || Core.BuTaskName.empty()) return true;
+  FormToJob();
+  return Core.WriteJob(Core.BuTaskName, false);
 }
 
 void TMainForm::FormShow() {
   if (FStarted) return;
   FStarted = true;
+  SetDirDialogIni(Core.IniName, L"Directories");
   laProg.SetText(MakeProgramTitle(3) + L"\r\n" + GetUserNameLine());
   if (!Core.CheckEnvironment()) {
     Close();
@@ -301,6 +348,8 @@ bool TMainForm::CloseQuery() {
 
 void TMainForm::FormClose() {
   if (Core.Options.Force) return;
+  // Closing by the title bar keeps the job's edits as "Quit" does.
+  SaveChangedJob();
   FormToJob();
   try {
     Core.SaveSettings(Top(), Left());
@@ -331,15 +380,191 @@ void TMainForm::bbProfileClick() {
   if (Core.Busy()) return;
   std::wstring profile = Core.MailProfile;
   if (!Core.SelectProfile(profile)) return;
+  // The edits of the profile shown so far are kept before another one is loaded.
+  if (!SaveChangedJob()) return;
   Core.SetProfile(profile);
   ShowProfile();
   Core.LoadJob();
   JobToForm();
 }
 
+void TMainForm::leBackupDirChange() {
+  Core.DestDir = leBackupDir.Text();
+  Core.RealDir = Core.DestDir.empty() ? Core.DestDir : GetVolumePath(Core.DestDir, true);
+}
+
 void TMainForm::btDestClick() {
-  std::wstring dir = Core.RealDir.empty() ? Core.UserPath : Core.RealDir;
-  if (SelectDirectory(_(L"Select destination directory"), dir, Core.UserPath)) leBackupDir.SetText(dir);
+  std::wstring dir = CutAtPlaceholder(Core.RealDir);
+  if (dir.empty()) dir = Core.UserPath;
+  if (SelectDirectory(_(L"Select destination directory"), dir, Core.UserPath)) {
+    leBackupDir.SetText(dir);
+    Core.DestDir = Core.RealDir = dir;
+  }
+}
+
+void TMainForm::btnVolumeClick() {
+  const std::wstring path = MakeVolumePath(leBackupDir.Text());
+  if (path.empty()) return;
+  leBackupDir.SetText(path);
+  Core.DestDir = path;
+  Core.RealDir = GetVolumePath(path, true);
+}
+
+void TMainForm::btnPlaceholderClick() {
+  const std::wstring token = SelectPlaceholder(ScreenCorner(btnPlaceholder.Handle(), true, true), TPhType::ptTime, L"");
+  if (token == L"%volume%") {
+    std::wstring label;
+    const TVolumeSource& vs = VolumeSource();
+    if (!vs.ReadVolumeLabel || !vs.ReadVolumeLabel(Core.MailDir, label)) {
+      ShowError(_(L"Placeholder for volume name is only available for source directories on same drive!"));
+      return;
+    }
+  }
+  if (!token.empty()) {
+    leBackupDir.SetText(leBackupDir.Text() + token);
+    Core.Changed = true;
+  }
+  leBackupDir.SetFocus();
+}
+
+void TMainForm::gbEncryptClick() {
+  const bool on = gbEncrypt.Checked();
+  cbFixPwd.SetEnabled(on);
+  if (on && Core.Job.CryptMode == 0) Core.Job.CryptMode = 1;
+  btnCryptPassword.SetEnabled(on && cbFixPwd.Checked());
+  Core.Changed = true;
+}
+
+// Only a click of the user comes here: loading a job sets the box without it.
+void TMainForm::cbFixPwdClick() {
+  if (FLoading) return;
+  if (cbFixPwd.Checked() && !btnCryptPassword.Enabled()) {
+    std::wstring pwd;
+    if (!NewPasswordEx(MessagePos(), _(L"File encryption"), pwd, true, false, 8, true)) {
+      cbFixPwd.SetChecked(false);
+      return;
+    }
+    Core.Job.CryptPwd = pwd;
+  } else if (!cbFixPwd.Checked()) {
+    Core.Job.CryptPwd.clear();
+  }
+  btnCryptPassword.SetEnabled(cbFixPwd.Checked());
+  Core.Changed = true;
+}
+
+void TMainForm::btnCryptPasswordClick() {
+  std::wstring pwd;
+  if (!NewPasswordEx(MessagePos(), _(L"File encryption"), pwd, true, false, 8, true)) return;
+  Core.Job.CryptPwd = pwd;
+  Core.Changed = true;
+}
+
+void TMainForm::cbSyncClick() {
+  Core.Job.SyncMode = cbSync.Checked() ? 1 : 0;
+  cbSyncRecycle.SetEnabled(cbSync.Checked());
+  if (!cbSync.Checked()) cbSyncRecycle.SetChecked(false);
+  if (!FLoading) Core.Changed = true;
+}
+
+bool EditFilterList(TPoint pos, const std::wstring& title, std::wstring& list) {
+  TStringList items = SplitComma(list);
+  std::wstring text;
+  if (!SelectFromList(pos, title, _(L"Filter expressions:"), L"", slEdit | slMove | slRemoveAll | slNoConfirm, 0,
+                      TTextChange::tcNone, L"", items, text))
+    return false;
+  list = JoinComma(items);
+  return true;
+}
+
+void TMainForm::bbEditFilesClick() {
+  if (!EditFilterList(ScreenCorner(Handle(), true, false), laExcludedFiles.Text(), Core.ExcludedFiles)) return;
+  lbExcludedFiles.SetItems(SplitComma(Core.ExcludedFiles));
+}
+
+void TMainForm::bbEditTypesClick() {
+  if (!EditFilterList(ScreenCorner(Handle(), true, false), laExcludedTypes.Text(), Core.ExcludedTypes)) return;
+  lbExcludedTypes.SetItems(SplitComma(Core.ExcludedTypes));
+}
+
+bool TMainForm::NeedsDestination() {
+  if (!Core.RealDir.empty()) return true;
+  ShowError(_(L"Destination") + L": " + _(L"No directory specified!"));
+  return false;
+}
+
+void TMainForm::bbBackupShortcutClick() {
+  if (Core.BuTaskName.empty() || !NeedsDestination()) return;
+  FormToJob();
+  std::wstring name = L"Backup " + DeleteExtension(ExtractFileName(Core.BuTaskName));
+  std::wstring description = _(L"Thunderbird mail backup") + L": " + Core.ProfileList.GetProfileName(Core.MailProfile);
+  std::wstring options = Core.BuildStatus(false);
+  if (!ShowDesktopIconDialogSimple(_(L"Backup mail data"), leProfile.Text(), name, description, options)) return;
+  const std::wstring link = AddPath(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY), name + L".lnk");
+  if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !Confirm(SafeFormat(_(L"Replace existing desktop shortcut \"%s\"?"), name)))
+    return;
+  if (!Core.PrepareUnattendedRun()) return;
+  const HRESULT hr = CreateShellLink(link, ProgramFile(), Core.ProfileArgument() + options, Core.JobDir, description,
+                                     false);
+  if (FAILED(hr)) {
+    ShowError(_(L"Error creating desktop shortcut!") + L"\r\n" + SystemErrorText(static_cast<uint32_t>(hr)));
+    return;
+  }
+  NotifyShellAllChanged();
+}
+
+void TMainForm::bbWinTaskClick() {
+  if (Core.BuTaskName.empty() || !NeedsDestination()) return;
+  if (!TaskScheduler) {
+    ShowError(TaskSchedulerErrorText(TaskSchedStatus));
+    return;
+  }
+  FormToJob();
+  if (!Core.PrepareUnattendedRun()) return;
+  TWinTaskScheduler& s = *TaskScheduler;
+  if (TWinTaskFolder* folder = s.TaskFolder()) folder->Refresh();
+  const int index = GetUserTask(s, THvAction::paQlBackup, Core.MailProfile);
+  if (index > 0) {
+    bool none = false;
+    switch (SelectOption(_(L"Scheduled task for mail profile: ") + Core.MailProfile, GetTaskStatus(s, index),
+                         {_(L"Run"), _(L"Edit"), _(L"Remove")}, -1, L"", none)) {
+      case 0: RunScheduledTask(s, index); return;
+      case 1: break;
+      case 2: DeleteScheduledTask(s, index); return;
+      default: return;
+    }
+  }
+  while (TaskScheduleWizard(&s, index > 0 ? index : -1, THvAction::paQlBackup, L"", Core.MailProfile,
+                            Core.UnattendedArguments()) == mrRetry) {
+  }
+}
+
+void TMainForm::bbShowLogClick() {
+  const std::wstring log = GetTaskLogName(Core.BuTaskName);
+  if (log.empty() || GetFileAttributesW(log.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    ShowError(_(L"Log file not found: ") + log);
+    return;
+  }
+  ShowTextFileEx(ProgramVersionInfo().InternalName + L" - " + _(L"Show log file"), log, _(L"Previous section"),
+                 _(L"Next section"), L"Harvane -", _(L"Previous error"), _(L"Next error"), L"  *** ",
+                 SafeFormat(_(L"Log files|*.%s|all|*.*"), L"log"), MessagePos(), 0, TShowDlgType::stModal,
+                 kLogButtons, SuiteSettings.PrinterSettings, 0);
+}
+
+void TMainForm::bbMoveClick() {
+  if (Core.Busy()) return;
+  if (Core.MoveMailData()) ShowProfile();
+}
+
+void TMainForm::bbInfoClick() {
+  TPoint pos = ScreenCorner(bbInfo.Handle(), false, false);
+  pos.X += Scale(30);
+  InfoDialogAt(pos, GetAboutText(Core.HvPath, ProgVersDate, 3), TDefaultMonitor::dmActiveForm);
+}
+
+void TMainForm::bbQuitClick() {
+  if (!SaveChangedJob()) return;
+  Close();
 }
 
 void TMainForm::cbMailClick() {
@@ -393,49 +618,19 @@ bool TMainForm::Confirm(const std::wstring& text) {
 
 int TMainForm::SelectOption(const std::wstring& title, const std::wstring& text, const std::vector<std::wstring>& buttons,
                             int defaultButton, const std::wstring& option, bool& checked) {
-  TChoiceDialog dlg;
+  TSelectDialog dlg;
   dlg.Create(Handle());
-  dlg.SetCaption(title.empty() ? Caption() : title);
-  dlg.laText.SetText(text);
-  dlg.cbOption.SetText(option);
-  dlg.cbOption.SetVisible(!option.empty());
-  dlg.cbOption.SetChecked(checked);
-  std::vector<std::wstring> captions = buttons;
-  captions.push_back(_(L"Cancel"));
-  for (size_t i = 0; i < 3; ++i) {
-    dlg.buttons[i].SetVisible(i < captions.size());
-    if (i >= captions.size()) continue;
-    dlg.buttons[i].SetText(captions[i]);
-    dlg.buttons[i].ModalResult = i + 1 == captions.size() ? mrCancel : 100 + static_cast<int>(i);
-  }
-  dlg.buttons[captions.size() - 1].Cancel = true;
-  if (defaultButton >= 0 && static_cast<size_t>(defaultButton) < buttons.size()) dlg.buttons[defaultButton].SetDefault(true);
-  const int r = dlg.ShowModal();
-  checked = dlg.cbOption.Checked();
-  return r >= 100 ? r - 100 : -1;
+  const int preSelection = (defaultButton < 0 ? static_cast<int>(buttons.size()) : defaultButton) |
+                           (checked ? kSelectOptionTicked : 0);
+  const int r = dlg.Execute(MessagePos(), title.empty() ? Caption() : title, text, TMsgDlgType::mtConfirmation, false,
+                            buttons, option, 0, preSelection, L"");
+  if (r < 0) return -1;
+  checked = (r & kSelectOptionTicked) != 0;
+  return r & ~kSelectOptionTicked;
 }
 
 bool TMainForm::SelectDirectory(const std::wstring& title, std::wstring& dir, const std::wstring& defaultDir) {
-  Microsoft::WRL::ComPtr<IFileOpenDialog> dlg;
-  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dlg)))) return false;
-  FILEOPENDIALOGOPTIONS opts = 0;
-  dlg->GetOptions(&opts);
-  dlg->SetOptions(opts | FOS_PICKFOLDERS | FOS_FORCESHOWHIDDEN | FOS_FORCEFILESYSTEM);
-  dlg->SetTitle(title.c_str());
-  for (const std::wstring* start : {static_cast<const std::wstring*>(&dir), &defaultDir}) {
-    Microsoft::WRL::ComPtr<IShellItem> item;
-    if (!start->empty() && SUCCEEDED(SHCreateItemFromParsingName(start->c_str(), nullptr, IID_PPV_ARGS(&item)))) {
-      if (start == &dir) dlg->SetFolder(item.Get());
-      else dlg->SetDefaultFolder(item.Get());
-    }
-  }
-  if (dlg->Show(Handle()) != S_OK) return false;
-  Microsoft::WRL::ComPtr<IShellItem> result;
-  PWSTR path = nullptr;
-  if (FAILED(dlg->GetResult(&result)) || FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) return false;
-  dir = path;
-  CoTaskMemFree(path);
-  return true;
+  return SelectDirDialog(title, true, true, false, defaultDir, dir);
 }
 
 bool TMainForm::SelectProfile(const TProfileList& list, std::wstring& profile) {

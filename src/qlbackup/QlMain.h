@@ -7,11 +7,16 @@
 #include "dialogs/NumberEd.h"
 #include "qlbackup/QlCore.h"
 #include "unattended/mMailer10.h"
+#include "unattended/WinTask.h"
+#include "winui/ComScope.h"
 #include "winui/ComCtrls.h"
 #include "winui/Forms.h"
 #include "winui/ListControls.h"
 
 namespace hv::qlbackup {
+
+// The list editor of the exclusion lists: the comma list edited as lines; false when cancelled.
+bool EditFilterList(TPoint pos, const std::wstring& title, std::wstring& list);
 
 class TMainForm : public TForm, public IQlUi {
  public:
@@ -26,16 +31,18 @@ class TMainForm : public TForm, public IQlUi {
   TPanel paTop, paBottom;
   TLabel laProfile, laMailDir, laBackupDir, laProg;
   TEdit leProfile, leMailDir, leBackupDir;
-  TButton bbProfile, btDest, bbBackup, bbRestore, bbHelp, bbQuit;
+  TButton bbProfile, btDest, btnVolume, btnPlaceholder, bbBackup, bbWinTask, bbBackupShortcut, bbShowLog, bbRestore,
+      bbMove, bbHelp, bbInfo, bbQuit;
   TButton bbShowFiles, MailBtn;
   // The mailer of the test mail.
   std::unique_ptr<TmMailer> mMailer;
-  TGroupBox gbBackup, gbRestore;
+  TGroupBox gbBackup, gbRestore, gbTools;
   TCheckBox cbCalendar;
   TPageControl pcOptions;
   // "Settings"
   TCheckGroupBox gbEncrypt;
   TCheckBox cbFixPwd;
+  TButton btnCryptPassword;
   TRadioGroup rgLog;
   // "Options"
   TCheckBox cbSync, cbSyncRecycle, cbNoComp, cbMail;
@@ -49,6 +56,12 @@ class TMainForm : public TForm, public IQlUi {
   // "Selections"
   TLabel laExcludedFiles, laExcludedTypes;
   TListBox lbExcludedFiles, lbExcludedTypes;
+  TButton bbEditFiles, bbEditTypes;
+
+  TComScope Com;  // before the scheduler, which it outlives
+  // The connection to the task service (null when connecting failed) and its result.
+  std::unique_ptr<TWinTaskScheduler> TaskScheduler;
+  HRESULT TaskSchedStatus = E_FAIL;
 
   // IQlUi
   void ShowError(const std::wstring& text) override;
@@ -77,12 +90,31 @@ class TMainForm : public TForm, public IQlUi {
   void bbBackupClick();
   void bbRestoreClick();
   void bbProfileClick();
+  void leBackupDirChange();
   void btDestClick();
   void cbMailClick();
   void MailBtnClick();
   void bbShowFilesClick();
+  void btnVolumeClick();
+  void btnPlaceholderClick();
+  void gbEncryptClick();
+  void cbFixPwdClick();
+  void btnCryptPasswordClick();
+  void cbSyncClick();
+  void bbEditFilesClick();
+  void bbEditTypesClick();
+  bool NeedsDestination();
+  void bbBackupShortcutClick();
+  void bbWinTaskClick();
+  void bbShowLogClick();
+  void bbMoveClick();
+  void bbInfoClick();
+  void bbQuitClick();
+  // Writes the job when a setting of the shown profile was changed; false after a failed write.
+  bool SaveChangedJob();
   TPoint MessagePos() const;
   bool FStarted = false;
+  bool FLoading = false;
 };
 
 }  // namespace hv::qlbackup

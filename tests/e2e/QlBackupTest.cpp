@@ -7,6 +7,8 @@
 #include "QlFixture.h"
 #include "base/app/HvUtils.h"
 #include "base/os/WinApiUtils.h"
+#include "base/os/WinShell.h"
+#include "qlbackup/QlCore.h"
 #include "qlbackup/QlJob.h"
 #include "qlbackup/QlOptions.h"
 #include "base/security/Crypt.h"
@@ -220,3 +222,50 @@ TEST_F(QlBackupTest, FailuresGiveTheirTextAndExitCode) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window's questions are not asked in the tests below.
+class TSilentUi : public IQlUi {
+ public:
+  void ShowError(const std::wstring&) override {}
+  void ShowErrorBox(const std::wstring&) override {}
+  void ShowInfo(const std::wstring&) override {}
+  bool Confirm(const std::wstring&) override { return false; }
+  int SelectOption(const std::wstring&, const std::wstring&, const std::vector<std::wstring>&, int, const std::wstring&,
+                   bool&) override {
+    return -1;
+  }
+  bool SelectDirectory(const std::wstring&, std::wstring&, const std::wstring&) override { return false; }
+  bool SelectProfile(const TProfileList&, std::wstring&) override { return false; }
+  void SetBusy(bool) override {}
+};
+
+}  // namespace
+
+// A desktop shortcut with the arguments the main window gives it: started, it backs up the profile
+// it names, also when the name holds a blank.
+TEST_F(QlBackupTest, ShortcutCommandLineRunsTheProfileItNames) {
+  std::string ini = hvtest::ReadBytes(Tb.Dir + L"\\profiles.ini");
+  ini.replace(ini.find("Name=default-release"), 20, "Name=My mail");
+  ASSERT_TRUE(hvtest::WriteBytes(Tb.Dir + L"\\profiles.ini", ini));
+  TSilentUi ui;
+  TQlCore core(ui);
+  core.MailProfile = L"My mail";
+  core.StatusIndex = 2;
+  const std::wstring link = Tmp / L"Backup ql-My mail.lnk";
+  ASSERT_EQ(CreateShellLink(link, BinDir() + L"\\QlBackup.exe",
+                            core.UnattendedArguments() + L" /taskdir:" + Jobs + L" /backupdir:" + Dest, Jobs,
+                            L"Thunderbird mail backup: My mail", false),
+            S_OK);
+
+  std::wstring target, args, workDir, desc;
+  ASSERT_TRUE(ReadShellLink(link, target, args, workDir, desc));
+  ASSERT_EQ(args.rfind(L"\"My mail\" /prompt:quiet", 0), 0u) << args;
+  const TRun run = RunQlBackup(target, args, workDir);
+  EXPECT_EQ(run.ExitCode, 0u) << testing::PrintToString(run.Boxes);
+  EXPECT_TRUE(run.Boxes.empty()) << testing::PrintToString(run.Boxes);
+  EXPECT_EQ(LastCommandLine(), MakeBackupCommand(BinDir() + L"\\Harvane.exe", Jobs + L"\\ql-My mail.buj",
+                                                 L" /prompt:quiet /status:normal /hide /force"));
+  EXPECT_EQ(ReadProfileInfo(Dest + L"\\bu-profiles.ini", L"My mail"), Profile);
+}

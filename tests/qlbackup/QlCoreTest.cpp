@@ -1,5 +1,7 @@
 // The flows of QlBackup against the stand-in main program, with a scripted user.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
 
 #include <deque>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include "base/os/WinUtils.h"
 #include "base/app/PlaceHolders.h"
 #include "base/settings/IniFileUtils.h"
+#include "base/os/FileUtils.h"
 #include "base/text/StringUtils.h"
 #include "qlbackup/QlCore.h"
 #include "support/TestSupport.h"
@@ -27,7 +30,7 @@ class TScriptedUi : public IQlUi {
   std::deque<bool> Answers;          // Confirm; empty: yes
   std::deque<int> Options;           // SelectOption; empty: cancel
   std::deque<std::wstring> Folders;  // SelectDirectory; empty: cancel
-  std::vector<std::wstring> OptionTexts, FolderTitles;
+  std::vector<std::wstring> OptionTexts, FolderTitles, FolderStarts;
   bool OptionChecked = true;
   int BusyCalls = 0;
 
@@ -52,6 +55,7 @@ class TScriptedUi : public IQlUi {
   }
   bool SelectDirectory(const std::wstring& title, std::wstring& dir, const std::wstring&) override {
     FolderTitles.push_back(title);
+    FolderStarts.push_back(dir);
     if (Folders.empty()) return false;
     dir = Folders.front();
     Folders.pop_front();
@@ -387,3 +391,137 @@ TEST(QlPathsTest, OwnIniNameAndJobFolder) {
 }
 
 }  // namespace
+
+// What a shortcut or a task passes: the profile as one parameter, read back by the program's parser.
+TEST_F(QlCoreTest, UnattendedArgumentsReadBackAsOneProfile) {
+  struct Case {
+    std::wstring Profile;
+    int Status, Wait;
+    std::wstring Args;
+  } cases[] = {
+      {L"default-release", 3, 10, L"default-release /prompt:error /wait:10 /status:normal /hide /force"},
+      {L"My mail", 2, 5, L"\"My mail\" /prompt:quiet /status:normal /hide /force"},
+      {L"tab\there", 0, 5, L"\"tab\there\" /prompt:wait /status:normal /hide /force"},
+  };
+  for (const auto& c : cases) {
+    Core.MailProfile = c.Profile;
+    Core.StatusIndex = c.Status;
+    Core.WaitTime = c.Wait;
+    EXPECT_EQ(Core.UnattendedArguments(), c.Args);
+    int n = 0;
+    LPWSTR* argv = CommandLineToArgvW((L"QlBackup.exe " + c.Args).c_str(), &n);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::wstring> args(argv + 1, argv + n);
+    LocalFree(argv);
+    const TQlOptions o = ParseQlOptions(args);
+    EXPECT_EQ(o.Profile, c.Profile);
+    EXPECT_TRUE(o.Force);
+    EXPECT_EQ(o.StatusPrompt, c.Status);
+  }
+}
+
+TEST_F(QlCoreTest, UnattendedRunPreparedWithDestinationAndJob) {
+  Core.DestDir = Core.RealDir = Tmp / L"Backup\\%year%";
+  ASSERT_TRUE(Core.PrepareUnattendedRun());
+  EXPECT_TRUE(Exists(ExpandDatePlaceholders(Core.RealDir, 0)));
+  EXPECT_EQ(TUnicodeIniFile::CreateForRead(Core.BuTaskName).ReadString(L"Global", L"Destination", L""),
+            Tmp / L"Backup\\%year%");
+
+  hvtest::WriteBytes(Tmp / L"file", "x");
+  Core.RealDir = Tmp / L"file\\sub";
+  EXPECT_FALSE(Core.PrepareUnattendedRun());
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0], L"Could not create directory:\r\n\"" + Core.RealDir + L"\"");
+}
+
+// Moving the profile folder: each refusal leaves profile, profiles.ini and the chosen folder as they were.
+TEST_F(QlCoreTest, MoveMailDataRefusals) {
+  const std::wstring oldDir = Core.MailDir;
+  const std::string iniBytes = hvtest::ReadBytes(QlApp + L"profiles.ini");
+  const std::wstring full = Tmp / L"full";
+  CreateDirectoryW(full.c_str(), nullptr);
+  hvtest::WriteBytes(full + L"\\keep.txt", "mine");
+  struct Case {
+    const char* Name;
+    std::deque<bool> Answers;
+    std::vector<bool> Running;  // Thunderbird at each look
+    std::deque<int> Options;
+    std::deque<std::wstring> Folders;
+    std::wstring Error;
+  } cases[] = {
+      {"not confirmed", {false}, {false}, {}, {}, L""},
+      {"Thunderbird left running", {true}, {true, true}, {0}, {}, L"Thunderbird is still running - cannot move mail data!"},
+      {"Thunderbird question cancelled", {true}, {true}, {}, {}, L""},
+      {"same folder", {true}, {false}, {}, {oldDir + L"\\"},
+       L"The source directory is the same as the destination directory:\r\n" + oldDir},
+      {"inside the profile", {true}, {false}, {}, {oldDir + L"\\Mail\\new"},
+       L"The new mail folder must not lie inside the mail directory:\r\n\"" + oldDir + L"\\Mail\\new\""},
+      {"folder with content", {true}, {false}, {}, {full},
+       L"The folder \"" + full + L"\" is not empty!\r\nPlease select an empty folder for the mail data."},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui = TScriptedUi{};
+    Ui.Answers = c.Answers;
+    Ui.Options = c.Options;
+    Ui.Folders = c.Folders;
+    size_t look = 0;
+    Core.ThunderbirdRunning = [&] { return look < c.Running.size() ? bool(c.Running[look++]) : false; };
+    EXPECT_FALSE(Core.MoveMailData());
+    if (c.Error.empty()) EXPECT_TRUE(Ui.Errors.empty());
+    else EXPECT_EQ(Ui.Errors, std::vector<std::wstring>{c.Error});
+    EXPECT_EQ(Core.MailDir, oldDir);
+    EXPECT_FALSE(Core.Changed);
+    EXPECT_TRUE(Exists(oldDir + L"\\prefs.js"));
+    EXPECT_EQ(hvtest::ReadBytes(full + L"\\keep.txt"), "mine");
+    EXPECT_EQ(hvtest::ReadBytes(QlApp + L"profiles.ini"), iniBytes);
+  }
+  EXPECT_FALSE(Exists(oldDir + L"\\Mail\\new"));
+  // Cancelling the folder choice removes the proposed "Mail" folder it made.
+  RemoveDirectoryW((Tmp / L"Mail").c_str());
+  Ui = TScriptedUi{};
+  Core.ThunderbirdRunning = [] { return false; };
+  EXPECT_FALSE(Core.MoveMailData());
+  EXPECT_EQ(Ui.FolderTitles, std::vector<std::wstring>{L"Select new mail folder"});
+  EXPECT_EQ(Ui.FolderStarts, std::vector<std::wstring>{Tmp / L"Mail"});
+  EXPECT_FALSE(Exists(Tmp / L"Mail"));
+}
+
+TEST_F(QlCoreTest, MoveMailDataToAFolderOutsideThunderbird) {
+  const std::wstring oldDir = Core.MailDir, target = Tmp / L"Elsewhere\\Mail data";
+  // Thunderbird is closed by the user after the first question.
+  std::vector<bool> running = {true, false};
+  size_t look = 0;
+  Core.ThunderbirdRunning = [&] { return look < running.size() && running[look++]; };
+  Ui.Options = {0};
+  Ui.Folders = {target + L"\\"};
+  ASSERT_TRUE(Core.MoveMailData()) << testing::PrintToString(Ui.Errors);
+  EXPECT_TRUE(Ui.Errors.empty()) << testing::PrintToString(Ui.Errors);
+  EXPECT_EQ(Ui.OptionTexts.size(), 1u);
+  EXPECT_EQ(Core.MailDir, target);
+  EXPECT_TRUE(Core.Changed);
+  EXPECT_TRUE(Exists(target + L"\\prefs.js"));
+  EXPECT_TRUE(Exists(target + L"\\Mail\\Local Folders\\Inbox"));
+  // The old folder is there again, empty.
+  EXPECT_TRUE(Exists(oldDir));
+  EXPECT_TRUE(IsDirEmpty(oldDir));
+  const TMemIniFile ini(QlApp + L"profiles.ini");
+  EXPECT_EQ(ini.ReadString(L"Profile0", L"Path", L""), target);
+  EXPECT_EQ(ini.ReadString(L"Profile0", L"IsRelative", L""), L"0");
+  EXPECT_EQ(ini.ReadString(L"Profile0", L"Name", L""), L"default-release");
+  EXPECT_EQ(Ui.Infos, std::vector<std::wstring>{L"Mail data successfully moved to:\r\n\"" + target + L"\""});
+}
+
+// A move the shell refuses is reported and changes nothing.
+TEST_F(QlCoreTest, MoveMailDataFailureKeepsTheProfile) {
+  const std::wstring oldDir = Core.MailDir, target = Tmp / L"New";
+  Core.MoveFolder = [](const std::wstring&, const std::wstring&) { return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED); };
+  Ui.Folders = {target};
+  EXPECT_FALSE(Core.MoveMailData());
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0].rfind(L"Error moving mail data from \"" + oldDir + L"\"\r\nto \"" + target + L"\"\r\n", 0), 0u)
+      << testing::PrintToString(Ui.Errors[0]);
+  EXPECT_EQ(Core.MailDir, oldDir);
+  EXPECT_TRUE(Exists(target));
+  EXPECT_EQ(TMemIniFile(QlApp + L"profiles.ini").ReadString(L"Profile0", L"Path", L""), L"Profiles/s1mpl3.default-release");
+}

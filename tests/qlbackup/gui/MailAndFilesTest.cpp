@@ -190,12 +190,11 @@ TEST_F(QlMailCommandsTest, MailBoxAndButtonOpenTheDialogOnlyFromTheOptionsPage) 
   Application().Run();
   EXPECT_EQ(viewDir, form.Core.MailDir + L"\\");
 
-  // The job's mail settings, as the job file receives them.
-  EXPECT_TRUE(form.Core.Changed);
+  // The job's mail settings, as "Quit" wrote them into the job file.
+  EXPECT_FALSE(form.Core.Changed);
   EXPECT_EQ(form.Core.Job.MailData.SMTP, L"smtp.example.org");
   EXPECT_EQ(form.Core.Job.MailData.Username, L"backup");
   EXPECT_EQ(form.Core.Job.MailData.Recipients, L"admin@example.org");
-  ASSERT_TRUE(form.Core.WriteJob(form.Core.BuTaskName, false));
   const TUnicodeIniFile job = TUnicodeIniFile::CreateForRead(form.Core.BuTaskName);
   EXPECT_EQ(job.ReadString(L"Global", L"SendMail", L""), L"2");
   EXPECT_EQ(job.ReadString(L"Mail", L"SMTP", L""), L"smtp.example.org");
