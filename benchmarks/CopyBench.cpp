@@ -71,9 +71,19 @@ void EngineCopy(const std::wstring& src, const std::wstring& dst, TCopyOptions e
   Check(t.ErrorCode() == 0, "engine copy");
 }
 
-// count copies with up to `parallel` of them in flight at once.
+// count copies with up to `parallel` of them in flight at once; one at a time runs them on this thread,
+// as the watchdog's backup thread does.
 void EngineCopies(int count, int parallel, const std::function<std::wstring(int)>& src,
                   const std::function<std::wstring(int)>& dst) {
+  if (parallel == 1) {
+    for (int i = 0; i < count; ++i) {
+      TWinCopyThread t(src(i), dst(i), CopyOptions({coOverwrite, coAttributes, coTimeStamp}), kBufSize,
+                       kPriorityNormal);
+      t.RunHere(Pool());
+      Check(t.ErrorCode() == 0, "engine copy");
+    }
+    return;
+  }
   std::vector<std::unique_ptr<TWinCopyThread>> flight(static_cast<size_t>(parallel));
   for (int i = 0; i < count + parallel; ++i) {
     auto& slot = flight[static_cast<size_t>(i % parallel)];

@@ -178,16 +178,21 @@ void PendingNames(const std::wstring& work, int count) {
 
 }  // namespace
 
+// wmain [work folder [parts]]: parts is any of l (change-to-pending), b (burst and run), n (pending names).
 int wmain(int argc, wchar_t** argv) {
   wchar_t tmp[MAX_PATH];
   GetTempPathW(MAX_PATH, tmp);
-  std::wstring work = argc > 1 ? argv[1] : std::wstring(tmp) + L"hvwatchbench-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring work = argc > 1 && *argv[1] ? argv[1] : std::wstring(tmp) + L"hvwatchbench-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring parts = argc > 2 ? argv[2] : L"lbn";
+  auto part = [&](wchar_t c) { return parts.find(c) != std::wstring::npos; };
   while (!work.empty() && work.back() == L'\\') work.pop_back();
   CreateDirectoryW(work.c_str(), nullptr);
-  ChangeToPending(work);
-  Burst(work, 10000);
-  PendingNames(work, 100000);
-  PendingNames(work, 200000);
+  if (part(L'l')) ChangeToPending(work);
+  if (part(L'b')) Burst(work, 10000);
+  if (part(L'n')) {
+    PendingNames(work, 100000);
+    PendingNames(work, 200000);
+  }
   RemoveTree(work);
   return 0;
 }

@@ -42,8 +42,8 @@ uint32_t RenameVersion(const std::wstring& from, const std::wstring& to) {
 int32_t EngineCopy(TCopyPool& pool, const std::wstring& source, const std::wstring& dest, uint32_t options,
                    std::wstring& sysMsg) {
   TWinCopyThread copy(source, dest, options, 0x80000, kPriorityNormal);
-  copy.Start(pool);
-  copy.WaitFor();
+  // The backup thread only waits for its copy: the copy runs on it.
+  copy.RunHere(pool);
   sysMsg = copy.SysErrorMsg();
   return copy.ErrorCode();
 }
@@ -149,9 +149,10 @@ int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::w
   const std::wstring source = AddPath(FBase, name);
   const std::wstring target = BackupTargetName(FDest, FDrv, source, now.wHour);
   const TCopyMode mode = BackupCopyMode(source, FCompress, FNoCompList);
-  ForceDirectoriesXL(GetParentDir(target));
+  // A destination folder is made, or found, once per run; a failure surfaces as a copy error.
+  const std::wstring folder = GetParentDir(target);
+  if (!FFolders.contains(folder) && ForceDirectoriesXL(folder)) FFolders.insert(folder);
   const std::wstring f = target + mode.Suffix;
-  const bool existed = FileExistsXL(f, false);
   auto& seam = CopySeam();
   auto copy = [&](const std::wstring& dest) {
     std::wstring sysMsg;
@@ -160,10 +161,13 @@ int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::w
       errText = FormatCopyError(e, L"", L"");
       if (!sysMsg.empty()) errText += L": " + sysMsg;
     }
+    // The folder may have gone: the next file looks again.
+    if (IsCopyFailure(e)) FFolders.erase(folder);
     return e;
   };
-  // Without versions to keep, the engine replaces the copy through its temporary name.
-  if (!existed || FRetain <= 0) return copy(f);
+  // Without versions to keep, the engine replaces the copy through its temporary name. Only versions
+  // need to know whether a copy exists (under Wine, asking for a missing name reads the whole folder).
+  if (FRetain <= 0 || !FileExistsXL(f, false)) return copy(f);
 
   const std::wstring staged = StagingName(f);
   int32_t e = copy(staged);

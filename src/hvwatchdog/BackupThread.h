@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "hvwatchdog/TextFilter.h"
@@ -85,7 +86,9 @@ class TBackupThread {
   mutable std::mutex FLock;
   std::vector<std::wstring> FUnfinished;
   size_t FCopied = 0;
-  // One copy at a time: one worker.
+  // Destination folders known to exist in this run.
+  std::unordered_set<std::wstring> FFolders;
+  // Keeps the temporary folders of the copies, which run one at a time on this thread.
   TCopyPool FPool{1};
   std::thread FThread;
 };

@@ -16,6 +16,8 @@ namespace {
 
 constexpr UINT WM_BACKUP_LINES = WM_USER + 140;
 const wchar_t kWindowClass[] = L"HvWatchdogMonitorWindow";
+// Milliseconds between two notices of new log lines from the backup threads.
+constexpr ULONGLONG kLinesInterval = 100;
 
 std::wstring Pos2(size_t pos) {
   wchar_t buf[16];
@@ -234,9 +236,15 @@ void TWdMonitor::DirChangeNotify(int id, TWatchAction action, const std::wstring
   if (AdmitsFile(task.MonFilter, fileName)) task.FileList.Add(fileName);
 }
 
-void TWdMonitor::AddLogLine(const std::wstring& line) {
+void TWdMonitor::AddLogLine(const std::wstring& line) { AddLogLines({line}); }
+
+void TWdMonitor::AddLogLines(const std::vector<std::wstring>& lines) {
+  if (lines.empty()) return;
   if (FLog != INVALID_HANDLE_VALUE) {
-    const std::string bytes = WideToUtf8(line + L"\r\n");
+    // One write for all lines at hand.
+    std::wstring text;
+    for (const auto& l : lines) text += l + L"\r\n";
+    const std::string bytes = WideToUtf8(text);
     DWORD written = 0;
     if (!WriteFile(FLog, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size()) {
@@ -248,7 +256,8 @@ void TWdMonitor::AddLogLine(const std::wstring& line) {
       if (OnNotice) OnNotice(msg);
     }
   }
-  if (OnLog) OnLog(line);
+  if (OnLog)
+    for (const auto& l : lines) OnLog(l);
 }
 
 void TWdMonitor::DrainLines() {
@@ -258,7 +267,7 @@ void TWdMonitor::DrainLines() {
     lines.swap(FLines->Items);
     FLines->Posted = false;
   }
-  for (const auto& l : lines) AddLogLine(l);
+  AddLogLines(lines);
 }
 
 void TWdMonitor::OpenLog() {
@@ -313,7 +322,13 @@ void TWdMonitor::RunBackup(bool final) {
             t->FileList, t->Compress, t->RetainBak, [lines](const std::wstring& line) {
               std::lock_guard<std::mutex> g(lines->Lock);
               lines->Items.push_back(line);
-              if (!lines->Posted) lines->Posted = PostMessageW(lines->Wnd, WM_BACKUP_LINES, 0, 0) != FALSE;
+              // At most one notice per interval: a post per file would cost the copy a server call
+              // each. What comes after the last notice is taken by the timer.
+              const ULONGLONG now = GetTickCount64();
+              if (!lines->Posted && now - lines->LastPost >= kLinesInterval) {
+                lines->Posted = PostMessageW(lines->Wnd, WM_BACKUP_LINES, 0, 0) != FALSE;
+                lines->LastPost = now;
+              }
             });
         t->FileList.Clear();
         t->ErrCount = 0;

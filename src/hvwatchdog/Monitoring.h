@@ -72,6 +72,7 @@ class TWdMonitor {
 
   void DirChangeNotify(int chgNotId, TWatchAction action, const std::wstring& fileName);
   void AddLogLine(const std::wstring& line);
+  void AddLogLines(const std::vector<std::wstring>& lines);
   // Hands the lines of the backup threads to the log.
   void DrainLines();
   bool AnyBackupRunning() const;
@@ -91,6 +92,7 @@ class TWdMonitor {
     std::vector<std::wstring> Items;
     HWND Wnd = nullptr;
     bool Posted = false;
+    ULONGLONG LastPost = 0;
   };
   std::shared_ptr<TLines> FLines;
   HWND FWnd = nullptr;

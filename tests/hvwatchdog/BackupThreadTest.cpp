@@ -238,3 +238,26 @@ TEST_F(BackupRun, ACancelledThreadLeavesTheRestUnfinished) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each destination folder is made once per run; one that vanishes meanwhile fails only the file
+// being copied then, and is made again for the next.
+TEST_F(BackupRun, ADestinationFolderThatVanishesIsMadeAgain) {
+  for (auto n : {L"a.txt", L"b.txt", L"c.txt"}) WriteBytes(Src + L"\\" + n, "x");
+  const std::wstring folder = GetParentDir(Target(L"a.txt"));
+  TBackupThread::CopySeam() = [&](const std::wstring& source, const std::wstring& dest, uint32_t, std::wstring&) {
+    if (ExtractFileName(source) == L"b.txt") {
+      DeleteFileW((folder + L"\\a.txt").c_str());
+      RemoveDirectoryW(folder.c_str());
+    }
+    return CopyFileW(source.c_str(), dest.c_str(), FALSE) ? 0 : copyerr::kCreate;
+  };
+  std::vector<std::wstring> unfinished;
+  Run({L"a.txt", L"b.txt", L"c.txt"}, 0, 0, &unfinished);
+  TBackupThread::CopySeam() = nullptr;
+  EXPECT_EQ(unfinished, std::vector<std::wstring>{L"b.txt"});
+  EXPECT_EQ(ReadBytes(Target(L"c.txt")), "x");
+}
+
+}  // namespace

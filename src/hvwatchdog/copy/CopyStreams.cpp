@@ -107,7 +107,8 @@ uint32_t THandleStream::Flush() { return FlushFileBuffers(FHandle.Get()) ? 0 : G
 namespace {
 HANDLE CreateDest(std::wstring_view fileName, bool overwrite, uint32_t writeMode, uint32_t shareMode) {
   std::wstring n(fileName);
-  HANDLE h = CreateFileW(n.c_str(), GENERIC_WRITE, shareMode, nullptr, overwrite ? CREATE_ALWAYS : CREATE_NEW,
+  // DELETE: the engine renames the finished copy through this handle.
+  HANDLE h = CreateFileW(n.c_str(), GENERIC_WRITE | DELETE, shareMode, nullptr, overwrite ? CREATE_ALWAYS : CREATE_NEW,
                          writeMode | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     DWORD err = GetLastError();

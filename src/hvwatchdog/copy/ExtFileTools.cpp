@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <deque>
 #include <list>
 #include <set>
@@ -60,40 +62,31 @@ class TMonitorLock {
   TMonitor& FM;
 };
 
-// FILE_NETWORK_OPEN_INFORMATION of ntdll.
-struct TNetworkOpenInfo {
-  LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime, AllocationSize, EndOfFile;
-  ULONG FileAttributes;
-};
-struct TIoStatus {
-  union {
-    LONG Status;
-    void* Pointer;
-  };
-  ULONG_PTR Information;
-};
-using NtQueryInformationFileFn = LONG(NTAPI*)(HANDLE, TIoStatus*, void*, ULONG, int);
+// The system's own form of a name (\??\C:\...); empty when it has none.
+std::wstring NtPathName(const std::wstring& name) {
+  if (name.starts_with(L"\\\\?\\")) return L"\\??\\" + name.substr(4);
+  std::wstring full(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
+  if (full.empty()) return {};
+  full.resize(GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  if (full.size() > 2 && full[1] == L':') return L"\\??\\" + full;
+  if (full.starts_with(L"\\\\") && !full.starts_with(L"\\\\.\\") && !full.starts_with(L"\\\\?\\"))
+    return L"\\??\\UNC\\" + full.substr(2);
+  return {};
+}
 
-bool SourceInformation(HANDLE h, FILE_BASIC_INFO& info, LARGE_INTEGER& size) {
-  static const auto query = [] {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll ? reinterpret_cast<NtQueryInformationFileFn>(
-                       reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")))
-                 : nullptr;
-  }();
-  constexpr int kFileNetworkOpenInformation = 34;
-  TNetworkOpenInfo n{};
-  TIoStatus io{};
-  if (query && query(h, &io, &n, sizeof n, kFileNetworkOpenInformation) >= 0) {
-    info.CreationTime = n.CreationTime;
-    info.LastAccessTime = n.LastAccessTime;
-    info.LastWriteTime = n.LastWriteTime;
-    info.ChangeTime = n.ChangeTime;
-    info.FileAttributes = n.FileAttributes;
-    size = n.EndOfFile;
-    return true;
-  }
-  return GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info) && GetFileSizeEx(h, &size);
+// Renames an open file through its handle (opened with DELETE access): one request instead of
+// opening the file again by name.
+bool RenameByHandle(HANDLE h, const std::wstring& newName, bool replace) {
+  const std::wstring nt = NtPathName(newName);
+  if (nt.empty()) return false;
+  const size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + (nt.size() + 1) * sizeof(wchar_t);
+  std::vector<unsigned char> buf(bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
+  info->ReplaceIfExists = replace;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nt.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, nt.c_str(), (nt.size() + 1) * sizeof(wchar_t));
+  return SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(bytes)) != FALSE;
 }
 
 // Prefix of the copies in the temporary folder; a leftover of an earlier run is removed by name.
@@ -309,6 +302,15 @@ void TCopyThread::Start(TCopyPool& pool) {
   });
 }
 
+void TCopyThread::RunHere(TCopyPool& pool) {
+  if (FStarted) return;
+  FStarted = true;
+  FPool = &pool;
+  FResult.ErrorType = FErrFlag;
+  Run();
+  FState->SetDone();
+}
+
 void TCopyThread::CancelThread() { FState->RequestStop(); }
 
 void TCopyThread::SetPaused(bool value) {
@@ -446,10 +448,11 @@ int32_t TCopyThread::OpenStreams() {
     FSysErrMsg = e.Message();
     return kOpen;
   }
-  // Times, size and attributes in one request where the system has it (one server call under Wine).
+  // Times, attributes and size from the handle (under Wine from its file descriptor, no server call).
   FILE_BASIC_INFO info;
   LARGE_INTEGER size;
-  if (!SourceInformation(sSource->Handle(), info, size)) {
+  if (!GetFileInformationByHandleEx(sSource->Handle(), FileBasicInfo, &info, sizeof info) ||
+      !GetFileSizeEx(sSource->Handle(), &size)) {
     SetSysError(GetLastError());
     return kOpen;
   }
@@ -764,6 +767,11 @@ int32_t TCopyThread::CompleteCopy(bool summary, bool altStreams, bool acl) {
       r = kWarnTimestamp;
     if (!r && !both && byHandle && CopyAttr && SetSysError(SetHandleAttributes(sDest->Handle(), wantAttr)))
       r = kWarnAttributes;
+    // The finished copy takes its name through the open handle; where that is refused, the name is
+    // given after the close.
+    if (!IsCopyFailure(r) && byHandle && !FVerify && !TempNameXL.empty() &&
+        RenameByHandle(sDest->Handle(), DestNameXL, Overwrite))
+      TempNameXL.clear();
     // A failed close can lose data that the system still held.
     if (SetSysError(sDest->Close()) && !IsCopyFailure(r)) r = kWrite;
   }

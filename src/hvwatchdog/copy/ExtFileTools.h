@@ -95,6 +95,9 @@ class TCopyThread {
 
   // Queues the copy on the pool; a second call does nothing. Options are set before.
   void Start(TCopyPool& pool);
+  // Runs the copy on the calling thread, for an owner that would only wait for it (no hand-over to
+  // a worker and back per file); the pool keeps the temporary folders. Done is true on return.
+  void RunHere(TCopyPool& pool);
   // The copy stops after its current block with "Terminated by user".
   void CancelThread();
   void SetPaused(bool value);

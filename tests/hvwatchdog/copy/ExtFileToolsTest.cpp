@@ -12,6 +12,7 @@
 #include "hvwatchdog/copy/FileErrors.h"
 #include "support/TestSupport.h"
 #include "winui/SyncCall.h"
+#include "winui/Unicode.h"
 
 namespace {
 
@@ -596,6 +597,62 @@ TEST(CopyEngine, DestinationNearThePathLimit) {
     EXPECT_EQ(RunCopy(dir / L"s", dst, kBase | ModeOptions(mode)), 0);
     EXPECT_EQ(Unpack(mode, dst), "near the limit");
   }
+}
+
+// The finished copy gets its name through its open handle: every form a destination can be given in
+// names the same file as the system's own rename would.
+TEST(CopyEngine, DestinationNamesInEveryForm) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", "named"));
+  ASSERT_TRUE(CreateDirectoryW((dir / L"sub").c_str(), nullptr));
+  std::wstring deep = dir / std::wstring(120, L'a');
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  deep += L"\\" + std::wstring(120, L'b');
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().c_str()));
+  struct TCase {
+    std::wstring given, lands;
+  };
+  const TCase cases[] = {
+      {L"rel.txt", dir / L"rel.txt"},
+      {L"sub\\..\\dots.txt", dir / L"dots.txt"},
+      {dir.Path() + L"/sub/slash.txt", dir / L"sub\\slash.txt"},
+      {deep + L"\\beyond the path limit.txt", deep + L"\\beyond the path limit.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << WideToUtf8(c.given));
+    for (int round = 0; round < 2; ++round) EXPECT_EQ(RunCopy(dir / L"s", c.given, kBase), 0);
+    EXPECT_EQ(ReadBytes(L"\\\\?\\" + c.lands), "named");
+  }
+  SetCurrentDirectoryW(cwd);
+  EXPECT_TRUE(Entries(dir / L"~hvcopy.tmp", false).empty());
+  EXPECT_TRUE(Entries(L"\\\\?\\" + deep + L"\\~hvcopy.tmp", false).empty());
+  // Beyond the path limit the folders go by hand.
+  DeleteFileW((L"\\\\?\\" + cases[3].lands).c_str());
+  RemoveDirectoryW((L"\\\\?\\" + deep + L"\\~hvcopy.tmp").c_str());
+  RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+}
+
+// A copy run on its owner's thread: done on return, progress on that thread when there is no UI.
+TEST(CopyEngine, RunHereCopiesOnTheCallingThread) {
+  TempDir dir;
+  ASSERT_TRUE(WriteBytes(dir / L"s", Pattern(3 * kBuf, 5, true)));
+  TCopyPool pool(1);
+  std::vector<DWORD> threads;
+  TWinCopyThread t(dir / L"s", dir / L"d.gz", kBase | ModeOptions(TMode::Gzip), kBuf, kPriorityNormal);
+  t.SetOnProgress([&](TFileAction, int64_t, bool) { threads.push_back(GetCurrentThreadId()); });
+  t.RunHere(pool);
+  EXPECT_TRUE(t.Done());
+  EXPECT_EQ(t.ErrorCode(), 0);
+  EXPECT_EQ(Unpack(TMode::Gzip, dir / L"d.gz"), Pattern(3 * kBuf, 5, true));
+  EXPECT_EQ(pool.WorkerCount(), 0u);
+  ASSERT_FALSE(threads.empty());
+  for (DWORD id : threads) EXPECT_EQ(id, GetCurrentThreadId());
+  TWinCopyThread gone(dir / L"gone", dir / L"x", kBase, kBuf, kPriorityNormal);
+  gone.RunHere(pool);
+  EXPECT_EQ(Text(gone.ErrorCode()), "Error - File not found (-> Copy)");
 }
 
 TEST(CopyEngine, ProgressRunsOnTheUiThread) {
