@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/settings/IniFileUtils.h"
+#include "hvwatchdog/BackupThread.h"
 #include "hvwatchdog/Monitoring.h"
 #include "hvwatchdog/WdSettings.h"
 
@@ -143,13 +144,18 @@ void Burst(const std::wstring& work, int files) {
   m.RunBackup(false);
   Check(PumpUntil([&] { return !m.ReleaseDoneThreads(); }, 600), "run ends");
   const double run = Seconds(c0, Clock::now());
-  Check(m.FileCount() == 0, "every file copied");
+  // A late report of the last writes may make a name pending again: what counts is the copies.
+  for (const auto& n : names)
+    Check(GetFileAttributesW(BackupTargetName(dest + L"\\", L"", src + L"\\" + n, 0).c_str()) != INVALID_FILE_ATTRIBUTES,
+          "every file copied");
+  const size_t again = m.FileCount();
 
   const auto p0 = Clock::now();
   for (int d = 0; d <= (files - 1) / 1000; ++d) CreateDirectoryW((plain + L"\\d" + std::to_wstring(d)).c_str(), nullptr);
   for (const auto& n : names) Check(CopyFileW((src + L"\\" + n).c_str(), (plain + L"\\" + n).c_str(), FALSE), "CopyFileW");
   const double base = Seconds(p0, Clock::now());
-  std::printf("burst run: %.0f files/s; CopyFileW %.0f files/s; ratio %.2f\n", files / run, files / base, base / run);
+  std::printf("burst run: %.0f files/s; CopyFileW %.0f files/s; ratio %.2f (%zu pending again)\n", files / run,
+              files / base, base / run, again);
   m.Close(false);
 }
 
