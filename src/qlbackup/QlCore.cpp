@@ -17,6 +17,7 @@
 #include "base/settings/BuConsts.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/ShowMemo.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -91,6 +92,7 @@ void TQlCore::Init(const std::vector<std::wstring>& args) {
   if (!Options.LogDir.empty()) Options.LogDir = ExpandFolderPlaceholders(Options.LogDir);
   SettingsDir = MakeSettingsDir(settings, AppPath);
   MainIniName = MainIniFileName(SettingsDir);
+  SuiteSettings.PrinterSettings = LoadPrinterSettings(MainIniName, L"Printer");
   JobDir = ResolveJobDir(Options.JobDir, UserPath, MainIniName, CurrentDir());
   if (Options.IniName.empty()) {
     IniName = SettingsDir + ProgramName() + L".ini";

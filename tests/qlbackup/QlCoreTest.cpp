@@ -390,6 +390,32 @@ TEST(QlPathsTest, OwnIniNameAndJobFolder) {
   EXPECT_EQ(ResolveJobDir(L"", user, tmp / L"Harvane.ini", L"C:\\"), tmp / L"jobs\\");
 }
 
+// The log viewer prints with the main program's [Printer] settings, read at start-up.
+TEST(QlStartTest, PrinterSettingsComeFromTheMainProgramsIni) {
+  TScriptedUi ui;
+  TQlCore first{ui};
+  first.Init({});
+  const std::wstring mainIni = MainIniName;
+  ASSERT_FALSE(mainIni.empty());
+  const std::wstring kept = mainIni + L".kept";
+  const bool hadIni = MoveFileExW(mainIni.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
+  ASSERT_TRUE(hvtest::WriteBytes(mainIni, "[Printer]\r\nPrinter=Office\r\nTopMargin=90\r\nLeftMargin=120\r\n"
+                                 "FontName=Consolas\r\nFontSize=8\r\nOrientation=1\r\n"));
+  TQlCore core{ui};
+  core.Init({});
+  const TPrinterSettings s = SuiteSettings.PrinterSettings;
+  DeleteFileW(mainIni.c_str());
+  if (hadIni) MoveFileExW(kept.c_str(), mainIni.c_str(), 0);
+  SuiteSettings.PrinterSettings = TPrinterSettings{};
+  EXPECT_EQ(s.PrtName, L"Office");
+  EXPECT_EQ(s.Margins.Top, 90);
+  EXPECT_EQ(s.Margins.Left, 120);
+  EXPECT_EQ(s.Margins.Bottom, 150);  // missing keys keep their defaults
+  EXPECT_EQ(s.FontName, L"Consolas");
+  EXPECT_EQ(s.FontSize, 8);
+  EXPECT_EQ(s.Orientation, TPrinterOrientation::poLandscape);
+}
+
 }  // namespace
 
 // What a shortcut or a task passes: the profile as one parameter, read back by the program's parser.
