@@ -11,6 +11,7 @@
 #include "e2e/QlFixture.h"
 #include "qlbackup/SelectProfileDlg.h"
 #include "support/TestSupport.h"
+#include "winui/Styles.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -102,6 +103,11 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
     Click(form.bbBackup);
     Click(form.bbQuit);
   };
+  // No message box belongs to this run: one that shows is a failure with its text.
+  TTestHooks::AnswerModal = [](TForm& f) -> std::optional<int> {
+    if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) ADD_FAILURE() << testing::PrintToString(box->Message());
+    return mrCancel;
+  };
   Application().Run();
   EXPECT_TRUE(busySeen);
   EXPECT_FALSE(closedWhileBusy);
@@ -174,6 +180,54 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
   ASSERT_GE(shown.size(), 1u);
   EXPECT_EQ(shown.back(), L"No Thunderbird profiles found!");
   for (const auto& s : shown) EXPECT_EQ(s.find(L"Select"), std::wstring::npos);
+}
+
+// The status list draws its items itself: the selected one in the highlight colours, the others in the
+// window colours, each text one blank in from the left.
+TEST_F(QlMainTest, TheStatusListDrawsItsItemsInTheStylesColours) {
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
+  auto& form = Application().CreateForm<qlbackup::TMainForm>();
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (&f != &form) return;
+    form.pcOptions.SetActivePageIndex(2);
+    const HWND combo = form.cbxStatus.Handle();
+    const int w = 200, h = 24;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ oldBmp = SelectObject(dc, bmp);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+    SIZE blank{};
+    GetTextExtentPoint32W(dc, L" ", 1, &blank);
+    for (const bool selected : {true, false}) {
+      SCOPED_TRACE(selected ? "selected" : "not selected");
+      DRAWITEMSTRUCT di{ODT_COMBOBOX, 0, 1, ODA_DRAWENTIRE, selected ? UINT(ODS_SELECTED) : 0u, combo, dc,
+                        {0, 0, w, h}, 0};
+      ASSERT_TRUE(form.cbxStatus.HandleDrawItem(di));
+      const TItemColors c = TStyleManager::ItemColors(selected);
+      EXPECT_EQ(GetPixel(dc, 1, 1), c.Back);
+      int firstInk = -1;
+      for (int x = 0; x < w && firstInk < 0; ++x)
+        for (int y = 0; y < h; ++y)
+          if (GetPixel(dc, x, y) != c.Back) {
+            firstInk = x;
+            break;
+          }
+      EXPECT_GE(firstInk, blank.cx);
+    }
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBmp);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetComboBoxInfo(combo, &info) && info.hwndList) SaveScreenshot(info.hwndList, L"qlbackup-status-list");
+    SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    Click(form.bbQuit);
+  };
+  Application().Run();
 }
 
 }  // namespace
