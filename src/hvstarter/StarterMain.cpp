@@ -9,6 +9,7 @@
 #include "base/app/LangUtils.h"
 #include "base/app/PlaceHolders.h"
 #include "base/app/ShowMessageDlg.h"
+#include "base/os/FileUtils.h"
 #include "base/os/WinApiUtils.h"
 #include "base/os/WinShell.h"
 #include "base/os/WinUtils.h"
@@ -902,7 +903,7 @@ bool TMainForm::CheckForce() {
   r.LogList.push_back(ProgVersName);
   SYSTEMTIME t;
   GetLocalTime(&t);
-  r.LogList.push_back(L"  ==> " + _(L"Start: ") + LogDateTime(t));
+  r.LogList.push_back(L"  ==> " + _(L"Start: ") + DateTimeText(t));
   IStarterSystem& sys = StarterSystem();
   if (TermProgs) TerminateAllPrograms(sys, GetCurrentProcessId(), r.LogList, r.ErrCount);
   if (FLockScreen) sys.LockWorkstation();
@@ -922,7 +923,7 @@ bool TMainForm::CheckForce() {
     }
   } while (!names.empty());
   GetLocalTime(&t);
-  r.LogList.push_back(L"  ==> " + _(L"End") + L": " + LogDateTime(t));
+  r.LogList.push_back(L"  ==> " + _(L"End") + L": " + DateTimeText(t));
   const std::wstring endLine = EndActionText(LogOffMode, SuspendMode);
   if (!endLine.empty()) r.LogList.push_back(L"  ==> " + endLine);
   LogList = r.LogList;

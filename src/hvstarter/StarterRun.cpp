@@ -266,15 +266,6 @@ bool TGroupRunner::RunGroup(TTaskProperties& g, bool interactive) {
   return true;
 }
 
-std::wstring LogDateTime(const SYSTEMTIME& t) {
-  wchar_t date[128], time[128];
-  const int nd = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, date,
-                                 static_cast<int>(std::size(date)), nullptr);
-  const int nt = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, nullptr, time, static_cast<int>(std::size(time)));
-  return std::wstring(date, nd > 0 ? static_cast<size_t>(nd - 1) : 0) + L" " +
-         std::wstring(time, nt > 0 ? static_cast<size_t>(nt - 1) : 0);
-}
-
 std::wstring EndActionText(TDownMode down, TSuspendMode suspend) {
   if (down == TDownMode::dmShutdown) return _(L"The system will be shut down!");
   if (down == TDownMode::dmRestart) return _(L"The system will be restarted!");

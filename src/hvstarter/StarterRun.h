@@ -72,8 +72,6 @@ class TGroupRunner {
 
 // --- unattended run ---
 
-// Date and time in the user's locale formats (short date, time).
-std::wstring LogDateTime(const SYSTEMTIME& t);
 // The end-action line text, empty for none (power off writes none either).
 std::wstring EndActionText(TDownMode down, TSuspendMode suspend);
 

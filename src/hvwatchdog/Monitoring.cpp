@@ -1,6 +1,7 @@
 #include "hvwatchdog/Monitoring.h"
 
 #include "base/app/HvUtils.h"
+#include "base/os/FileUtils.h"
 #include "base/os/WinDevUtils.h"
 #include "base/text/ExtSysUtils.h"
 #include "base/text/PathUtils.h"
@@ -30,7 +31,7 @@ std::wstring NameOnly(const std::wstring& path) { return path.substr(path.find_l
 std::wstring NowText() {
   SYSTEMTIME st;
   GetLocalTime(&st);
-  return LogDateTime(st);
+  return DateTimeText(st);
 }
 
 std::wstring WithThousands(size_t n) {
@@ -62,14 +63,6 @@ std::wstring CountdownText(bool periodic, int t) {
   if (t >= 600) return std::to_wstring(t / 60) + L" m";
   if (t >= 60) return std::to_wstring(t / 60) + L" m " + std::to_wstring(t % 60) + L" s";
   return std::to_wstring(t) + L" s";
-}
-
-std::wstring LogDateTime(const SYSTEMTIME& st) {
-  wchar_t date[80] = L"", time[80] = L"";
-  GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, static_cast<int>(std::size(date)),
-                  nullptr);
-  GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, static_cast<int>(std::size(time)));
-  return std::wstring(date) + L" " + time;
 }
 
 std::wstring DailyLogName(std::wstring_view logDir, const SYSTEMTIME& st) {

@@ -18,8 +18,6 @@ namespace hv {
 std::wstring FileCountText(size_t count);
 // The countdown to the next run: "1 h2 m", "12 m", "2 m 5 s", "59 s"; "on demand" when not periodic.
 std::wstring CountdownText(bool periodic, int timeCount);
-// Date and time as the user's locale writes them.
-std::wstring LogDateTime(const SYSTEMTIME& st);
 // "HvWatchdog yyyy-mm-dd.log" in logDir.
 std::wstring DailyLogName(std::wstring_view logDir, const SYSTEMTIME& st);
 

@@ -84,6 +84,7 @@ void WriteMailData(TUnicodeIniFile& ini, std::wstring_view section, const TMailD
 #include "base/app/HvUtils.h"
 #include "base/app/InitProg.h"
 #include "base/app/ShowMessageDlg.h"
+#include "base/os/FileUtils.h"
 #include "base/os/WinUtils.h"
 #include "base/settings/BuConsts.h"
 #include "base/text/ExtSysUtils.h"
@@ -112,15 +113,6 @@ std::wstring ReplaceAll(std::wstring text, std::wstring_view from, std::wstring_
   for (size_t p = text.find(from); p != std::wstring::npos; p = text.find(from, p + to.size()))
     text.replace(p, from.size(), to);
   return text;
-}
-
-// Date and time in the locale's short formats.
-std::wstring LocalDateTimeText(const SYSTEMTIME& t) {
-  wchar_t date[128], time[128];
-  const int nd = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, date, static_cast<int>(std::size(date)));
-  const int nt = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, time, static_cast<int>(std::size(time)));
-  return std::wstring(date, nd > 0 ? static_cast<size_t>(nd - 1) : 0) + L" " +
-         std::wstring(time, nt > 0 ? static_cast<size_t>(nt - 1) : 0);
 }
 
 TPoint MousePos() {
@@ -652,7 +644,7 @@ void TMailDialog::btnTestClick() {
   TTestMail mail;
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  mail.DateTime = LocalDateTimeText(now);
+  mail.DateTime = DateTimeText(now);
   mail.ProgramName = ProgramName();
   mail.ProgramVersion = ProgramVersionInfo().Comments;
   std::vector<std::wstring> all = lbRecipients.Items();

@@ -145,6 +145,24 @@ TEST(FileTimes, DateTimeConversionsKeepTheZone) {
     EXPECT_TRUE(IsNullFileTime(DateTimeToFileTime(bad))) << bad;
 }
 
+TEST(FileTimes, DateTimeTextHoldsDateAndTimeWithoutTerminators) {
+  struct Case { SYSTEMTIME st; const wchar_t* year; const wchar_t* minSec; } cases[] = {
+      {{2026, 12, 5, 11, 8, 5, 9, 0}, L"2026", L"05:09"},
+      {{2024, 2, 4, 29, 23, 59, 58, 999}, L"2024", L"59:58"},
+      {{1999, 1, 5, 1, 0, 0, 0, 0}, L"1999", L"00:00"},
+  };
+  for (const auto& c : cases) {
+    const std::wstring text = DateTimeText(c.st);
+    EXPECT_EQ(text.find(L'\0'), std::wstring::npos) << c.year;
+    const size_t year = text.find(c.year), time = text.find(c.minSec);
+    ASSERT_NE(year, std::wstring::npos) << text;
+    ASSERT_NE(time, std::wstring::npos) << text;
+    EXPECT_LT(year, time) << "date first: " << text;
+    EXPECT_NE(text.front(), L' ');
+    EXPECT_NE(text.back(), L' ');
+  }
+}
+
 TEST(FileTimes, SetFileWriteTimeReplacesOnlyFarFutureTimesWithUtcNow) {
   hvtest::TempDir dir;
   const std::wstring name = dir / L"t.txt";

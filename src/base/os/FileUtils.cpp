@@ -124,6 +124,15 @@ TDateTime NowLocal() {
   return dt;
 }
 
+std::wstring DateTimeText(const SYSTEMTIME& t) {
+  wchar_t date[128], time[128];
+  const int nd = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, date,
+                                 static_cast<int>(std::size(date)), nullptr);
+  const int nt = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, nullptr, time, static_cast<int>(std::size(time)));
+  return std::wstring(date, nd > 0 ? static_cast<size_t>(nd - 1) : 0) + L" " +
+         std::wstring(time, nt > 0 ? static_cast<size_t>(nt - 1) : 0);
+}
+
 bool FileTimeToDateTime(const FILETIME& fileTime, TDateTime& dateTime) {
   SYSTEMTIME st;
   if (!FileTimeToSystemTime(&fileTime, &st)) {

@@ -81,6 +81,8 @@ class TExtFileStream {
 bool FileTimeToDateTime(const FILETIME& fileTime, TDateTime& dateTime);
 FILETIME DateTimeToFileTime(TDateTime dateTime);
 TDateTime NowLocal();
+// Short date and time in the user's locale formats, one space between.
+std::wstring DateTimeText(const SYSTEMTIME& t);
 inline FILETIME NullFileTime() { return FILETIME{0, 0}; }
 inline bool IsNullFileTime(const FILETIME& ft) { return ft.dwLowDateTime == 0 && ft.dwHighDateTime == 0; }
 
