@@ -31,12 +31,6 @@ constexpr int kMaxHistory = 15;
 
 std::wstring T(std::wstring_view msgid) { return DGetText(kDomain, msgid); }
 
-bool DirExists(std::wstring_view dir) {
-  if (dir.empty()) return false;
-  const DWORD a = GetFileAttributesW(std::wstring(dir).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 template <class I>
 using TCom = Microsoft::WRL::ComPtr<I>;
 
@@ -348,7 +342,7 @@ std::wstring TShellListView::ItemPath(int index) const {
 
 void DeleteDirTree(std::wstring_view base, std::wstring_view sub, bool deleteBase, TDeleteCounts& counts) {
   const std::wstring dir = sub.empty() ? std::wstring(base) : AddPathDelimiter(base) + std::wstring(sub);
-  if (!DirExists(dir)) return;
+  if (!DirectoryExists(dir)) return;
   std::vector<std::wstring> dirs, links, files;
   WIN32_FIND_DATAW fd{};
   {
@@ -517,7 +511,7 @@ void TShellDirDialog::SetRootButton(TRadioButton& b) {
 
 void TShellDirDialog::SetTreeRoot(std::wstring_view root) { ShellTreeView.SetRoot(root); }
 
-void TShellDirDialog::UpdateOk() { btbOK.SetEnabled(DirExists(cbxSelectedDir.Text())); }
+void TShellDirDialog::UpdateOk() { btbOK.SetEnabled(DirectoryExists(cbxSelectedDir.Text())); }
 
 void TShellDirDialog::FillFiles() {
   if (FFileView) ShellListView.Fill(ShellTreeView.SelectedPidl());
@@ -550,7 +544,7 @@ void TShellDirDialog::GoToDirectory(std::wstring_view dirIn) {
   if (!s.empty()) {
     SetRootButton(spbComputer);
     root = std::wstring(rfMyComputer);
-    if (!DirExists(s)) {
+    if (!DirectoryExists(s)) {
       s = GetDocumentsFolder();
       if (s.empty()) {
         wchar_t cur[MAX_PATH]{};
@@ -558,7 +552,7 @@ void TShellDirDialog::GoToDirectory(std::wstring_view dirIn) {
         s = cur;
       }
     }
-    if (DirExists(s) && s.starts_with(L"\\\\")) {
+    if (DirectoryExists(s) && s.starts_with(L"\\\\")) {
       root = std::wstring(rfNetwork);
       SetRootButton(spbNetwork);
     }
@@ -582,7 +576,7 @@ void TShellDirDialog::ShowFileView(bool on) {
     ShellListView.SetVisible(true);
     Splitter.SetVisible(true);
     SetClientSize(FLeftWidth + Scale(kSplitWidth96) + FRightWidth, h);
-    if (DirExists(cbxSelectedDir.Text())) ShellTreeView.GoTo(cbxSelectedDir.Text());
+    if (DirectoryExists(cbxSelectedDir.Text())) ShellTreeView.GoTo(cbxSelectedDir.Text());
     FillFiles();
   } else {
     SetClientSize(FLeftWidth, h);
@@ -630,7 +624,7 @@ void TShellDirDialog::ShellTreeViewChange() {
 void TShellDirDialog::cbxSelectedDirChange() {
   if (FSettingText) return;
   const std::wstring text = cbxSelectedDir.Text();
-  const bool exists = DirExists(text);
+  const bool exists = DirectoryExists(text);
   if (exists) {
     // The tree follows; the box keeps what was typed.
     FSettingText = true;
@@ -689,7 +683,7 @@ void TShellDirDialog::spbUpClick() {
 }
 
 void TShellDirDialog::spbHomeClick() {
-  if (!DirExists(FDefaultDir)) {
+  if (!DirectoryExists(FDefaultDir)) {
     ErrorDialog(SafeFormat(T(L"Directory not found:\r\n%s!"), FDefaultDir));
     RemoveDirFromHistory(FDefaultDir);
     ShellTreeView.SetFocus();
@@ -717,7 +711,7 @@ void TShellDirDialog::spbNewClick() {
   const std::wstring dir = AddPathDelimiter(base) + name;
   const int rc = base.empty() || !IsValidFileName(name) ? ERROR_BAD_PATHNAME
                                                        : SHCreateDirectoryExW(Handle(), dir.c_str(), nullptr);
-  if (rc == ERROR_SUCCESS || (rc == ERROR_ALREADY_EXISTS && DirExists(dir))) {
+  if (rc == ERROR_SUCCESS || (rc == ERROR_ALREADY_EXISTS && DirectoryExists(dir))) {
     SetRootButton(spbComputer);
     SetTreeRoot(rfMyComputer);
     ShellTreeView.GoTo(dir);
@@ -743,7 +737,7 @@ void TShellDirDialog::itmDeleteClick() {
   } else {
     TDeleteCounts counts;
     DeleteDirTree(path, L"", true, counts);
-    ok = counts.Errors == 0 && !DirExists(path);
+    ok = counts.Errors == 0 && !DirectoryExists(path);
     if (ok)
       InfoDialog(SafeFormat(T(L"%u directories with %u files deleted!"), static_cast<unsigned>(counts.Dirs),
                             static_cast<unsigned>(counts.Files)));
@@ -816,7 +810,7 @@ void TShellDirDialog::FormShow() {
   cbxSelectedDir.SetItems(DirList.Strings());
   cbxSelectedDir.SetText(text);
   FSettingText = false;
-  if (DirExists(text)) {
+  if (DirectoryExists(text)) {
     FSettingText = true;
     ShellTreeView.GoTo(text);
     FSettingText = false;

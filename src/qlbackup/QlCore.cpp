@@ -25,16 +25,11 @@ namespace {
 
 bool FileExists(const std::wstring& name) { return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool DirExists(const std::wstring& dir) {
-  const DWORD attr = GetFileAttributesW(dir.c_str());
-  return !dir.empty() && attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool ForceDirectories(const std::wstring& dir) {
   if (dir.empty()) return false;
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(dir), ec);
-  return DirExists(dir);
+  return DirectoryExists(dir);
 }
 
 std::wstring CurrentDir() {
@@ -60,13 +55,13 @@ std::wstring ResolveJobDir(std::wstring_view option, std::wstring_view userPath,
                            std::wstring_view currentDir) {
   std::wstring dir;
   if (!option.empty()) dir = MakeAbsolutePath(currentDir, AddPathDelimiter(ExpandFolderPlaceholders(option)));
-  if (dir.empty() || !DirExists(dir)) {
+  if (dir.empty() || !DirectoryExists(dir)) {
     dir = AddPath(userPath, L"Harvane\\");
     if (FileExists(std::wstring(mainIniName))) {
       try {
         const TMemIniFile ini(mainIniName);
         const std::wstring jobDir = ini.ReadString(L"Config", L"JobDir", L"");
-        if (!jobDir.empty() && DirExists(jobDir)) dir = AddPathDelimiter(jobDir);
+        if (!jobDir.empty() && DirectoryExists(jobDir)) dir = AddPathDelimiter(jobDir);
         SuiteSettings.Directories.LogDir = ini.ReadString(L"Config", L"ProtDir", L"");
       } catch (const Exception&) {
       }
@@ -283,7 +278,7 @@ bool TQlCore::MoveMailData() {
   std::wstring proposed = AddPath(docs, L"Mail");
   if (SameFileName(proposed, MailDir)) proposed = docs;
   bool created = false;
-  if (!DirExists(proposed)) {
+  if (!DirectoryExists(proposed)) {
     if (ForceDirectories(proposed)) created = true;
     else proposed = docs;
   }
@@ -314,7 +309,7 @@ bool TQlCore::MoveMailData() {
   // The profile folder takes the empty folder's place.
   RemoveDirectoryW(target.c_str());
   const HRESULT hr = MoveFolder ? MoveFolder(MailDir, target) : ShellMoveFolder(Window, MailDir, target);
-  if (FAILED(hr) || !DirExists(target)) {
+  if (FAILED(hr) || !DirectoryExists(target)) {
     CreateDirectoryW(target.c_str(), nullptr);
     FUi.ShowError(SafeFormat(_(L"Error moving mail data from \"%s\"\r\nto \"%s\""), MailDir, target) + L"\r\n" +
                   SystemErrorText(static_cast<DWORD>(FAILED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))));
@@ -405,7 +400,7 @@ int TQlCore::Restore() {
       std::wstring rest = target.size() > 3 && target[1] == L':' ? target.substr(3) : target;
       source = AddPath(AddPath(d, MakeDriveFolder(Job.DriveId, target)), rest);
       source = TrimRightChar(source, L'\\');
-      if (!DirExists(source)) {
+      if (!DirectoryExists(source)) {
         if (!FUi.Confirm(SafeFormat(_(L"Could not find backup directory \"%s\"!\r\nRestore from another directory?"), source)))
           return kRunNotStarted;
         manual = true;

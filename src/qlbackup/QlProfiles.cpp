@@ -11,11 +11,6 @@ namespace {
 
 bool SameText(std::wstring_view a, std::wstring_view b) { return AnsiLowerCase(a) == AnsiLowerCase(b); }
 
-bool DirExists(const std::wstring& dir) {
-  const DWORD attr = GetFileAttributesW(dir.c_str());
-  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A lead byte (11xxxxxx) followed by a continuation byte (10xxxxxx).
 bool HasUtf8Sequence(std::wstring_view text) {
   const std::string bytes = WideToAnsi(text);
@@ -139,7 +134,7 @@ bool ReadProfilesIni(std::wstring_view qlApp, TIniEncoding noBom, TProfileList& 
     const bool isDefault = ini.ReadBool(section, L"Default", false);
     if (used == TIniEncoding::ieAnsi && (HasUtf8Sequence(name) || HasUtf8Sequence(path))) failed = true;
     const std::wstring full = relative ? AddPath(qlApp, ReplaceChar(path, L'/', L'\\')) : path;
-    if (!path.empty() && DirExists(full) && list.NotInList(name)) list.AddProfile(name, path, full, relative, isDefault, section);
+    if (!path.empty() && DirectoryExists(full) && list.NotInList(name)) list.AddProfile(name, path, full, relative, isDefault, section);
   }
   if (!failed && !defaultPath.empty()) list.SetDefaultFromPath(defaultPath);
   return !failed;

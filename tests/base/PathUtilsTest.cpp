@@ -131,6 +131,16 @@ TEST(PathFileSystem, FindExistingDir) {
   EXPECT_EQ(FindExistingDir(drive + L"\\no-such-dir-1\\no-such-dir-2", L"D"), drive);
 }
 
+TEST(PathFileSystem, DirectoryExistsOnlyForFolders) {
+  hvtest::TempDir tmp;
+  const std::wstring file = tmp / L"file.txt";
+  ASSERT_TRUE(hvtest::WriteBytes(file, "x"));
+  struct Case { std::wstring path; bool exists; } cases[] = {
+      {tmp.Path(), true}, {tmp.Path() + L"\\", true}, {file, false}, {tmp / L"missing", false}, {L"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DirectoryExists(c.path), c.exists) << c.path;
+}
+
 TEST(PathFileSystem, ExpandPathUsesTheCurrentFolder) {
   hvtest::TempDir tmp;
   wchar_t saved[MAX_PATH];

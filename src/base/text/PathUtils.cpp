@@ -23,7 +23,10 @@ size_t ExtensionDot(std::wstring_view name) {
   return dot;
 }
 
-bool DirectoryExists(const std::wstring& path) {
+}  // namespace
+
+bool DirectoryExists(std::wstring_view dir) {
+  const std::wstring path(dir);
   DWORD attr = GetFileAttributesW(path.c_str());
   if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (!(attr & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
@@ -34,8 +37,6 @@ bool DirectoryExists(const std::wstring& path) {
   CloseHandle(h);
   return true;
 }
-
-}  // namespace
 
 std::wstring AddPathDelimiter(std::wstring_view dir) {
   std::wstring r(dir);

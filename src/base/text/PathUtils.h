@@ -1,6 +1,6 @@
 #pragma once
 // Text operations on Windows paths ("\" is the only delimiter, a drive is a letter and ":").
-// Only FindExistingDir and ExpandPath look at the file system. No function raises.
+// Only DirectoryExists, FindExistingDir and ExpandPath look at the file system. No function raises.
 #include <string>
 #include <string_view>
 
@@ -32,6 +32,8 @@ std::wstring ApplyExtension(std::wstring_view name, std::wstring_view ext, int m
 
 // Shortens a path for display by putting "..." in place of whole folders in its middle.
 std::wstring AbbreviatePath(std::wstring_view path, int maxLen);
+// A folder (a link to one only when its target opens).
+bool DirectoryExists(std::wstring_view dir);
 // The nearest existing folder of path (walking up to its drive), else defaultDir.
 std::wstring FindExistingDir(std::wstring_view path, std::wstring_view defaultDir);
 bool IsValidFileName(std::wstring_view name);
