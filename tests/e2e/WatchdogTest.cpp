@@ -9,68 +9,22 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
+#include "support/TestWindows.h"
 
 namespace {
 
 using hvtest::ReadBytes;
 using hvtest::TempDir;
+using hvtest::TSettingsKey;
 using hvtest::WriteBytes;
 
-class TSettingsKey {
- public:
-  explicit TSettingsKey(const std::wstring& dir) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HarvaneSix", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
-    DWORD size = sizeof(FOld);
-    FHadOld = RegQueryValueExW(FKey, L"IniPath", nullptr, nullptr, reinterpret_cast<BYTE*>(FOld), &size) == 0;
-    RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                   static_cast<DWORD>((dir.size() + 1) * 2));
-  }
-  ~TSettingsKey() {
-    if (FHadOld)
-      RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(FOld),
-                     static_cast<DWORD>((wcslen(FOld) + 1) * 2));
-    else
-      RegDeleteValueW(FKey, L"IniPath");
-    RegCloseKey(FKey);
-  }
-
- private:
-  HKEY FKey = nullptr;
-  wchar_t FOld[MAX_PATH] = L"";
-  bool FHadOld = false;
-};
-
-struct TFind {
-  DWORD Pid;
-  bool VisibleOnly;
-  HWND Skip;
-  // The start screen is found only when asked for by its caption.
-  bool StartScreen = false;
-  HWND Wnd = nullptr;
-};
-
-BOOL CALLBACK FindForm(HWND wnd, LPARAM lp) {
-  auto* f = reinterpret_cast<TFind*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  wchar_t cls[16], caption[32] = L"";
-  GetWindowTextW(wnd, caption, 32);
-  if (pid == f->Pid && wnd != f->Skip && (!f->VisibleOnly || IsWindowVisible(wnd)) && GetClassNameW(wnd, cls, 16) &&
-      lstrcmpW(cls, L"HvForm") == 0 && (lstrcmpW(caption, L"StartScreen") == 0) == f->StartScreen) {
-    f->Wnd = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
+// The watchdog's forms; its start screen only when asked for.
 HWND WaitForForm(DWORD pid, bool visibleOnly, HWND skip, bool startScreen = false) {
-  for (int i = 0; i < 400; ++i) {
-    TFind f{pid, visibleOnly, skip, startScreen};
-    EnumWindows(FindForm, reinterpret_cast<LPARAM>(&f));
-    if (f.Wnd) return f.Wnd;
-    Sleep(50);
-  }
-  return nullptr;
+  return hvtest::WaitForProcessWindow(pid, L"HvForm", visibleOnly, skip, [startScreen](HWND wnd) {
+    wchar_t caption[32] = L"";
+    GetWindowTextW(wnd, caption, 32);
+    return (lstrcmpW(caption, L"StartScreen") == 0) == startScreen;
+  });
 }
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {

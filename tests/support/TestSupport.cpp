@@ -57,4 +57,23 @@ std::string ReadBytes(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+TSettingsKey::TSettingsKey(const std::wstring& dir) {
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HarvaneSix", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
+  wchar_t old[MAX_PATH] = L"";
+  DWORD size = sizeof(old);
+  FHadOld = RegQueryValueExW(FKey, L"IniPath", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == 0;
+  if (FHadOld) FOld = old;
+  RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                 static_cast<DWORD>((dir.size() + 1) * 2));
+}
+
+TSettingsKey::~TSettingsKey() {
+  if (FHadOld)
+    RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(FOld.c_str()),
+                   static_cast<DWORD>((FOld.size() + 1) * 2));
+  else
+    RegDeleteValueW(FKey, L"IniPath");
+  RegCloseKey(FKey);
+}
+
 }  // namespace hvtest

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+struct HKEY__;
+
 namespace hvtest {
 
 // The source tree as a Windows path (Wine maps "/" to Z:), from HV_SOURCE_DIR set by CTest.
@@ -34,5 +36,19 @@ class TempDir {
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // Reads a whole file; an unreadable file gives an empty string.
 std::string ReadBytes(const std::wstring& path);
+
+// IniPath of the suite's registry key pointed at a test folder while the object lives.
+class TSettingsKey {
+ public:
+  explicit TSettingsKey(const std::wstring& dir);
+  ~TSettingsKey();
+  TSettingsKey(const TSettingsKey&) = delete;
+  TSettingsKey& operator=(const TSettingsKey&) = delete;
+
+ private:
+  HKEY__* FKey = nullptr;
+  std::wstring FOld;
+  bool FHadOld = false;
+};
 
 }  // namespace hvtest

@@ -8,6 +8,7 @@ struct TFind {
   const wchar_t* Class;
   bool VisibleOnly;
   HWND Skip;
+  const TWindowFilter& Accept;
   HWND Wnd = nullptr;
 };
 
@@ -18,21 +19,22 @@ BOOL CALLBACK FindWindowProc(HWND wnd, LPARAM lp) {
   if (pid != f->Pid || wnd == f->Skip || (f->VisibleOnly && !IsWindowVisible(wnd))) return TRUE;
   wchar_t cls[64];
   if (f->Class && (!GetClassNameW(wnd, cls, 64) || lstrcmpW(cls, f->Class) != 0)) return TRUE;
+  if (f->Accept && !f->Accept(wnd)) return TRUE;
   f->Wnd = wnd;
   return FALSE;
 }
 
 }  // namespace
 
-HWND FindProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND skip) {
-  TFind f{pid, cls, visibleOnly, skip};
+HWND FindProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND skip, const TWindowFilter& accept) {
+  TFind f{pid, cls, visibleOnly, skip, accept};
   EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&f));
   return f.Wnd;
 }
 
-HWND WaitForProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND skip) {
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND skip, const TWindowFilter& accept) {
   for (int i = 0; i < 400; ++i) {
-    if (HWND wnd = FindProcessWindow(pid, cls, visibleOnly, skip)) return wnd;
+    if (HWND wnd = FindProcessWindow(pid, cls, visibleOnly, skip, accept)) return wnd;
     Sleep(50);
   }
   return nullptr;

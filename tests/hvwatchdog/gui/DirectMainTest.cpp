@@ -24,33 +24,9 @@ namespace {
 
 using hvtest::ReadBytes;
 using hvtest::TempDir;
+using hvtest::TSettingsKey;
 using hvtest::WriteBytes;
 using wdtest::PumpUntil;
-
-// IniPath of the suite's registry key pointed at a test folder while the object lives.
-class TSettingsKey {
- public:
-  explicit TSettingsKey(const std::wstring& dir) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HarvaneSix", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
-    DWORD size = sizeof(FOld);
-    FHadOld = RegQueryValueExW(FKey, L"IniPath", nullptr, nullptr, reinterpret_cast<BYTE*>(FOld), &size) == 0;
-    RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                   static_cast<DWORD>((dir.size() + 1) * 2));
-  }
-  ~TSettingsKey() {
-    if (FHadOld)
-      RegSetValueExW(FKey, L"IniPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(FOld),
-                     static_cast<DWORD>((wcslen(FOld) + 1) * 2));
-    else
-      RegDeleteValueW(FKey, L"IniPath");
-    RegCloseKey(FKey);
-  }
-
- private:
-  HKEY FKey = nullptr;
-  wchar_t FOld[MAX_PATH] = L"";
-  bool FHadOld = false;
-};
 
 TEST(IntervalView, Table) {
   struct {
