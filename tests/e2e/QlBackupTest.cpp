@@ -15,6 +15,7 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
 #include "support/TestSupport.h"
+#include "support/TestWindows.h"
 #include "winui/Handles.h"
 #include "winui/TestHooks.h"
 
@@ -34,22 +35,6 @@ std::wstring ReadUtf16(const std::wstring& name) {
   for (size_t i = 2; i + 1 < b.size(); i += 2)
     s += static_cast<wchar_t>(static_cast<unsigned char>(b[i]) | (static_cast<unsigned char>(b[i + 1]) << 8));
   return s;
-}
-
-struct TBox {
-  DWORD Pid;
-  HWND Wnd = nullptr;
-};
-
-BOOL CALLBACK FindBox(HWND wnd, LPARAM lp) {
-  auto* b = reinterpret_cast<TBox*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  if (pid == b->Pid && IsWindowVisible(wnd)) {
-    b->Wnd = wnd;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 BOOL CALLBACK CollectStatic(HWND wnd, LPARAM lp) {
@@ -79,16 +64,15 @@ TRun RunQlBackup(const std::wstring& exe, const std::wstring& args, const std::w
   TKernelHandle process(pi.hProcess), thread(pi.hThread);
   for (int i = 0; i < 1200; ++i) {
     if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-    TBox box{pi.dwProcessId};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-    if (!box.Wnd) continue;
+    const HWND boxWnd = hvtest::FindProcessWindow(pi.dwProcessId, nullptr);
+    if (!boxWnd) continue;
     Sleep(100);  // the box has laid out its text
     std::wstring text;
-    EnumChildWindows(box.Wnd, CollectStatic, reinterpret_cast<LPARAM>(&text));
-    if (!shot.empty() && run.Boxes.empty()) SaveScreenshot(box.Wnd, shot);
+    EnumChildWindows(boxWnd, CollectStatic, reinterpret_cast<LPARAM>(&text));
+    if (!shot.empty() && run.Boxes.empty()) SaveScreenshot(boxWnd, shot);
     run.Boxes.push_back(text);
-    PostMessageW(box.Wnd, WM_CLOSE, 0, 0);
-    for (int j = 0; j < 100 && IsWindow(box.Wnd) && IsWindowVisible(box.Wnd); ++j) Sleep(20);
+    PostMessageW(boxWnd, WM_CLOSE, 0, 0);
+    for (int j = 0; j < 100 && IsWindow(boxWnd) && IsWindowVisible(boxWnd); ++j) Sleep(20);
   }
   if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &run.ExitCode);
   else TerminateProcess(pi.hProcess, 99);
