@@ -7,6 +7,7 @@
 #include "base/app/ShowMessageDlg.h"
 #include "base/settings/BuConsts.h"
 #include "base/settings/IniFileUtils.h"
+#include "QlGuiTest.h"
 #include "e2e/QlFixture.h"
 #include "qlbackup/QlMain.h"
 #include "qlbackup/ShowFilesDlg.h"
@@ -92,21 +93,11 @@ TEST_F(ShowFilesTest, AMissingFolderOnlyShowsTheError) {
   EXPECT_EQ(shown, (std::vector<std::wstring>{L"Directory not found:\r\n" + missing + L"!"}));
 }
 
-class QlMailCommandsTest : public testing::Test {
+class QlMailCommandsTest : public hvtest::QlGuiTest {
  protected:
-  void SetUp() override {
-    Application().Initialize();
-    Application().OnException = [](const std::wstring& text) { ADD_FAILURE() << testing::PrintToString(text); };
-    JobDir = GetDocumentsPath() + L"\\Harvane";
-    std::error_code ec;
-    fs::remove_all(fs::path(JobDir), ec);
-  }
   void TearDown() override {
-    TTestHooks::Clear();
-    Application().DestroyForms();
-    Application().Reset();
+    QlGuiTest::TearDown();
     std::error_code ec;
-    fs::remove_all(fs::path(JobDir), ec);
     if (!MainIni.empty()) {
       if (HadMainIni) hvtest::WriteBytes(MainIni, OldMainIni);
       else fs::remove(fs::path(MainIni), ec);
@@ -117,7 +108,7 @@ class QlMailCommandsTest : public testing::Test {
     HadMainIni = fs::exists(fs::path(MainIni));
     OldMainIni = hvtest::ReadBytes(MainIni);
   }
-  std::wstring JobDir, MainIni;
+  std::wstring MainIni;
   std::string OldMainIni;
   bool HadMainIni = false;
 };

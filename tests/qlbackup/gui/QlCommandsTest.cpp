@@ -19,6 +19,7 @@
 #include "dialogs/SelectDlg.h"
 #include "dialogs/ShellDirDlg.h"
 #include "dialogs/ShowMemo.h"
+#include "QlGuiTest.h"
 #include "e2e/QlFixture.h"
 #include "qlbackup/QlMain.h"
 #include "qlbackup/SelectFromListDlg.h"
@@ -63,14 +64,10 @@ std::wstring ExePath() {
   return std::wstring(buf, n);
 }
 
-class QlCommandsTest : public testing::Test {
+class QlCommandsTest : public hvtest::QlGuiTest {
  protected:
   void SetUp() override {
-    Application().Initialize();
-    Application().OnException = [](const std::wstring& text) { ADD_FAILURE() << testing::PrintToString(text); };
-    JobDir = GetDocumentsPath() + L"\\Harvane";
-    std::error_code ec;
-    fs::remove_all(fs::path(JobDir), ec);
+    QlGuiTest::SetUp();
     Standin.SetCurrentUser(QualifiedUser());
     SetTaskPlatform(&Platform);
     TaskNamePrompt() = [](std::wstring_view, std::wstring_view, std::wstring&) { return true; };
@@ -99,21 +96,17 @@ class QlCommandsTest : public testing::Test {
   void TearDown() override {
     TTestHooks::Clear();
     FreeDirDialog();
-    Application().DestroyForms();
-    Application().Reset();
+    QlGuiTest::TearDown();
     TaskNamePrompt() = nullptr;
     SetTaskPlatform(nullptr);
     VolumeSource() = SystemVolumeSource();
-    std::error_code ec;
-    fs::remove_all(fs::path(JobDir), ec);
   }
   // Runs the window; script drives it once it shows, then "Quit" is pressed.
   void Run(std::function<void(TMainForm&)> script) {
     if (Form) {  // a new start of the program
       Application().DestroyForms();
       Application().Reset();
-      Application().Initialize();
-      Application().OnException = [](const std::wstring& text) { ADD_FAILURE() << testing::PrintToString(text); };
+      StartApplication();
       Shown.clear();
     }
     Started = false;
@@ -126,7 +119,6 @@ class QlCommandsTest : public testing::Test {
     return TUnicodeIniFile::CreateForRead(JobDir + L"\\ql-" + profile + L".buj").ReadString(L"Global", key, L"");
   }
 
-  std::wstring JobDir;
   test::TTaskServiceStandin Standin;
   TStandinPlatform Platform{Standin};
   TMainForm* Form = nullptr;

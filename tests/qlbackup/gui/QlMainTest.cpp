@@ -8,6 +8,7 @@
 #include "base/app/InitProg.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/settings/IniFileUtils.h"
+#include "QlGuiTest.h"
 #include "e2e/QlFixture.h"
 #include "qlbackup/SelectProfileDlg.h"
 #include "support/TestSupport.h"
@@ -19,24 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QlMainTest : public testing::Test {
- protected:
-  void SetUp() override {
-    Application().Initialize();
-    Application().OnException = [](const std::wstring& text) { ADD_FAILURE() << testing::PrintToString(text); };
-    JobDir = GetDocumentsPath() + L"\\Harvane";
-    std::error_code ec;
-    fs::remove_all(fs::path(JobDir), ec);
-  }
-  void TearDown() override {
-    TTestHooks::Clear();
-    Application().DestroyForms();
-    Application().Reset();
-    std::error_code ec;
-    fs::remove_all(fs::path(JobDir), ec);
-  }
-  std::wstring JobDir;
-};
+using QlMainTest = hvtest::QlGuiTest;
 
 void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
 
