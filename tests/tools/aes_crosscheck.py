@@ -57,8 +57,16 @@ def win_path(path):
 
 
 def tool(exe, op, mode, password, src, dst):
-    return subprocess.run(["wine", exe, op, str(mode), password.decode("ascii"), win_path(src), win_path(dst)],
-                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    # Now and then (about one run in 200, so far only while the machine was loaded) the tool ends with 1 on
+    # input it handles the next time; the cause is not found yet. The same input failing twice is a failure,
+    # and the first failure stays in the test log.
+    for attempt in (1, 2):
+        r = subprocess.run(["wine", exe, op, str(mode), password.decode("ascii"), win_path(src), win_path(dst)],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if r.returncode == 0 or attempt == 2:
+            return r.returncode
+        print("%s mode %d: exit code %d, tried again\n%s" % (op, mode, r.returncode,
+                                                            r.stdout.decode("utf-8", "replace")[-2000:]))
 
 
 def main():

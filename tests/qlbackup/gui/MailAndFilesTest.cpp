@@ -113,7 +113,7 @@ class QlMailCommandsTest : public hvtest::QlGuiTest {
   bool HadMainIni = false;
 };
 
-void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
+using hvtest::Click;
 
 TEST_F(QlMailCommandsTest, MailBoxAndButtonOpenTheDialogOnlyFromTheOptionsPage) {
   qle2e::TThunderbirdInstall tb(L"single", ProgramName());

@@ -56,7 +56,7 @@ std::wstring QualifiedUser() {
   return std::wstring(domain) + L"\\" + user;
 }
 
-void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
+using hvtest::Click;
 
 std::wstring ExePath() {
   wchar_t buf[MAX_PATH * 4];

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 using QlMainTest = hvtest::QlGuiTest;
 
-void Click(TControl& c) { SendMessageW(c.Handle(), BM_CLICK, 0, 0); }
+using hvtest::Click;
 
 TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
   qle2e::TThunderbirdInstall tb(L"single", ProgramName());
