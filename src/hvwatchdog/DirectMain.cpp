@@ -178,6 +178,7 @@ void TfrmHvWatchdog::FormCreate() {
   meLog.Create(*this, {8, 374, 720, 174});
   meLog.SetFont(L"Courier New", 9);
   cbWriteLog.Create(*this, L"Write log to file", {8, 558, 260, 22});
+  cbWriteLog.OnClick = [this] { Monitor.WriteLog = cbWriteLog.Checked(); };
   bbShowLog.Create(*this, L"Show log", {440, 554, 92, 28});
   bbShowLog.Hint = L"Show log file";
   bbShowLog.OnClick = [this] { bbShowLogClick(); };
@@ -249,6 +250,8 @@ void TfrmHvWatchdog::ReadSettings() {
   JobDir = s.JobDir;
   cbSysTray.SetChecked(s.SysTray);
   cbWriteLog.SetChecked(s.WriteLog);
+  // The first run after the start is logged too, not only those after the settings were saved.
+  Monitor.WriteLog = s.WriteLog;
   if (s.Top >= 0 && s.Left >= 0) {
     Position = TPosition::poDesigned;
     SetPos(s.Left, s.Top);

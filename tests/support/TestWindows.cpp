@@ -40,4 +40,26 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly, HWND 
   return nullptr;
 }
 
+std::wstring ProcessWindowsText(DWORD pid) {
+  struct TList {
+    DWORD Pid;
+    std::wstring Text;
+  } list{pid, {}};
+  EnumWindows(
+      [](HWND wnd, LPARAM lp) -> BOOL {
+        auto* l = reinterpret_cast<TList*>(lp);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(wnd, &owner);
+        if (owner != l->Pid) return TRUE;
+        wchar_t cls[64] = L"", caption[128] = L"";
+        GetClassNameW(wnd, cls, 64);
+        GetWindowTextW(wnd, caption, 128);
+        l->Text += std::wstring(cls) + L" \"" + caption + L"\"" + (IsWindowVisible(wnd) ? L" visible" : L" hidden") +
+                   (IsWindowEnabled(wnd) ? L"" : L" disabled") + L"\n";
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&list));
+  return list.Text;
+}
+
 }  // namespace hvtest

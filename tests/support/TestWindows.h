@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 namespace hvtest {
 
@@ -15,5 +16,8 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* cls = L"HvForm", bool visibleOn
 // The same once it exists, polled for up to 20 seconds; null when it does not come.
 HWND WaitForProcessWindow(DWORD pid, const wchar_t* cls = L"HvForm", bool visibleOnly = true, HWND skip = nullptr,
                           const TWindowFilter& accept = {});
+// The top-level windows of the process pid, a line each (class, caption, visible, enabled): what a
+// test prints when the window it waited for did not come.
+std::wstring ProcessWindowsText(DWORD pid);
 
 }  // namespace hvtest
