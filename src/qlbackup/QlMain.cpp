@@ -226,6 +226,9 @@ void TMainForm::FormCreate() {
   reWait.SetValue(Core.WaitTime);
   cbxStatus.SetItemIndex(Core.StatusIndex);
   ShowStatusPanel();
+  // The lists are stored again at every close, also when the start stops before showing them.
+  lbExcludedFiles.SetItems(SplitComma(Core.ExcludedFiles));
+  lbExcludedTypes.SetItems(SplitComma(Core.ExcludedTypes));
   TaskSchedStatus = ConnectTaskScheduler(TaskScheduler);
   InitProgramStyle(Core.Options.UseDarkMode);
 }

@@ -141,12 +141,19 @@ TEST_F(QlMainTest, ThePickerChoosesAmongSeveralProfiles) {
   EXPECT_EQ(items, (std::vector<std::wstring>{L"Default user", L"beta"}));
 }
 
-// A failed start check ends the start: no folder dialog and no profile picker follow.
+// A failed start check ends the start: no folder dialog and no profile picker follow, and the
+// close that ends it keeps the stored settings.
 TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
   qle2e::TThunderbirdInstall tb(L"none", ProgramName());
   {
     std::error_code ec;
     fs::remove(fs::path(tb.Ini), ec);  // no backup folder either
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(tb.Ini, false);
+    ini.WriteString(L"Config", L"ExcludedFiles", L"parent.lock,huge.mbox");
+    ini.WriteString(L"Config", L"ExcludedTypes", L"TMP");
+    ini.WriteInteger(L"Config", L"WaitTime", 12);
+    ini.WriteInteger(L"Config", L"StatusWindow", 3);
+    ini.UpdateFile();
   }
   Application().CreateForm<qlbackup::TMainForm>();
   std::vector<std::wstring> shown;
@@ -164,6 +171,11 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
   ASSERT_GE(shown.size(), 1u);
   EXPECT_EQ(shown.back(), L"No Thunderbird profiles found!");
   for (const auto& s : shown) EXPECT_EQ(s.find(L"Select"), std::wstring::npos);
+  const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(tb.Ini);
+  EXPECT_EQ(ini.ReadString(L"Config", L"ExcludedFiles", L""), L"parent.lock,huge.mbox");
+  EXPECT_EQ(ini.ReadString(L"Config", L"ExcludedTypes", L""), L"TMP");
+  EXPECT_EQ(ini.ReadInteger(L"Config", L"WaitTime", 0), 12);
+  EXPECT_EQ(ini.ReadInteger(L"Config", L"StatusWindow", 0), 3);
 }
 
 // The status list draws its items itself: the selected one in the highlight colours, the others in the
