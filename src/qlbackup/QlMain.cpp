@@ -229,6 +229,10 @@ void TMainForm::FormCreate() {
   // The lists are stored again at every close, also when the start stops before showing them.
   lbExcludedFiles.SetItems(SplitComma(Core.ExcludedFiles));
   lbExcludedTypes.SetItems(SplitComma(Core.ExcludedTypes));
+  if (Core.Top >= 0 && Core.Left >= 0) {
+    Position = TPosition::poDesigned;
+    SetPos(Core.Left, Core.Top);
+  }
   TaskSchedStatus = ConnectTaskScheduler(TaskScheduler);
   InitProgramStyle(Core.Options.UseDarkMode);
 }

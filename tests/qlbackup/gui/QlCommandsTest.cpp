@@ -451,6 +451,26 @@ TEST_F(QlCommandsTest, LogViewerAndInfo) {
   DeleteFileW(log.c_str());
 }
 
+// The window opens where it was closed last time.
+TEST_F(QlCommandsTest, WindowOpensAtTheStoredPosition) {
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
+  {
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(tb.Ini, false);
+    ini.WriteInteger(L"Config", L"Left", 37);
+    ini.WriteInteger(L"Config", L"Top", 29);
+    ini.UpdateFile();
+  }
+  Run([](TMainForm& form) {
+    EXPECT_EQ(form.Left(), 37);
+    EXPECT_EQ(form.Top(), 29);
+    form.SetPos(51, 43);
+  });
+  Run([](TMainForm& form) {
+    EXPECT_EQ(form.Left(), 51);
+    EXPECT_EQ(form.Top(), 43);
+  });
+}
+
 // "Move mail data" from the window: the folder chosen in the directory dialog takes the profile.
 TEST_F(QlCommandsTest, MailDataMovedToTheChosenFolder) {
   qle2e::TThunderbirdInstall tb(L"single", ProgramName());
