@@ -442,9 +442,17 @@ int TQlCore::RestoreFrom(std::wstring source, const std::wstring& dest) {
                                            target, ProfileList.GetProfileName(MailProfile)),
                                 buttons, 1, _(L"Clear mail profile completely prior to restoring"), clear);
   if (answer < 0) return kRunNotStarted;
+  // Clearing the target before the copy would take the backup with it.
+  const auto holdsBackup = [&](const std::wstring& dir) {
+    if (!IsSubDir(source, dir) && !IsSubDir(dir, source)) return false;
+    FUi.ShowError(SafeFormat(_(L"The backup cannot be restored into \"%s\":\r\nthe folder holds the backup or lies inside it!"), dir));
+    return true;
+  };
+  if (answer == 1 && holdsBackup(target)) return kRunNotStarted;
   if (answer == 0) {
     for (;;) {
       if (!FUi.SelectDirectory(_(L"Select directory to which to restore files"), target, UserPath)) return kRunNotStarted;
+      if (holdsBackup(target)) continue;
       if (IsDirEmpty(target)) {
         mode = 2;
         break;

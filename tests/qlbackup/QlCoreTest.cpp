@@ -255,6 +255,36 @@ TEST_F(QlCoreTest, NoAdjustmentAfterAFailedRestore) {
   EXPECT_EQ(Ui.Errors[0], L"Error reported by Harvane: Errors during backup!");
 }
 
+// Clearing a target that holds the backup, or lies inside it, would destroy the backup before it is
+// read: such a folder is refused and asked for again.
+TEST_F(QlCoreTest, RestoreNeverTargetsTheBackupItself) {
+  ASSERT_EQ(Core.RunBackup(Core.BuTaskName, false), 0);
+  const std::wstring backup = BackupOfProfile(), fresh = Tmp / L"Fresh";
+  CreateDirectoryW(fresh.c_str(), nullptr);
+  Ui.Options = {0, 1};  // Other directory; Continue should a "not empty" question come
+  Ui.Folders = {Core.RealDir, backup, backup + L"\\Mail", fresh};
+  Ui.Answers = {false};  // leave profiles.ini alone
+  EXPECT_EQ(Core.Restore(), 0);
+  EXPECT_TRUE(Exists(backup + L"\\prefs.js"));
+  EXPECT_TRUE(Exists(backup + L"\\Mail\\Local Folders\\Inbox"));
+  EXPECT_TRUE(Exists(fresh + L"\\prefs.js"));
+  ASSERT_EQ(Ui.Errors.size(), 3u) << testing::PrintToString(Ui.Errors);
+  EXPECT_EQ(Ui.Errors[0], L"The backup cannot be restored into \"" + Core.RealDir +
+                              L"\":\r\nthe folder holds the backup or lies inside it!");
+  EXPECT_EQ(Ui.OptionTexts.size(), 1u);
+
+  // A backup kept inside the profile folder is refused as the in-place target too.
+  Ui = TScriptedUi{};
+  Core.DestDir = Core.RealDir = ProfileDir() + L"\\backup";
+  ASSERT_EQ(Core.RunBackup(Core.BuTaskName, false), 0);
+  Ui.Options = {1};  // Continue
+  EXPECT_EQ(Core.Restore(), kRunNotStarted);
+  EXPECT_TRUE(Exists(BackupOfProfile() + L"\\prefs.js"));
+  ASSERT_EQ(Ui.Errors.size(), 1u) << testing::PrintToString(Ui.Errors);
+  EXPECT_EQ(Ui.Errors[0], L"The backup cannot be restored into \"" + ProfileDir() +
+                              L"\":\r\nthe folder holds the backup or lies inside it!");
+}
+
 TEST_F(QlCoreTest, RestoreAsksWhereTheBackupCannotBeFound) {
   // No bu-profiles.ini: the user declines the manual choice.
   CreateDirectoryW(Core.RealDir.c_str(), nullptr);
