@@ -131,6 +131,8 @@ void TQlCore::LoadSettings() {
   if (MailProfile.empty()) {
     const std::wstring stored = ini.ReadString(c, L"MailProfile", L"");
     MailProfile = !Options.Force && ProfileList.IsInList(stored) ? stored : ProfileList.DefaultProfile();
+    // Without any profile (a failed start) the stored choice is kept for the next start.
+    if (ProfileList.Count() == 0) MailProfile = stored;
   }
   Job.Calendar = ini.ReadBool(c, L"BackupCalendar", true);
   WaitTime = ini.ReadInteger(c, L"WaitTime", 5);

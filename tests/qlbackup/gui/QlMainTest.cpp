@@ -153,6 +153,7 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
     ini.WriteString(L"Config", L"ExcludedTypes", L"TMP");
     ini.WriteInteger(L"Config", L"WaitTime", 12);
     ini.WriteInteger(L"Config", L"StatusWindow", 3);
+    ini.WriteString(L"Config", L"MailProfile", L"work");
     ini.UpdateFile();
   }
   Application().CreateForm<qlbackup::TMainForm>();
@@ -176,6 +177,7 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
   EXPECT_EQ(ini.ReadString(L"Config", L"ExcludedTypes", L""), L"TMP");
   EXPECT_EQ(ini.ReadInteger(L"Config", L"WaitTime", 0), 12);
   EXPECT_EQ(ini.ReadInteger(L"Config", L"StatusWindow", 0), 3);
+  EXPECT_EQ(ini.ReadString(L"Config", L"MailProfile", L""), L"work");
 }
 
 // The status list draws its items itself: the selected one in the highlight colours, the others in the
