@@ -464,10 +464,14 @@ void TMainForm::StoreGroup() {
 }
 
 void TMainForm::UpdateDelayControls() {
+  EnableDelayControls();
+  cbDelay.SetChecked(reDelay.Value() > 0);
+}
+
+void TMainForm::EnableDelayControls() {
   const bool parallel = cbParallel.Checked();
   for (TControl* c : std::initializer_list<TControl*>{&cbDelay, &reDelay, &udDelay, &laDelayUnit})
     c->SetEnabled(parallel);
-  cbDelay.SetChecked(reDelay.Value() > 0);
 }
 
 void TMainForm::cbDelayClick() {
@@ -836,7 +840,7 @@ void TMainForm::SetLocked(bool locked) {
   for (TControl* c : Controls())
     if (c != &laVersion) c->SetEnabled(!locked);
   if (!locked) {
-    UpdateDelayControls();
+    EnableDelayControls();  // the delay box keeps its tick
     UpdateLogButton();
   }
   SetCursor(LoadCursorW(nullptr, locked ? IDC_APPSTARTING : IDC_ARROW));

@@ -297,8 +297,12 @@ TEST_F(StarterMainTest, PasswordModeStatusAndDelayControls) {
     EXPECT_TRUE(f.cbDelay.Checked());
     EXPECT_EQ(f.reDelay.Value(), 25);
     Click(f.cbDelay);  // unchecked: no delay stored
+    Click(f.bbStart);  // nothing to run; the delay stays off afterwards
+    EXPECT_FALSE(f.cbDelay.Checked());
+    EXPECT_TRUE(f.cbDelay.Enabled());
     Click(f.rbPwdPrompt);  // clears the password
   });
+  EXPECT_EQ(Messages, (std::vector<std::wstring>{L"No backup tasks specified!"}));
   EXPECT_EQ(titles, (std::vector<std::wstring>{L"User name: DOM\\backup", L"User name: DOM\\backup"}));
   const TUnicodeIniFile ini = Saved();
   EXPECT_EQ(ini.ReadInteger(L"Task00", L"StartDelay", -1), 0);
