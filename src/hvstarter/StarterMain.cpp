@@ -344,7 +344,13 @@ void TMainForm::FormCreate() {
   MailData = st.Mail;
   cbMail.SetChecked(MailData.Enabled);
   Groups = std::move(st.Groups);
-  if (st.Top >= 0 && st.Left >= 0) SetPos(st.Left, st.Top);
+  if (st.Top >= 0 && st.Left >= 0) {
+    // Else the window is centred when shown and the stored position never used.
+    Position = TPosition::poDesigned;
+    int left = st.Left, top = st.Top;
+    AdjustToWorkArea(left, top, Width(), Height());
+    SetPos(left, top);
+  }
   FillGroupCombo();
 
   mMailer = std::make_unique<TmMailer>(ProgramDir(), L"harvaneroot.pem", L"harvane.crt", L"harvane.key",

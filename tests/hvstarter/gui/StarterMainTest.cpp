@@ -557,6 +557,25 @@ TEST_F(StarterMainTest, LogFolderChosenOwnLogAndInfoShown) {
   EXPECT_TRUE(SameText(AddPathDelimiter(Saved().ReadString(L"Task00", L"LogDirectory", L"")), pick + L"\\"));
 }
 
+// The window opens where it was closed last time, and a move is stored.
+TEST_F(StarterMainTest, WindowOpensWhereItWasLeft) {
+  WriteIni({{L"G", L"", L"", {}}});
+  {
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(IniName, false);
+    ini.WriteInteger(L"Config", L"Left", 60);
+    ini.WriteInteger(L"Config", L"Top", 50);
+    ini.UpdateFile();
+  }
+  Run([&](TMainForm& f) {
+    EXPECT_EQ(f.BoundsRect().left, 60);
+    EXPECT_EQ(f.BoundsRect().top, 50);
+    f.SetPos(110, 90);
+  });
+  const TUnicodeIniFile ini = Saved();
+  EXPECT_EQ(ini.ReadInteger(L"Config", L"Left", 0), 110);
+  EXPECT_EQ(ini.ReadInteger(L"Config", L"Top", 0), 90);
+}
+
 // In the dark scheme the lists take the scheme's colours.
 TEST_F(StarterMainTest, DarkSchemeWindow) {
   WriteIni({{L"Dark", L"DOM\\backup", L"pw", {Job(L"a.buj"), L"#" + Job(L"b.buj")}}, {L"Other", L"", L"", {}}});
