@@ -3,6 +3,7 @@
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinExecute.h"
+#include "base/os/WinUtils.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/settings/ListUtils.h"
 #include "base/text/StringUtils.h"
@@ -91,9 +92,14 @@ void TAppDialog::LoadFromIni(std::wstring_view iniName, std::wstring_view sectio
   FSection = section;
   if (FIniName.empty()) return;
   const auto ini = TUnicodeIniFile::CreateForRead(FIniName);
-  const RECT r = BoundsRect();
-  const int left = ini.ReadInteger(FSection, L"Left", r.left), top = ini.ReadInteger(FSection, L"Top", r.top);
-  if (left != r.left || top != r.top) SetPos(left, top);
+  if (ini.ValueExists(FSection, L"Left") && ini.ValueExists(FSection, L"Top")) {
+    // Else the dialog is centred when shown and the stored position never used.
+    Position = TPosition::poDesigned;
+    const RECT r = BoundsRect();
+    int left = ini.ReadInteger(FSection, L"Left", r.left), top = ini.ReadInteger(FSection, L"Top", r.top);
+    AdjustToWorkArea(left, top, Width(), Height());
+    SetPos(left, top);
+  }
   edFileMgr.SetText(ini.ReadString(FSection, L"FileManager", L""));
   TStringList history;
   LoadHistoryIni(ini, FSection, L"App", history, kAppHistory, false);
@@ -105,11 +111,13 @@ void TAppDialog::SaveToIni() {
   if (FIniName.empty()) return;
   auto ini = TUnicodeIniFile::CreateForWrite(FIniName, false);
   ini.EraseSection(FSection);
-  const RECT r = BoundsRect();
-  ini.WriteInteger(FSection, L"Top", r.top);
-  ini.WriteInteger(FSection, L"Left", r.left);
-  ini.WriteInteger(FSection, L"Height", r.bottom - r.top);
-  ini.WriteInteger(FSection, L"Width", r.right - r.left);
+  if (Position == TPosition::poDesigned) {  // placed: stored before or shown in this run
+    const RECT r = BoundsRect();
+    ini.WriteInteger(FSection, L"Top", r.top);
+    ini.WriteInteger(FSection, L"Left", r.left);
+    ini.WriteInteger(FSection, L"Height", r.bottom - r.top);
+    ini.WriteInteger(FSection, L"Width", r.right - r.left);
+  }
   ini.WriteString(FSection, L"FileManager", edFileMgr.Text());
   ini.WriteString(FSection, L"Application", cbApp.Text());
   SaveHistoryIni(ini, FSection, L"App", false, cbApp.Items(), kAppHistory, false);
@@ -118,7 +126,9 @@ void TAppDialog::SaveToIni() {
 
 bool TAppDialog::Execute(std::wstring& account, std::wstring& password, std::wstring& program) {
   edAccount.SetText(account);
-  if (ShowModal() != mrOk) return false;
+  const int result = ShowModal();
+  Position = TPosition::poDesigned;  // opened again where the user left it
+  if (result != mrOk) return false;
   const std::wstring newAccount = edAccount.Text();
   std::wstring pwd = password;
   if (pwd.empty() || AnsiLowerCase(newAccount) != AnsiLowerCase(account)) {

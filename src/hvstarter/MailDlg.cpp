@@ -81,6 +81,9 @@ void TMailDialog::FormCreate() {
   cbSecure.Create(*this, TComboBoxStyle::csDropDownList, {10, 22, 210, kEditHeight96}, gbSecure.Handle());
   cbSecure.SetItems({L"None", L"If available (explicit)", L"Require (explicit)", L"Always (implicit)"});
   cbSecure.OnCloseUp = [this] { cbSecureCloseUp(); };
+  cbSecure.OnSelect = [this] {
+    if (!cbSecure.DroppedDown()) cbSecureCloseUp();  // chosen with the keyboard or the wheel
+  };
   laSender.Create(*this, L"Sender:", {10, 166, 230, 17});
   cbSender.Create(*this, TComboBoxStyle::csDropDown, {10, 184, 230, kEditHeight96});
   cbSender.TranslateText = false;

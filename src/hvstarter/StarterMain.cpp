@@ -344,7 +344,13 @@ void TMainForm::FormCreate() {
   MailData = st.Mail;
   cbMail.SetChecked(MailData.Enabled);
   Groups = std::move(st.Groups);
-  if (st.Top >= 0 && st.Left >= 0) SetPos(st.Left, st.Top);
+  if (st.Top >= 0 && st.Left >= 0) {
+    // Else the window is centred when shown and the stored position never used.
+    Position = TPosition::poDesigned;
+    int left = st.Left, top = st.Top;
+    AdjustToWorkArea(left, top, Width(), Height());
+    SetPos(left, top);
+  }
   FillGroupCombo();
 
   mMailer = std::make_unique<TmMailer>(ProgramDir(), L"harvaneroot.pem", L"harvane.crt", L"harvane.key",
@@ -464,10 +470,14 @@ void TMainForm::StoreGroup() {
 }
 
 void TMainForm::UpdateDelayControls() {
+  EnableDelayControls();
+  cbDelay.SetChecked(reDelay.Value() > 0);
+}
+
+void TMainForm::EnableDelayControls() {
   const bool parallel = cbParallel.Checked();
   for (TControl* c : std::initializer_list<TControl*>{&cbDelay, &reDelay, &udDelay, &laDelayUnit})
     c->SetEnabled(parallel);
-  cbDelay.SetChecked(reDelay.Value() > 0);
 }
 
 void TMainForm::cbDelayClick() {
@@ -836,7 +846,7 @@ void TMainForm::SetLocked(bool locked) {
   for (TControl* c : Controls())
     if (c != &laVersion) c->SetEnabled(!locked);
   if (!locked) {
-    UpdateDelayControls();
+    EnableDelayControls();  // the delay box keeps its tick
     UpdateLogButton();
   }
   SetCursor(LoadCursorW(nullptr, locked ? IDC_APPSTARTING : IDC_ARROW));

@@ -154,6 +154,7 @@ class TMainForm : public TForm {
   TGroupRunner MakeRunner();
   bool AskPassword(const TTaskProperties& group, std::wstring& pwd);
   void SetLocked(bool locked);
+  void EnableDelayControls();
   void ShutdownSystem();
   void SuspendSystem();
   void FillGroupCombo();

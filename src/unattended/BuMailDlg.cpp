@@ -248,6 +248,9 @@ void TMailDialog::FormCreate() {
   cbSecure.SetItems({_(L"None"), _(L"If available (explicit)"), _(L"Require (explicit)"), _(L"Always (implicit)")});
   cbSecure.TranslateText = false;
   cbSecure.OnCloseUp = [this] { cbSecureCloseUp(); };
+  cbSecure.OnSelect = [this] {
+    if (!cbSecure.DroppedDown()) cbSecureCloseUp();  // chosen with the keyboard or the wheel
+  };
   laUser.Create(*this, L"User name:", {10, 84, 220, kLabelHeight96});
   edUsername.Create(*this, {10, 102, 220, kEditHeight96});
   edUsername.SetMaxItems(kHistoryLines);

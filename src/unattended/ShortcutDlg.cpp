@@ -28,6 +28,14 @@ int ToInt(std::wstring_view s, int defaultValue) {
   return TryStrToInt64(s, v) ? static_cast<int>(v) : defaultValue;
 }
 
+// Split by the system's rules, "\" before the closing quote would escape it: the last
+// backslash of a quoted folder is doubled, and read back as one.
+std::wstring IniSwitch(std::wstring_view folder) {
+  std::wstring s = MakeOptionValue(L"ini", folder);
+  if (s.size() > 2 && s.back() == L'"' && s[s.size() - 2] == L'\\') s.insert(s.size() - 1, L"\\");
+  return s;
+}
+
 }  // namespace
 
 TStarterOptions ParseStarterOptions(std::wstring_view options) {
@@ -57,6 +65,7 @@ TStarterOptions ParseStarterOptions(std::wstring_view options) {
     } else if (MatchOption(item, L"lockscreen")) {
       opt.LockScreen = true;
     } else if (MatchValue(item, L"ini")) {
+      if (item.size() > 1 && item.ends_with(L"\\\\")) item.pop_back();
       opt.IniPath = item;
     } else if (MatchValue(item, L"logmode")) {
       opt.WriteLog = ToInt(GetFirstItem(item, L' '), 1) != 0;
@@ -67,7 +76,7 @@ TStarterOptions ParseStarterOptions(std::wstring_view options) {
 
 std::wstring BuildStarterOptions(const TStarterOptions& opt) {
   std::wstring s = L"/force";
-  if (!opt.IniPath.empty()) s += MakeOptionValue(L"ini", opt.IniPath);
+  if (!opt.IniPath.empty()) s += IniSwitch(opt.IniPath);
   if (opt.WriteLog) s += MakeOptionInt(L"logmode", 1);
   if (opt.LockScreen) s += MakeOption(L"lockscreen");
   switch (opt.Action) {

@@ -1,6 +1,9 @@
 // The command lines of shortcuts and tasks: the starter's own and the main program's options of a
 // desktop shortcut, read and written back.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include "unattended/DesktopIconDlg.h"
 #include "unattended/ShortcutDlg.h"
@@ -34,8 +37,11 @@ TEST(StarterOptions, ReadAndWrittenBack) {
       {L"/erractions:x", {}, saNone, false, false, false, 0, L"", L"/force"},
       {L"/logmode:0", {}, saNone, false, false, false, 0, L"", L"/force"},
       {L"/logmode:abc /logmode", {}, saNone, false, true, false, 0, L"", L"/force /logmode:1"},
+      // A quoted folder ends in a doubled backslash, so that the closing quote survives the split.
       {L"\"/ini:C:\\My Settings\\\" G", {L"G"}, saNone, false, false, false, 0, L"C:\\My Settings\\",
-       L"/force \"/ini:C:\\My Settings\\\""},
+       L"/force \"/ini:C:\\My Settings\\\\\""},
+      {L"\"/ini:C:\\My Settings\\\\\" G", {L"G"}, saNone, false, false, false, 0, L"C:\\My Settings\\",
+       L"/force \"/ini:C:\\My Settings\\\\\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.Given, c.Given + wcslen(c.Given)));
@@ -48,6 +54,25 @@ TEST(StarterOptions, ReadAndWrittenBack) {
     EXPECT_EQ(opt.ActErr, c.ActErr);
     EXPECT_EQ(opt.IniPath, c.IniPath);
     EXPECT_EQ(BuildStarterOptions(opt), c.Rebuilt);
+  }
+}
+
+// The program splits its command line by the system's rules: the settings folder and the groups
+// after it arrive as they were chosen.
+TEST(StarterOptions, CommandLineSplitsIntoTheChosenValues) {
+  for (const wchar_t* folder : {L"C:\\Settings\\", L"C:\\My Settings\\", L"\\\\server\\my share\\hv\\"}) {
+    SCOPED_TRACE(testing::Message() << std::string(folder, folder + wcslen(folder)));
+    TStarterOptions opt;
+    opt.IniPath = folder;
+    opt.WriteLog = true;
+    const std::wstring line = L"HvStarter.exe " + BuildStarterCommandLine({L"Week end", L"Daily"}, opt);
+    int n = 0;
+    LPWSTR* argv = CommandLineToArgvW(line.c_str(), &n);
+    ASSERT_NE(argv, nullptr);
+    const std::vector<std::wstring> args(argv + 1, argv + n);
+    LocalFree(argv);
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"Week end", L"Daily", L"/force", std::wstring(L"/ini:") + folder,
+                                               L"/logmode:1"}));
   }
 }
 

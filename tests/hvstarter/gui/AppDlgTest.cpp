@@ -53,7 +53,8 @@ TEST_F(AppDlgTest, ApplicationAndFileManager) {
   const std::wstring tool = dir / L"my tool.exe";
   ASSERT_TRUE(hvtest::WriteBytes(tool, "MZ"));
   const std::wstring ini = dir / L"HvStarter.ini";
-  ASSERT_TRUE(hvtest::WriteBytes(ini, "[Applications]\r\nFileManager=C:\\missing\\fm.exe\r\nApp0=old.exe\r\n"));
+  ASSERT_TRUE(hvtest::WriteBytes(
+      ini, "[Applications]\r\nTop=70\r\nLeft=80\r\nFileManager=C:\\missing\\fm.exe\r\nApp0=old.exe\r\n"));
   {
     TAppDialog d;
     d.Create();
@@ -66,6 +67,8 @@ TEST_F(AppDlgTest, ApplicationAndFileManager) {
     };
     TTestHooks::OnFormShown = [&](TForm& f) {
       if (&f != &d) return;
+      EXPECT_EQ(d.BoundsRect().left, 80);  // where it was left last time
+      EXPECT_EQ(d.BoundsRect().top, 70);
       EXPECT_EQ(d.edFileMgr.Text(), L"C:\\missing\\fm.exe");
       d.bbSelApp.Click();
       EXPECT_EQ(d.cbApp.Items().front(), L"\"" + tool + L"\"");
@@ -91,6 +94,7 @@ TEST_F(AppDlgTest, ApplicationAndFileManager) {
         return;
       }
       if (&f != &d) return;
+      d.SetPos(90, 100);  // moved by the user
       d.Mode = TAppMode::amFileMgr;
       d.ModalResult = mrOk;
       EXPECT_FALSE(d.CloseQuery());
@@ -109,6 +113,8 @@ TEST_F(AppDlgTest, ApplicationAndFileManager) {
   EXPECT_EQ(saved.ReadString(L"Applications", L"FileManager", L""), tool);
   EXPECT_EQ(saved.ReadString(L"Applications", L"App0", L""), L"\"" + tool + L"\"");
   EXPECT_EQ(saved.ReadString(L"Applications", L"App1", L""), L"old.exe");
+  EXPECT_EQ(saved.ReadInteger(L"Applications", L"Left", 0), 90);
+  EXPECT_EQ(saved.ReadInteger(L"Applications", L"Top", 0), 100);
 }
 
 TEST_F(AppDlgTest, StartedWithoutWaitingAndHandleClosed) {

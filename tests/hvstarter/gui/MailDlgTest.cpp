@@ -80,6 +80,11 @@ TEST_F(StarterMailDlgTest, EditedStoredAndHistoriesKept) {
       d.cbSecure.SetItemIndex(0);
       d.cbSecure.OnCloseUp();
       EXPECT_EQ(d.edPort.Value(), 25);
+      // Chosen with the keyboard while the list is closed: the choice is stored and sets the port.
+      d.cbSecure.SetFocus();
+      SendMessageW(d.cbSecure.Handle(), WM_KEYDOWN, VK_END, 0);
+      EXPECT_EQ(d.cbSecure.ItemIndex(), 3);
+      EXPECT_EQ(d.edPort.Value(), 465);
       d.bbPassword.Click();
       EXPECT_EQ(d.edSmtpPwd.Text(), std::wstring(13, L'\u25CF'));
       d.cbMail.SetChecked(true);
@@ -98,10 +103,10 @@ TEST_F(StarterMailDlgTest, EditedStoredAndHistoriesKept) {
     EXPECT_EQ(messages, (std::vector<std::wstring>{L"Please specify an SMTP server!",
                                                    L"Please specify at least one recipient!"}));
     EXPECT_EQ(data.Server, L"smtp.three");
-    EXPECT_EQ(data.Port, 25);
+    EXPECT_EQ(data.Port, 465);
     EXPECT_EQ(data.Password, L"longer secret");
     EXPECT_EQ(data.Recipients, L"new@example.org");
-    EXPECT_EQ(data.SecureMode, TSecTransfer::stNone);
+    EXPECT_EQ(data.SecureMode, TSecTransfer::stImplicit);
     EXPECT_TRUE(data.Enabled);
     // A plain sender name goes into the address history as well.
     EXPECT_EQ(d.History().front(), L"Backup Box");

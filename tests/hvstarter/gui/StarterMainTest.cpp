@@ -297,8 +297,12 @@ TEST_F(StarterMainTest, PasswordModeStatusAndDelayControls) {
     EXPECT_TRUE(f.cbDelay.Checked());
     EXPECT_EQ(f.reDelay.Value(), 25);
     Click(f.cbDelay);  // unchecked: no delay stored
+    Click(f.bbStart);  // nothing to run; the delay stays off afterwards
+    EXPECT_FALSE(f.cbDelay.Checked());
+    EXPECT_TRUE(f.cbDelay.Enabled());
     Click(f.rbPwdPrompt);  // clears the password
   });
+  EXPECT_EQ(Messages, (std::vector<std::wstring>{L"No backup tasks specified!"}));
   EXPECT_EQ(titles, (std::vector<std::wstring>{L"User name: DOM\\backup", L"User name: DOM\\backup"}));
   const TUnicodeIniFile ini = Saved();
   EXPECT_EQ(ini.ReadInteger(L"Task00", L"StartDelay", -1), 0);
@@ -551,6 +555,25 @@ TEST_F(StarterMainTest, LogFolderChosenOwnLogAndInfoShown) {
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_FALSE(Messages[0].empty());
   EXPECT_TRUE(SameText(AddPathDelimiter(Saved().ReadString(L"Task00", L"LogDirectory", L"")), pick + L"\\"));
+}
+
+// The window opens where it was closed last time, and a move is stored.
+TEST_F(StarterMainTest, WindowOpensWhereItWasLeft) {
+  WriteIni({{L"G", L"", L"", {}}});
+  {
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(IniName, false);
+    ini.WriteInteger(L"Config", L"Left", 60);
+    ini.WriteInteger(L"Config", L"Top", 50);
+    ini.UpdateFile();
+  }
+  Run([&](TMainForm& f) {
+    EXPECT_EQ(f.BoundsRect().left, 60);
+    EXPECT_EQ(f.BoundsRect().top, 50);
+    f.SetPos(110, 90);
+  });
+  const TUnicodeIniFile ini = Saved();
+  EXPECT_EQ(ini.ReadInteger(L"Config", L"Left", 0), 110);
+  EXPECT_EQ(ini.ReadInteger(L"Config", L"Top", 0), 90);
 }
 
 // In the dark scheme the lists take the scheme's colours.

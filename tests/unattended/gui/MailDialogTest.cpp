@@ -150,6 +150,13 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
       d.cbSecure.SetItemIndex(0);
       d.cbSecure.OnCloseUp();
       EXPECT_EQ(d.edPort.Value(), 25);
+      // Chosen with the keyboard while the list is closed: the same rule, and the choice is kept.
+      d.cbSecure.SetFocus();
+      SendMessageW(d.cbSecure.Handle(), WM_KEYDOWN, VK_END, 0);
+      EXPECT_EQ(d.cbSecure.ItemIndex(), 3);
+      EXPECT_EQ(d.edPort.Value(), 465);
+      SendMessageW(d.cbSecure.Handle(), WM_KEYDOWN, VK_HOME, 0);
+      EXPECT_EQ(d.edPort.Value(), 25);
 
       // "Never" attaches no log: the zip choice is off.
       d.rbLogNever.Click();
