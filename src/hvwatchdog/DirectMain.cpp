@@ -116,10 +116,12 @@ void TfrmHvWatchdog::FormCreate() {
   udBakCount.SetAssociate(&edBakCount);
   udBakCount.SetRange(0, 9);
   udBakCount.Hint = L"Number of legacy copies to be kept";
-  udBakCount.OnClick = [this](bool) {
+  // A number typed into the edit counts as much as a step of the arrows.
+  edBakCount.OnChange = [this] {
     const int i = lbDirs.ItemIndex();
     if (i >= 0 && static_cast<size_t>(i) < Monitor.Tasks.Count()) Monitor.Tasks[static_cast<size_t>(i)].RetainBak = udBakCount.Position();
   };
+  udBakCount.OnClick = [this](bool) { edBakCount.OnChange(); };
   btnAdd.Create(*this, L"Add directory", {440, 216, 140, 28});
   btnAdd.OnClick = [this] { btnAddClick(); };
   btnRemove.Create(*this, L"Remove directory", {588, 216, 140, 28});
@@ -592,7 +594,8 @@ bool TfrmHvWatchdog::StartMonitoring() {
   laNoSched.SetVisible(false);
   sbViewFiles.SetVisible(false);
   UpdateDirButtons();
-  cbPeriodic.SetEnabled(false);
+  // The interval of a running monitoring is the one it started with.
+  for (TControl* c : std::initializer_list<TControl*>{&cbPeriodic, &reInterval, &udInterval, &cbIntUnit}) c->SetEnabled(false);
   bbStop.SetEnabled(true);
   bbStart.Hint = _(L"Start immediate backup");
   tmBackup.SetEnabled(true);
@@ -613,6 +616,7 @@ void TfrmHvWatchdog::StopMonitoring() {
   bbStart.SetEnabled(true);
   UpdateDirButtons();
   cbPeriodic.SetEnabled(true);
+  cbPeriodic.OnClick();
   bbStop.SetEnabled(false);
   TaskBarStatus = TTaskBarStatus::tbsOff;
   UpdateTrayIcon();

@@ -280,6 +280,34 @@ TEST_F(MainFormTest, EditRunsTheMainProgramAndChecksTheJobAgain) {
   SetEnvironmentVariableW(L"HV_STANDIN_RECORD", nullptr);
 }
 
+TEST_F(MainFormTest, ValuesEnteredInTheFormAreAppliedAtOnce) {
+  TSettingsKey key(Settings);
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  ASSERT_EQ(form.lbDirs.ItemIndex(), 0);
+  // Versions to keep typed into the edit, not stepped with the arrows.
+  form.edBakCount.SetText(L"3");
+  EXPECT_EQ(form.Monitor.Tasks[0].RetainBak, 3);
+  form.SaveSettings();
+  EXPECT_EQ(TUnicodeIniFile::CreateForRead(form.IniName).ReadInteger(L"Monitor00", L"RetainBak", -1), 3);
+
+  // While monitoring counts down the interval it started with, the interval cannot be changed.
+  form.bbStart.Click();
+  ASSERT_TRUE(form.Monitor.Monitoring());
+  const std::initializer_list<TControl*> interval{&form.cbPeriodic, &form.reInterval, &form.udInterval, &form.cbIntUnit};
+  for (TControl* c : interval) EXPECT_FALSE(c->Enabled());
+  form.bbStop.Click();
+  for (TControl* c : interval) EXPECT_TRUE(c->Enabled());
+  // Unchecked "Automatic backup every" keeps its interval disabled after a stop.
+  form.cbPeriodic.SetChecked(false);
+  form.cbPeriodic.OnClick();
+  EXPECT_FALSE(form.reInterval.Enabled());
+  form.bbStart.Click();
+  form.bbStop.Click();
+  EXPECT_FALSE(form.reInterval.Enabled());
+  EXPECT_TRUE(form.cbPeriodic.Enabled());
+}
+
 TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   TSettingsKey key(Settings);
   TBoxes boxes;
