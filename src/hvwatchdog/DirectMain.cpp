@@ -247,7 +247,10 @@ void TfrmHvWatchdog::ReadSettings() {
   try {
     ReadWdSettings(IniName, DHeight, s, Monitor.Tasks);
   } catch (const Exception& e) {
+    // A file that could not be read (locked, unreadable) is not written over with the defaults.
+    FSettingsUnread = true;
     AddLogLine(e.Message());
+    AddLogLine(_(L"The settings could not be read; they are not saved until the program starts again."));
   }
   JobDir = s.JobDir;
   cbSysTray.SetChecked(s.SysTray);
@@ -710,6 +713,7 @@ void TfrmHvWatchdog::SaveSettings() {
   s.SysTray = cbSysTray.Checked();
   s.WriteLog = cbWriteLog.Checked();
   Monitor.WriteLog = s.WriteLog;
+  if (FSettingsUnread) return;
   try {
     WriteWdSettings(IniName, s, Monitor.Tasks, ProgramVersionInfo().InternalName, ProgramVersionInfo().Version);
   } catch (const EWriteError& e) {

@@ -308,6 +308,23 @@ TEST_F(MainFormTest, ValuesEnteredInTheFormAreAppliedAtOnce) {
   EXPECT_TRUE(form.cbPeriodic.Enabled());
 }
 
+TEST_F(MainFormTest, SettingsThatCouldNotBeReadAreNotWrittenOver) {
+  TSettingsKey key(Settings);
+  const std::wstring ini = Settings + L"\\" + ProgramName() + L".ini";
+  const std::string stored = ReadBytes(ini);
+  ASSERT_EQ(TUnicodeIniFile::CreateForRead(ini).ReadString(L"Monitor00", L"BackupTask", L""), Job);
+  // Another program holds the file while the watchdog starts.
+  HANDLE lock = CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  CloseHandle(lock);
+  EXPECT_EQ(form.lbDirs.Count(), 0);
+  EXPECT_NE(form.meLog.Text().find(L"they are not saved until the program starts again"), std::wstring::npos)
+      << form.meLog.Text();
+  form.SaveSettings();
+  EXPECT_EQ(ReadBytes(ini), stored);
+}
+
 TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   TSettingsKey key(Settings);
   TBoxes boxes;
