@@ -108,6 +108,9 @@ TEST_F(MonitorTest, ChangedFilesArePendingAndCopiedWithTheDailyLog) {
   EXPECT_NE(text.find(L"   => 01: " + Src + L"\\sub\\b.txt => "), std::wstring::npos);
   M.StopMonitoring();
   EXPECT_FALSE(M.Monitoring());
+  // A stop on request is no failure of the watch.
+  EXPECT_TRUE(Notices.empty()) << Notices.front();
+  for (const auto& line : Memo) EXPECT_EQ(line.find(L" *** "), std::wstring::npos) << line;
 }
 
 TEST_F(MonitorTest, AChangeReportedJustBeforeTheStopIsCopied) {
