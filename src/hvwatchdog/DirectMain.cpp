@@ -230,7 +230,7 @@ void TfrmHvWatchdog::FormCreate() {
   Monitor.OnSaveSettings = [this] { SaveSettings(); };
   Monitor.ProcessMessages = [] { Application().ProcessMessages(); };
   Monitor.OnNotice = [this](const std::wstring& n) {
-    if (FTrayShown) AddTrayIconEx(Handle(), kTrayId, 0, nullptr, nullptr, ProgVersName, n, L"", false);
+    if (FTrayShown) ShowTrayBalloon(Handle(), kTrayId, ProgVersName, n, false);
   };
 }
 

@@ -418,6 +418,9 @@ TEST_F(MainFormTest, ForcedStartIntoTheTrayShowsTheStartScreenForAWhile) {
   ASSERT_TRUE(RemoveTrayIcon(form.Handle(), 2));
   SendMessageW(form.Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(ModifyTrayIcon(form.Handle(), 2, nullptr, L"still there"));
+  // A notice comes from the icon that is there: adding the icon again would fail.
+  EXPECT_FALSE(AddTrayIconEx(form.Handle(), 2, 0, nullptr, nullptr, form.ProgVersName, L"notice", L"", false));
+  EXPECT_TRUE(ShowTrayBalloon(form.Handle(), 2, form.ProgVersName, L"notice", false));
   EXPECT_EQ(TrayTipText(std::wstring(300, L'x')).size(), 127u);
   form.StopMonitoring();
 }
