@@ -451,7 +451,14 @@ void TfrmHvWatchdog::pmiStartupClick() {
     return;
   }
   if (!pmiStartup->Checked()) {
-    DeleteFileW(link.c_str());
+    // A shortcut that stays would still start the program at logon.
+    if (!DeleteFileW(link.c_str())) {
+      const DWORD e = GetLastError();
+      if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) {
+        ErrorDialog(_(L"Error deleting the shortcut!") + L"\r\n" + SystemErrorText(e));
+        pmiStartup->SetChecked(true);
+      }
+    }
     return;
   }
   const std::wstring args = TrimLeftChar(MakeOption(L"hide") + MakeOption(L"force"), L' ');

@@ -342,6 +342,13 @@ TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   EXPECT_TRUE(SameFileName(target, ProgramFile()));
   EXPECT_EQ(args, L"/hide /force");
   EXPECT_EQ(description, form.ProgVersName);
+  // A shortcut that cannot be deleted keeps the item checked and says so.
+  HANDLE held = CreateFileW(link.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  form.pmiStartup->Click();
+  CloseHandle(held);
+  EXPECT_TRUE(form.pmiStartup->Checked());
+  EXPECT_EQ(boxes.Last().rfind(L"Error deleting the shortcut!", 0), 0u) << boxes.Last();
   form.pmiStartup->Click();
   EXPECT_FALSE(form.pmiStartup->Checked());
   EXPECT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
