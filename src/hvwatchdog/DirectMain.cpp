@@ -116,10 +116,12 @@ void TfrmHvWatchdog::FormCreate() {
   udBakCount.SetAssociate(&edBakCount);
   udBakCount.SetRange(0, 9);
   udBakCount.Hint = L"Number of legacy copies to be kept";
-  udBakCount.OnClick = [this](bool) {
+  // A number typed into the edit counts as much as a step of the arrows.
+  edBakCount.OnChange = [this] {
     const int i = lbDirs.ItemIndex();
     if (i >= 0 && static_cast<size_t>(i) < Monitor.Tasks.Count()) Monitor.Tasks[static_cast<size_t>(i)].RetainBak = udBakCount.Position();
   };
+  udBakCount.OnClick = [this](bool) { edBakCount.OnChange(); };
   btnAdd.Create(*this, L"Add directory", {440, 216, 140, 28});
   btnAdd.OnClick = [this] { btnAddClick(); };
   btnRemove.Create(*this, L"Remove directory", {588, 216, 140, 28});
@@ -228,7 +230,7 @@ void TfrmHvWatchdog::FormCreate() {
   Monitor.OnSaveSettings = [this] { SaveSettings(); };
   Monitor.ProcessMessages = [] { Application().ProcessMessages(); };
   Monitor.OnNotice = [this](const std::wstring& n) {
-    if (FTrayShown) AddTrayIconEx(Handle(), kTrayId, 0, nullptr, nullptr, ProgVersName, n, L"", false);
+    if (FTrayShown) ShowTrayBalloon(Handle(), kTrayId, ProgVersName, n, false);
   };
 }
 
@@ -245,7 +247,10 @@ void TfrmHvWatchdog::ReadSettings() {
   try {
     ReadWdSettings(IniName, DHeight, s, Monitor.Tasks);
   } catch (const Exception& e) {
+    // A file that could not be read (locked, unreadable) is not written over with the defaults.
+    FSettingsUnread = true;
     AddLogLine(e.Message());
+    AddLogLine(_(L"The settings could not be read; they are not saved until the program starts again."));
   }
   JobDir = s.JobDir;
   cbSysTray.SetChecked(s.SysTray);
@@ -446,7 +451,14 @@ void TfrmHvWatchdog::pmiStartupClick() {
     return;
   }
   if (!pmiStartup->Checked()) {
-    DeleteFileW(link.c_str());
+    // A shortcut that stays would still start the program at logon.
+    if (!DeleteFileW(link.c_str())) {
+      const DWORD e = GetLastError();
+      if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) {
+        ErrorDialog(_(L"Error deleting the shortcut!") + L"\r\n" + SystemErrorText(e));
+        pmiStartup->SetChecked(true);
+      }
+    }
     return;
   }
   const std::wstring args = TrimLeftChar(MakeOption(L"hide") + MakeOption(L"force"), L' ');
@@ -592,7 +604,8 @@ bool TfrmHvWatchdog::StartMonitoring() {
   laNoSched.SetVisible(false);
   sbViewFiles.SetVisible(false);
   UpdateDirButtons();
-  cbPeriodic.SetEnabled(false);
+  // The interval of a running monitoring is the one it started with.
+  for (TControl* c : std::initializer_list<TControl*>{&cbPeriodic, &reInterval, &udInterval, &cbIntUnit}) c->SetEnabled(false);
   bbStop.SetEnabled(true);
   bbStart.Hint = _(L"Start immediate backup");
   tmBackup.SetEnabled(true);
@@ -613,6 +626,7 @@ void TfrmHvWatchdog::StopMonitoring() {
   bbStart.SetEnabled(true);
   UpdateDirButtons();
   cbPeriodic.SetEnabled(true);
+  cbPeriodic.OnClick();
   bbStop.SetEnabled(false);
   TaskBarStatus = TTaskBarStatus::tbsOff;
   UpdateTrayIcon();
@@ -706,6 +720,7 @@ void TfrmHvWatchdog::SaveSettings() {
   s.SysTray = cbSysTray.Checked();
   s.WriteLog = cbWriteLog.Checked();
   Monitor.WriteLog = s.WriteLog;
+  if (FSettingsUnread) return;
   try {
     WriteWdSettings(IniName, s, Monitor.Tasks, ProgramVersionInfo().InternalName, ProgramVersionInfo().Version);
   } catch (const EWriteError& e) {

@@ -116,6 +116,8 @@ class TfrmHvWatchdog : public TForm {
 
   bool FTrayShown = false;
   bool FEditing = false;
+  // The own INI file exists but could not be read: it is left as it is.
+  bool FSettingsUnread = false;
   UINT FTaskbarCreated = 0;
 };
 

@@ -270,8 +270,15 @@ void TDirectoryWatch::Stop() {
   // handle and the buffer go.
   if (FThread->Worker.joinable()) FThread->Worker.join();
   FThread.reset();
-  // Reports still queued are dropped with the stopped watch.
+  // Changes reported before the stop still reach the owner; queued errors go with the watch.
+  std::vector<TShared::TEvent> events;
+  {
+    std::lock_guard<std::mutex> g(FShared->Lock);
+    events.swap(FShared->Events);
+  }
   FShared.reset();
+  for (auto& e : events)
+    if (!e.IsError) DoNotify(e.Code, e.Text);
   DoChange();
 }
 

@@ -48,7 +48,8 @@ class TDirectoryWatch {
   // Raises Exception "Please specify a directory to watch" for an empty directory, and the open
   // error of the directory; does nothing while started.
   void Start();
-  // Cancels the pending read, joins the thread and closes the directory.
+  // Cancels the pending read, joins the thread and closes the directory; changes the thread had
+  // reported are handed to OnNotify first.
   void Stop();
   // A thread was started and not stopped yet.
   bool Started() const { return FThread != nullptr; }

@@ -375,7 +375,11 @@ bool TWdMonitor::Tick() {
 void TWdMonitor::StopMonitoring() {
   if (FInFinalWait) return;
   for (auto& t : Tasks)
-    if (t->DirWatch) t->DirWatch->Stop();
+    if (t->DirWatch) {
+      // A watch stopped on purpose is not reported as one that has stopped by itself.
+      t->DirWatch->OnChange = nullptr;
+      t->DirWatch->Stop();
+    }
   if (FileCount() > 0)
     RunBackup(true);
   else

@@ -79,6 +79,15 @@ bool ModifyTrayIcon(HWND wnd, UINT id, HICON icon, std::wstring_view tip) {
   return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
 }
 
+bool ShowTrayBalloon(HWND wnd, UINT id, std::wstring_view title, std::wstring_view text, bool sound) {
+  NOTIFYICONDATAW nid = MakeData(wnd, id);
+  nid.uFlags = NIF_INFO;
+  CopyText(nid.szInfoTitle, std::size(nid.szInfoTitle), title);
+  CopyText(nid.szInfo, std::size(nid.szInfo), text);
+  nid.dwInfoFlags = NIIF_INFO | (sound ? 0 : NIIF_NOSOUND);
+  return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+}
+
 bool RemoveTrayIcon(HWND wnd, UINT id) {
   NOTIFYICONDATAW nid = MakeData(wnd, id);
   return Shell_NotifyIconW(NIM_DELETE, &nid) != FALSE;

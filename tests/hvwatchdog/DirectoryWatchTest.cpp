@@ -131,6 +131,7 @@ TEST(TDirectoryWatch, OverflowIsReportedAndTheTreeReadAgain) {
   // Watching goes on after the overflow.
   ASSERT_TRUE(WriteBytes(tmp / L"later.txt", "l"));
   ASSERT_TRUE(PumpUntil([&] { return rec.Has(waAdded, L"later.txt") || rec.Has(waModified, L"later.txt"); }));
+  w.Stop();
 }
 
 TEST(TDirectoryWatch, AWatchThatDiesIsShownStopped) {

@@ -108,6 +108,25 @@ TEST_F(MonitorTest, ChangedFilesArePendingAndCopiedWithTheDailyLog) {
   EXPECT_NE(text.find(L"   => 01: " + Src + L"\\sub\\b.txt => "), std::wstring::npos);
   M.StopMonitoring();
   EXPECT_FALSE(M.Monitoring());
+  // A stop on request is no failure of the watch.
+  EXPECT_TRUE(Notices.empty()) << Notices.front();
+  for (const auto& line : Memo) EXPECT_EQ(line.find(L" *** "), std::wstring::npos) << line;
+}
+
+TEST_F(MonitorTest, AChangeReportedJustBeforeTheStopIsCopied) {
+  std::wstring error;
+  ASSERT_TRUE(M.StartMonitoring(error)) << error;
+  WriteBytes(Src + L"\\late.txt", "late");
+  // The watch has reported the change, but its report (WM_USER + 138) still waits in the queue.
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (!PeekMessageW(&msg, nullptr, WM_USER + 138, WM_USER + 138, PM_NOREMOVE)) {
+    ASSERT_LT(GetTickCount() - start, 10000u) << "the change was not reported";
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_POSTMESSAGE);
+  }
+  M.StopMonitoring();
+  EXPECT_EQ(ReadBytes(Target(L"late.txt")), "late");
+  EXPECT_EQ(M.FileCount(), 0u);
 }
 
 TEST_F(MonitorTest, AdmissionOfChanges) {

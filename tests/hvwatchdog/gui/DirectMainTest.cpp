@@ -280,6 +280,51 @@ TEST_F(MainFormTest, EditRunsTheMainProgramAndChecksTheJobAgain) {
   SetEnvironmentVariableW(L"HV_STANDIN_RECORD", nullptr);
 }
 
+TEST_F(MainFormTest, ValuesEnteredInTheFormAreAppliedAtOnce) {
+  TSettingsKey key(Settings);
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  ASSERT_EQ(form.lbDirs.ItemIndex(), 0);
+  // Versions to keep typed into the edit, not stepped with the arrows.
+  form.edBakCount.SetText(L"3");
+  EXPECT_EQ(form.Monitor.Tasks[0].RetainBak, 3);
+  form.SaveSettings();
+  EXPECT_EQ(TUnicodeIniFile::CreateForRead(form.IniName).ReadInteger(L"Monitor00", L"RetainBak", -1), 3);
+
+  // While monitoring counts down the interval it started with, the interval cannot be changed.
+  form.bbStart.Click();
+  ASSERT_TRUE(form.Monitor.Monitoring());
+  const std::initializer_list<TControl*> interval{&form.cbPeriodic, &form.reInterval, &form.udInterval, &form.cbIntUnit};
+  for (TControl* c : interval) EXPECT_FALSE(c->Enabled());
+  form.bbStop.Click();
+  for (TControl* c : interval) EXPECT_TRUE(c->Enabled());
+  // Unchecked "Automatic backup every" keeps its interval disabled after a stop.
+  form.cbPeriodic.SetChecked(false);
+  form.cbPeriodic.OnClick();
+  EXPECT_FALSE(form.reInterval.Enabled());
+  form.bbStart.Click();
+  form.bbStop.Click();
+  EXPECT_FALSE(form.reInterval.Enabled());
+  EXPECT_TRUE(form.cbPeriodic.Enabled());
+}
+
+TEST_F(MainFormTest, SettingsThatCouldNotBeReadAreNotWrittenOver) {
+  TSettingsKey key(Settings);
+  const std::wstring ini = Settings + L"\\" + ProgramName() + L".ini";
+  const std::string stored = ReadBytes(ini);
+  ASSERT_EQ(TUnicodeIniFile::CreateForRead(ini).ReadString(L"Monitor00", L"BackupTask", L""), Job);
+  // Another program holds the file while the watchdog starts.
+  HANDLE lock = CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  CloseHandle(lock);
+  EXPECT_EQ(form.lbDirs.Count(), 0);
+  EXPECT_NE(form.meLog.Text().find(L"they are not saved until the program starts again"), std::wstring::npos)
+      << form.meLog.Text();
+  form.SaveSettings();
+  EXPECT_EQ(ReadBytes(ini), stored);
+}
+
 TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   TSettingsKey key(Settings);
   TBoxes boxes;
@@ -297,6 +342,13 @@ TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   EXPECT_TRUE(SameFileName(target, ProgramFile()));
   EXPECT_EQ(args, L"/hide /force");
   EXPECT_EQ(description, form.ProgVersName);
+  // A shortcut that cannot be deleted keeps the item checked and says so.
+  HANDLE held = CreateFileW(link.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  form.pmiStartup->Click();
+  CloseHandle(held);
+  EXPECT_TRUE(form.pmiStartup->Checked());
+  EXPECT_EQ(boxes.Last().rfind(L"Error deleting the shortcut!", 0), 0u) << boxes.Last();
   form.pmiStartup->Click();
   EXPECT_FALSE(form.pmiStartup->Checked());
   EXPECT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -373,6 +425,9 @@ TEST_F(MainFormTest, ForcedStartIntoTheTrayShowsTheStartScreenForAWhile) {
   ASSERT_TRUE(RemoveTrayIcon(form.Handle(), 2));
   SendMessageW(form.Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(ModifyTrayIcon(form.Handle(), 2, nullptr, L"still there"));
+  // A notice comes from the icon that is there: adding the icon again would fail.
+  EXPECT_FALSE(AddTrayIconEx(form.Handle(), 2, 0, nullptr, nullptr, form.ProgVersName, L"notice", L"", false));
+  EXPECT_TRUE(ShowTrayBalloon(form.Handle(), 2, form.ProgVersName, L"notice", false));
   EXPECT_EQ(TrayTipText(std::wstring(300, L'x')).size(), 127u);
   form.StopMonitoring();
 }
