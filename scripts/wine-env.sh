@@ -4,16 +4,26 @@ HV_BUILD="$HV_ROOT/build"
 export WINEPREFIX="${HV_WINEPREFIX:-$HV_BUILD/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# winemenubuilder would copy every shortcut a test makes into the desktop and menus of the host.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 HV_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
-# Creates the prefix without the Mono/Gecko installer dialogs.
+# Creates the prefix without the Mono/Gecko installer dialogs. Wine links the user's documents,
+# desktop and other folders to the home folder, which every prefix of this user shares: tests
+# running at the same time in other prefixes would then write and delete the same files, and the
+# tests would write into the home folder. They become folders of the prefix instead.
 hv_wine_prefix() {
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     mkdir -p "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1 || true
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" wine wineboot -i >/dev/null 2>&1 || true
     "$HV_WINESERVER" -w || true
   fi
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [[ -L "$link" && ! "$link" =~ /Public/ ]]; then
+      rm -f "$link" && mkdir -p "$link"
+    fi
+  done
 }
 
 # Y: a window manager frames the windows (a desktop); N: Wine draws the frames itself and does not

@@ -55,7 +55,7 @@ class TRealLogonStarter : public ILogonStarter {
 
 class TRecordingStarter : public ILogonStarter {
  public:
-  explicit TRecordingStarter(std::wstring_view file) : FFile(file) {}
+  void SetFile(std::wstring_view file) { FFile = file; }
   TKernelHandle Start(const std::wstring& user, const std::wstring& domain, const std::wstring& password,
                       const std::wstring& commandLine, const std::wstring& currentDir) override {
     AppendBytes(FFile, WideToUtf8(L"[Logon]\r\nUser=" + user + L"\r\nDomain=" + domain + L"\r\nPasswordLength=" +
@@ -113,7 +113,8 @@ ILogonStarter& LogonStarter() {
 }
 void SetLogonStarter(ILogonStarter* starter) { ActiveStarter() = starter; }
 ILogonStarter& RecordingLogonStarter(std::wstring_view recordFile) {
-  static TRecordingStarter recorder(recordFile);
+  static TRecordingStarter recorder;
+  recorder.SetFile(recordFile);
   return recorder;
 }
 

@@ -26,7 +26,7 @@ ILogonStarter& LogonStarter();
 // Null restores the real one.
 void SetLogonStarter(ILogonStarter* starter);
 // Records each start (account, command line) in recordFile and starts under the current user;
-// the program takes it when HV_STARTER_LOGON_RECORD names a file.
+// the program takes it when HV_STARTER_LOGON_RECORD names a file. Each call points it at its file.
 ILogonStarter& RecordingLogonStarter(std::wstring_view recordFile);
 
 // The logon call takes at most this many characters of command line.

@@ -31,11 +31,11 @@ class TProgram {
     CloseHandle(FPi.hThread);
   }
   bool Started() const { return FStarted; }
-  // The program's visible main window once it waits for input (shown and painted); null when it
-  // does not get there within 30 s.
+  // The program's visible main window once it waits for input; null when it does not get there
+  // within 30 s. A program can wait for input before its main window shows, so it is waited for.
   HWND MainWindow() {
     if (!FStarted || WaitForInputIdle(FPi.hProcess, 30000) != 0) return nullptr;
-    return hvtest::FindProcessWindow(FPi.dwProcessId);
+    return hvtest::WaitForProcessWindow(FPi.dwProcessId);
   }
   // Closes the window like the user does and waits for the program to end; its exit code.
   DWORD CloseAndWait(HWND wnd) {
@@ -82,7 +82,7 @@ COLORREF RunAndClose(const std::wstring& exe, const std::wstring& args, const st
   ClientToScreen(wnd, &pt);
   HDC dc = GetDC(nullptr);
   COLORREF c = 0;
-  for (int i = 0; i < 60 && (c == 0 || c == CLR_INVALID); ++i) {  // until the window has painted
+  for (int i = 0; i < 600 && (c == 0 || c == CLR_INVALID); ++i) {  // until the window has painted
     Sleep(50);
     c = GetPixel(dc, pt.x, pt.y);
   }

@@ -62,7 +62,7 @@ TRun RunQlBackup(const std::wstring& exe, const std::wstring& args, const std::w
   if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(), &si, &pi))
     return run;
   TKernelHandle process(pi.hProcess), thread(pi.hThread);
-  for (int i = 0; i < 1200; ++i) {
+  for (int i = 0; i < 3600; ++i) {
     if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
     const HWND boxWnd = hvtest::FindProcessWindow(pi.dwProcessId, nullptr);
     if (!boxWnd) continue;
@@ -72,7 +72,9 @@ TRun RunQlBackup(const std::wstring& exe, const std::wstring& args, const std::w
     if (!shot.empty() && run.Boxes.empty()) SaveScreenshot(boxWnd, shot);
     run.Boxes.push_back(text);
     PostMessageW(boxWnd, WM_CLOSE, 0, 0);
-    for (int j = 0; j < 100 && IsWindow(boxWnd) && IsWindowVisible(boxWnd); ++j) Sleep(20);
+    // Gone before the next box is looked for: a slow close would count this box twice.
+    for (int j = 0; j < 600 && IsWindow(boxWnd) && IsWindowVisible(boxWnd); ++j)
+      if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
   }
   if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &run.ExitCode);
   else TerminateProcess(pi.hProcess, 99);

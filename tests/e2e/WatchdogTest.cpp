@@ -18,16 +18,21 @@ using hvtest::TempDir;
 using hvtest::TSettingsKey;
 using hvtest::WriteBytes;
 
-// The watchdog's forms; its start screen only when asked for.
-HWND WaitForForm(DWORD pid, bool visibleOnly, HWND skip, bool startScreen = false) {
-  return hvtest::WaitForProcessWindow(pid, L"HvForm", visibleOnly, skip, [startScreen](HWND wnd) {
-    wchar_t caption[32] = L"";
-    GetWindowTextW(wnd, caption, 32);
-    return (lstrcmpW(caption, L"StartScreen") == 0) == startScreen;
+std::wstring WindowText(HWND wnd) {
+  wchar_t text[256] = L"";
+  GetWindowTextW(wnd, text, 256);
+  return text;
+}
+
+// A form of the watchdog whose caption holds the given text. A form gets its caption only after its
+// window exists, so a form found without one may be any of them.
+HWND WaitForForm(DWORD pid, bool visibleOnly, HWND skip, const std::wstring& caption) {
+  return hvtest::WaitForProcessWindow(pid, L"HvForm", visibleOnly, skip, [&caption](HWND wnd) {
+    return WindowText(wnd).find(caption) != std::wstring::npos;
   });
 }
 
-bool WaitFor(const std::function<bool()>& done, int seconds) {
+bool WaitFor(const std::function<bool()>& done, int seconds = 60) {
   for (int i = 0; i < seconds * 20; ++i) {
     if (done()) return true;
     Sleep(50);
@@ -36,6 +41,23 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
 }
 
 bool Exists(const std::wstring& name) { return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A child of the window, at any depth, that shows the text.
+bool HasChildText(HWND wnd, const std::wstring& text) {
+  struct TSeek {
+    const std::wstring& Text;
+    bool Found = false;
+  } seek{text};
+  EnumChildWindows(
+      wnd,
+      [](HWND child, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<TSeek*>(lp);
+        s->Found = WindowText(child) == s->Text;
+        return !s->Found;
+      },
+      reinterpret_cast<LPARAM>(&seek));
+  return seek.Found;
+}
 
 BOOL CALLBACK ClickButton(HWND wnd, LPARAM lp) {
   wchar_t text[64];
@@ -105,17 +127,17 @@ TEST(WatchdogTest, MonitorsCopiesWithVersionsRunsOnRequestAndShowsFromTheTray) {
   } end{pi};
 
   // Started hidden: the main window exists but is not shown; the start screen shows for a while.
-  const HWND main = WaitForForm(pi.dwProcessId, false, nullptr);
-  ASSERT_NE(main, nullptr);
-  const HWND start = WaitForForm(pi.dwProcessId, false, nullptr, true);
+  const HWND main = WaitForForm(pi.dwProcessId, false, nullptr, L"File change monitoring with direct backup");
+  ASSERT_NE(main, nullptr) << hv::WideToUtf8(hvtest::ProcessWindowsText(pi.dwProcessId));
+  const HWND start = WaitForForm(pi.dwProcessId, false, nullptr, L"StartScreen");
   ASSERT_NE(start, nullptr);
-  EXPECT_TRUE(WaitFor([&] { return !IsWindow(start); }, 15));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(start); }));
   EXPECT_FALSE(IsWindowVisible(main));
 
   // Files changed in the watched folders are copied after the interval of 5 seconds.
   auto target = [&](int i, const std::wstring& name) { return dest[i] + src[i].substr(2) + L"\\" + name + suffix[i]; };
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteBytes(src[i] + L"\\a.txt", "version 1"));
-  ASSERT_TRUE(WaitFor([&] { return Exists(target(0, L"a.txt")) && Exists(target(1, L"a.txt")) && Exists(target(2, L"a.txt")); }, 30));
+  ASSERT_TRUE(WaitFor([&] { return Exists(target(0, L"a.txt")) && Exists(target(1, L"a.txt")) && Exists(target(2, L"a.txt")); }));
   EXPECT_EQ(ReadBytes(target(0, L"a.txt")), "version 1");
   EXPECT_EQ(ReadBytes(target(1, L"a.txt")).substr(0, 2), "\x1F\x8B");
   EXPECT_EQ(ReadBytes(target(2, L"a.txt")).substr(0, 2), "PK");
@@ -123,13 +145,18 @@ TEST(WatchdogTest, MonitorsCopiesWithVersionsRunsOnRequestAndShowsFromTheTray) {
   EXPECT_FALSE(Exists(target(0, L"old.txt")));
 
   // Changed again and a run requested through the registered message: the older copy becomes .bak-1.
+  // The request goes out once the main window counts the three changes: a run asked for before
+  // that finds nothing to copy.
   Sleep(1200);
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteBytes(src[i] + L"\\a.txt", "version 2"));
+  auto renamed = [&] {
+    return Exists(target(0, L"a.bak-1.txt")) && Exists(target(1, L"a.bak-1.txt")) && Exists(target(2, L"a.bak-1.txt"));
+  };
+  ASSERT_TRUE(WaitFor([&] { return HasChildText(main, L"3 files") || renamed(); }));
   const UINT force = RegisterWindowMessageW(L"HvWatchdogForce");
-  Sleep(300);
   PostMessageW(main, force, 1, 0);
   ASSERT_TRUE(WaitFor([&] { return Exists(target(2, L"a.bak-1.txt")); }, 4));
-  ASSERT_TRUE(WaitFor([&] { return Exists(target(0, L"a.bak-1.txt")) && Exists(target(1, L"a.bak-1.txt")); }, 10));
+  ASSERT_TRUE(WaitFor(renamed));
   EXPECT_EQ(ReadBytes(target(0, L"a.txt")), "version 2");
   EXPECT_EQ(ReadBytes(target(0, L"a.bak-1.txt")), "version 1");
 
@@ -153,7 +180,7 @@ TEST(WatchdogTest, MonitorsCopiesWithVersionsRunsOnRequestAndShowsFromTheTray) {
       if (text.find(copyLine(i, false)) == std::wstring::npos || text.find(copyLine(i, true)) == std::wstring::npos)
         return false;
     return true;
-  }, 10);
+  });
   EXPECT_TRUE(complete) << text;
   ASSERT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
   const std::wregex header(L"(^|\r\n)[^\r\n]+  ==> (1 file|[0-9]+ files) need to be backed up\r\n");
@@ -162,17 +189,14 @@ TEST(WatchdogTest, MonitorsCopiesWithVersionsRunsOnRequestAndShowsFromTheTray) {
 
   // A click on the tray icon opens the status pop-up; "Edit monitoring" shows the main window.
   PostMessageW(main, WM_USER + 1, 2, WM_LBUTTONDOWN);
-  const HWND popup = WaitForForm(pi.dwProcessId, true, main);
+  const HWND popup = WaitForForm(pi.dwProcessId, true, main, L"HvWatchdog");
   ASSERT_NE(popup, nullptr) << hv::WideToUtf8(hvtest::ProcessWindowsText(pi.dwProcessId));
-  wchar_t caption[256];
-  GetWindowTextW(popup, caption, 256);
-  EXPECT_NE(std::wstring(caption).find(L"HvWatchdog"), std::wstring::npos);
   EnumChildWindows(popup, ClickButton, reinterpret_cast<LPARAM>(L"Edit monitoring"));
-  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 10));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
 
   // Closing keeps it running in the tray ("/hide"), with its settings saved.
   PostMessageW(main, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }, 10));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }));
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   auto saved = hv::TUnicodeIniFile::CreateForRead(settings + L"\\HvWatchdog.ini");
   EXPECT_EQ(saved.ReadInteger(L"Config", L"Count", 0), 3);

@@ -26,7 +26,7 @@ inline void WriteJob(const std::wstring& path, const std::wstring& source, const
 }
 
 // Processes messages until the condition holds or the time is up.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000) {
   const DWORD start = GetTickCount();
   while (!done()) {
     if (GetTickCount() - start > timeoutMs) return false;

@@ -342,7 +342,8 @@ TEST_F(QlCoreTest, ARunningThunderbirdProcessStopsTheRestore) {
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  for (int i = 0; i < 200 && !IsProcessRunning(L"Thunderbird.exe", false); ++i) Sleep(25);
+  for (int i = 0; i < 1200 && !IsProcessRunning(L"Thunderbird.exe", false); ++i) Sleep(25);
+  EXPECT_TRUE(IsProcessRunning(L"Thunderbird.exe", false));
   Ui.Options = {1, 0};
   EXPECT_EQ(Core.Restore(), kRunNotStarted);
   TerminateProcess(pi.hProcess, 0);

@@ -143,7 +143,7 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
 
   // The registered message asks for a run at the next tick.
   PostMessageW(form.Handle(), form.msgId, 1, 0);
-  PumpUntil([&] { return form.Monitor.InstantBackup; }, 2000);
+  ASSERT_TRUE(PumpUntil([&] { return form.Monitor.InstantBackup; }));
   form.tmBackupTimer();
   ASSERT_TRUE(PumpUntil([&] { return !form.Monitor.ReleaseDoneThreads(); }));
   SYSTEMTIME st;
@@ -419,7 +419,7 @@ TEST_F(MainFormTest, ForcedStartIntoTheTrayShowsTheStartScreenForAWhile) {
   EXPECT_FALSE(form.Visible());
   EXPECT_TRUE(form.TrayIconShown());
   EXPECT_TRUE(form.Monitor.Monitoring());
-  EXPECT_TRUE(PumpUntil([&] { return form.StartScreen == nullptr; }, 10000));
+  EXPECT_TRUE(PumpUntil([&] { return form.StartScreen == nullptr; }));
 
   // A restarted shell has lost the icon: "TaskbarCreated" adds it again.
   ASSERT_TRUE(RemoveTrayIcon(form.Handle(), 2));

@@ -67,7 +67,7 @@ TEST_F(WdWindows, HintWindowShowsTheNoticeAndClosesItself) {
   ASSERT_TRUE(PumpUntil([&] { return hint->Visible(); }));
   EXPECT_FALSE(hint->imgIcon.Visible());
   EXPECT_EQ(hint->stInfo.BoundsRect().left, hint->Scale(10));
-  EXPECT_TRUE(PumpUntil([&] { return !hint->Visible(); }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return !hint->Visible(); }));
 }
 
 TEST_F(WdWindows, StartScreenIsABorderlessPictureWithTheVersion) {

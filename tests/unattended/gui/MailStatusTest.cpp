@@ -57,7 +57,7 @@ TEST_F(MailStatusTest, SendingWindow) {
   EXPECT_TRUE(w.ProgressBar.TimerRunning());
   EXPECT_EQ(w.ProgressBar.Interval(), 5);
   // The block moves on its timer.
-  for (const DWORD start = GetTickCount(); w.ProgressBar.Current() < 80 && GetTickCount() - start < 10000;) {
+  for (const DWORD start = GetTickCount(); w.ProgressBar.Current() < 80 && GetTickCount() - start < 30000;) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     Application().ProcessMessages();
   }

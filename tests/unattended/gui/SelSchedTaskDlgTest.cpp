@@ -51,10 +51,10 @@ class SelSchedTaskDlgTest : public testing::Test {
     if (trigger == TWinTaskTriggerType::ttDaily) t->NewTrigger(TWinTaskTriggerType::ttWeekly).SetDaysOfWeek(2 | 32);
     ASSERT_GE(Scheduler->TaskFolder()->RegisterTask(name, *t, L"", L""), 0);
   }
-  // Pumps messages until done() holds (at most a few seconds).
+  // Pumps messages until done() holds (at most half a minute).
   template <class F>
   bool WaitFor(F done) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
       if (done()) return true;
       Application().ProcessMessages();
       Sleep(10);
