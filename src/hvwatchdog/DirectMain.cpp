@@ -143,6 +143,7 @@ void TfrmHvWatchdog::FormCreate() {
   for (auto u : kUnits) cbIntUnit.Add(_(u));
   cbIntUnit.OnCloseUp = [this] { ApplyInterval(IntervalUnitDefaults(cbIntUnit.ItemIndex())); };
   cbSysTray.Create(*this, L"Keep running in background", {10, 56, 300, 22}, gbSettings.Handle());
+  cbSysTray.OnClick = [this] { UpdateQuitButton(); };
 
   gbNext.Create(*this, L"Next backup", {436, 254, 150, 90});
   cpWait.Create(*this, {10, 24, 31, 31}, gbNext.Handle());
@@ -271,6 +272,7 @@ void TfrmHvWatchdog::ReadSettings() {
     else if (MatchOption(opt, L"force"))
       Force = true;
   }
+  UpdateQuitButton();
   MainIniName = MainIniFileName(SettingsDir);
   std::wstring driveId = GetDrivePrefix(), noCompress;
   if (FileExistsXL(MainIniName, true)) {
@@ -299,6 +301,11 @@ void TfrmHvWatchdog::ReadSettings() {
   laFiles.SetText(L"");
   laCount.SetText(L"");
   RenumberDirList();
+}
+
+void TfrmHvWatchdog::UpdateQuitButton() {
+  // With "Keep running in background" the button hides the window into the tray.
+  bbQuit.Hint = cbSysTray.Checked() ? _(L"Move program to background") : _(L"Quit program and save settings");
 }
 
 void TfrmHvWatchdog::ApplyInterval(const TIntervalView& v) {

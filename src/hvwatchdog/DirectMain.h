@@ -99,6 +99,7 @@ class TfrmHvWatchdog : public TForm {
   void ClearTaskSettings();
   // The directory commands enabled only where they can act.
   void UpdateDirButtons();
+  void UpdateQuitButton();
   void UpdateStartupLink();
   void btnAddClick();
   void btnRemoveClick();

@@ -298,6 +298,13 @@ TEST_F(MainFormTest, ValuesEnteredInTheFormAreAppliedAtOnce) {
   for (TControl* c : interval) EXPECT_FALSE(c->Enabled());
   form.bbStop.Click();
   for (TControl* c : interval) EXPECT_TRUE(c->Enabled());
+  // Quit hides the window when the program keeps running in the background, and says so.
+  EXPECT_EQ(form.bbQuit.Hint, L"Quit program and save settings");
+  form.cbSysTray.SetChecked(true);
+  ASSERT_TRUE(form.cbSysTray.OnClick);
+  form.cbSysTray.OnClick();
+  EXPECT_EQ(form.bbQuit.Hint, L"Move program to background");
+
   // Unchecked "Automatic backup every" keeps its interval disabled after a stop.
   form.cbPeriodic.SetChecked(false);
   form.cbPeriodic.OnClick();
