@@ -730,7 +730,8 @@ void TfrmHvWatchdog::SaveSettings() {
   if (FSettingsUnread) return;
   try {
     WriteWdSettings(IniName, s, Monitor.Tasks, ProgramVersionInfo().InternalName, ProgramVersionInfo().Version);
-  } catch (const EWriteError& e) {
+  } catch (const Exception& e) {
+    // Also a file that cannot be opened to be rewritten: closing must not stop half-way.
     ErrorDialog(e.Message());
   }
 }

@@ -332,6 +332,25 @@ TEST_F(MainFormTest, SettingsThatCouldNotBeReadAreNotWrittenOver) {
   EXPECT_EQ(ReadBytes(ini), stored);
 }
 
+TEST_F(MainFormTest, SavingWhileTheSettingsFileIsHeldOpenShowsTheError) {
+  TSettingsKey key(Settings);
+  TBoxes boxes;
+  const std::wstring ini = Settings + L"\\" + ProgramName() + L".ini";
+  const std::string stored = ReadBytes(ini);
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  form.bbStart.Click();
+  ASSERT_TRUE(form.Monitor.Monitoring());
+  HANDLE lock = CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  // The file cannot be read back to be rewritten: no exception ends the close half-way, a box says why.
+  EXPECT_NO_THROW(form.SaveSettings());
+  CloseHandle(lock);
+  EXPECT_NE(boxes.Last().find(ini), std::wstring::npos) << boxes.Last();
+  EXPECT_EQ(ReadBytes(ini), stored);
+  form.StopMonitoring();
+}
+
 TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   TSettingsKey key(Settings);
   TBoxes boxes;
