@@ -297,6 +297,7 @@ bool TWdMonitor::ReleaseDoneThreads() {
 
 void TWdMonitor::RunBackup(bool final) {
   if (FInFinalWait) return;
+  bool busy = false;
   if (FileCount() > 0) {
     OpenLog();
     AddLogLine(NowText() + L"  ==> " + SafeFormat(_(L"%s need to be backed up"), FileCountText(FileCount())));
@@ -305,7 +306,10 @@ void TWdMonitor::RunBackup(bool final) {
       ++pos;
       if (t->MonStatus != TMonTaskStatus::mtEnabled || t->FileList.Empty()) continue;
       // The previous run of this directory is still copying: its names wait for the next run.
-      if (t->BuThread) continue;
+      if (t->BuThread) {
+        busy = true;
+        continue;
+      }
       std::wstring dest = t->DestDir, label;
       const int resolved = ResolveVolumePath(dest, label, false);
       if (resolved != 2 && GetPathType(dest) != TPathType::ptUnknown) {
@@ -337,7 +341,11 @@ void TWdMonitor::RunBackup(bool final) {
       }
     }
   }
-  if (final) WaitForBackupThreads(false);
+  if (final) {
+    WaitForBackupThreads(false);
+    // A final run leaves nothing behind for a next run that does not come.
+    if (busy) return RunBackup(true);
+  }
   if (OnSaveSettings) OnSaveSettings();
 }
 

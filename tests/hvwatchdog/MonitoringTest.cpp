@@ -178,6 +178,19 @@ TEST_F(MonitorTest, ADirectoryStillBeingCopiedIsSkipped) {
   EXPECT_EQ(M.FileCount(), 0u);
 }
 
+TEST_F(MonitorTest, StoppingCopiesTheNamesOfADirectoryThatWasStillBusy) {
+  BlockCopies();
+  M.Tasks[0].FileList.Add(L"a.txt");
+  M.RunBackup(false);
+  ASSERT_TRUE(PumpUntil([&] { return Copies == 1; }));
+  M.Tasks[0].FileList.Add(L"b.txt");
+  M.ProcessMessages = [&] { SetEvent(Gate); };
+  M.StopMonitoring();
+  EXPECT_EQ(Copies, 2);
+  EXPECT_EQ(M.FileCount(), 0u);
+  EXPECT_FALSE(M.AnyBackupRunning());
+}
+
 TEST_F(MonitorTest, ClosingDuringARunWaitsAndKeepsUnfinishedNames) {
   BlockCopies();
   std::wstring error;
