@@ -206,6 +206,8 @@ void TWdMonitor::DirChangeNotify(int id, TWatchAction action, const std::wstring
   const std::wstring full = AddPath(task.Dir, fileName);
   if (action == waRemoved || action == waRenamedOld) {
     task.FileList.Remove(fileName);
+    // A folder that goes takes its pending files along: their copies could only fail, run after run.
+    task.FileList.RemovePrefix(fileName + L"\\");
     return;
   }
   if (task.FileList.Contains(fileName)) return;

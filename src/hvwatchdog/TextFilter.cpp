@@ -122,6 +122,14 @@ bool TMatchList::Remove(std::wstring_view s) {
   return true;
 }
 
+void TMatchList::RemovePrefix(std::wstring_view prefix) {
+  // The items with one prefix stand together in the order.
+  auto it = FItems.lower_bound(prefix);
+  while (it != FItems.end() && it->size() >= prefix.size() &&
+         CompareTextOrdinal(std::wstring_view(*it).substr(0, prefix.size()), prefix) == 0)
+    it = FItems.erase(it);
+}
+
 void TMatchList::SetCommaText(std::wstring_view text) {
   FItems.clear();
   std::wstring rest(text);

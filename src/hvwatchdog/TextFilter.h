@@ -37,6 +37,8 @@ class TMatchList {
   // False when the name was there already (in any case).
   bool Add(std::wstring_view s) { return FItems.emplace(s).second; }
   bool Remove(std::wstring_view s);
+  // Removes the items that begin with prefix (in any case).
+  void RemovePrefix(std::wstring_view prefix);
   bool Contains(std::wstring_view s) const { return FItems.find(s) != FItems.end(); }
   size_t Count() const { return FItems.size(); }
   bool Empty() const { return FItems.empty(); }

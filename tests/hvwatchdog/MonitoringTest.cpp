@@ -146,6 +146,12 @@ TEST_F(MonitorTest, AdmissionOfChanges) {
   M.DirChangeNotify(1, waRemoved, L"a.txt");
   M.DirChangeNotify(1, waRemoved, L"never.txt");
   EXPECT_EQ(t.FileList.CommaText(), L"d\\in.txt");
+  // A folder moved away or deleted as a whole takes its pending files along, and only them.
+  for (auto n : {L"d\\sub\\x.txt", L"d.txt", L"dd\\y.txt"}) t.FileList.Add(n);
+  M.DirChangeNotify(1, waRenamedOld, L"D");
+  EXPECT_EQ(t.FileList.CommaText(), L"d.txt,dd\\y.txt");
+  M.DirChangeNotify(1, waRemoved, L"dd");
+  EXPECT_EQ(t.FileList.CommaText(), L"d.txt");
 }
 
 TEST_F(MonitorTest, AMissingDestinationKeepsTheFilesPending) {
