@@ -216,8 +216,12 @@ void TBackupThread::Execute() noexcept {
       errText = ex ? ex->Message() : Utf8ToWide(x.what());
     }
     if (IsCopyFailure(e)) {
-      std::lock_guard<std::mutex> g(FLock);
-      FUnfinished.push_back(name);
+      // A file gone from a directory that is still there has nothing left to copy.
+      const std::wstring source = AddPath(FBase, name);
+      if (FileExistsXL(source, false) || !IsDirectory(FBase)) {
+        std::lock_guard<std::mutex> g(FLock);
+        FUnfinished.push_back(name);
+      }
     } else {
       ++FCopied;
     }

@@ -225,11 +225,14 @@ TEST_F(MonitorTest, ClosingDuringARunWaitsAndKeepsUnfinishedNames) {
 
 TEST_F(MonitorTest, FailedCopiesStayPendingForTheNextRun) {
   int failures = 1;
+  // A file that was deleted after its change has nothing to copy: it is not kept pending.
   TBackupThread::CopySeam() = [&](const std::wstring& src, const std::wstring&, uint32_t, std::wstring&) {
-    return src.ends_with(L"a.txt") && failures-- > 0 ? WithOperation(copyerr::kRead, TCopyOperation::opCopy) : 0;
+    return (src.ends_with(L"a.txt") && failures-- > 0) || src.ends_with(L"gone.txt")
+               ? WithOperation(copyerr::kOpen, TCopyOperation::opCopy)
+               : 0;
   };
-  M.Tasks[0].FileList.Add(L"a.txt");
-  M.Tasks[0].FileList.Add(L"b.txt");
+  WriteBytes(Src + L"\\a.txt", "a");
+  for (auto n : {L"a.txt", L"b.txt", L"gone.txt"}) M.Tasks[0].FileList.Add(n);
   M.RunBackup(false);
   FinishRuns();
   EXPECT_EQ(M.Tasks[0].FileList.CommaText(), L"a.txt");
