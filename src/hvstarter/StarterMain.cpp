@@ -326,6 +326,7 @@ void TMainForm::FormCreate() {
   SuspendMode = o.SuspendMode;
   LastTask = o.LastTask;
   ConfigList = o.ConfigList;
+  FConfigNames = o.Groups;
 
   const TSettingsPaths paths = LocateSettings(GetAppDataPath(), ProgramDir(), ProgramName(), false);
   hv::SettingsDir = paths.SettingsDir;
@@ -917,9 +918,10 @@ bool TMainForm::CheckForce() {
   IStarterSystem& sys = StarterSystem();
   if (TermProgs) TerminateAllPrograms(sys, GetCurrentProcessId(), r.LogList, r.ErrCount);
   if (FLockScreen) sys.LockWorkstation();
-  std::wstring names = ConfigList;
-  do {
-    const std::wstring name = ReadNextItem(names, L',');
+  // The names as given, so that a name may hold a comma.
+  std::vector<std::wstring> names = FConfigNames;
+  if (names.empty()) names.emplace_back();
+  for (const std::wstring& name : names) {
     TTaskProperties* g = FindGroup(Groups, name);
     if (!g) {
       r.LogList.push_back(L"  *** " + _(L"Unknown group: ") + name);
@@ -931,7 +933,7 @@ bool TMainForm::CheckForce() {
       r.LogList.push_back(L"  *** " + _(L"Canceled by user"));
       break;
     }
-  } while (!names.empty());
+  }
   GetLocalTime(&t);
   r.LogList.push_back(L"  ==> " + _(L"End") + L": " + DateTimeText(t));
   const std::wstring endLine = EndActionText(LogOffMode, SuspendMode);

@@ -165,6 +165,7 @@ class TMainForm : public TForm {
   std::wstring GroupCommaText() const;
   TPoint ScreenPos(const TControl& c, bool bottomRight) const;
   std::vector<std::wstring> FArgs;
+  std::vector<std::wstring> FConfigNames;  // the groups of ConfigList as given
   bool FRunning = false;
 };
 

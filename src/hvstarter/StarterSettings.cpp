@@ -98,6 +98,7 @@ TStarterOptions ParseStarterCommandLine(const std::vector<std::wstring>& args) {
     } else {
       if (o.LastTask.empty()) o.LastTask = arg;
       o.ConfigList += (o.ConfigList.empty() ? L"" : L",") + arg;
+      o.Groups.push_back(arg);
     }
   }
   return o;

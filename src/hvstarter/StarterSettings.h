@@ -67,6 +67,7 @@ struct TStarterOptions {
   std::wstring IniOption;  // the "ini" value as given
   std::wstring LastTask;   // first group name
   std::wstring ConfigList; // all group names, ","-separated
+  std::vector<std::wstring> Groups;  // the same names as given (a name may hold a comma)
 };
 TStarterOptions ParseStarterCommandLine(const std::vector<std::wstring>& args);
 

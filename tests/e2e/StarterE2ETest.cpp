@@ -170,7 +170,8 @@ TEST_F(StarterE2E, UnattendedRunOfSequentialAndParallelGroups) {
   WriteIni({{L"Seq", L"DOM\\backup", false, 0, {{ok, true}, {skip, false}, {warn, true}}},
             {L"Par", L"backup", true, 10, {{p1, true}, {p2, true}, {skip, false}, {p4, true}}},
             {L"Codes", L"", true, 0, codeJobs},
-            {L"Empty", L"", false, 0, {{skip, false}}}});
+            {L"Empty", L"", false, 0, {{skip, false}}},
+            {L"Empty, too", L"", false, 0, {{skip, false}}}});
 
   const FILETIME before = LocalNow();
   ASSERT_TRUE(Start(L"/force /logmode:1 seq Par Codes Empty Nope"));
@@ -251,12 +252,13 @@ TEST_F(StarterE2E, UnattendedRunOfSequentialAndParallelGroups) {
     }
   }
 
-  // A second run appends.
-  ASSERT_TRUE(Start(L"/force /logmode:1 Empty"));
+  // A second run appends; a group name may hold a comma.
+  ASSERT_TRUE(Start(L"/force /logmode:1 \"Empty, too\""));
   EXPECT_EQ(WaitEnd(), 0u);
   const auto twice = LogLines();
-  EXPECT_EQ(twice.size(), log.size() + 6);
+  ASSERT_EQ(twice.size(), log.size() + 6) << testing::PrintToString(twice);
   EXPECT_EQ(twice[log.size()], FirstLine());
+  EXPECT_EQ(twice[log.size() + 2], L"  ->  Backup group: Empty, too - User name: ");
 }
 
 TEST_F(StarterE2E, FailedLogonCallOfTheSystemIsReported) {
