@@ -313,6 +313,8 @@ bool TMainForm::SaveChangedJob() {
 void TMainForm::FormShow() {
   if (FStarted) return;
   FStarted = true;
+  // A stored position on a monitor that is gone; the window has its size by now.
+  if (Position == TPosition::poDesigned) FitFormToWorkArea(*this);
   SetDirDialogIni(Core.IniName, L"Directories");
   laProg.SetText(MakeProgramTitle(3) + L"\r\n" + GetUserNameLine());
   if (!Core.CheckEnvironment()) {

@@ -27,6 +27,7 @@
 #include "support/TestSupport.h"
 #include "unattended/DesktopIconDlg.h"
 #include "unattended/TaskSchedDlg.h"
+#include "winui/Dpi.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -451,7 +452,7 @@ TEST_F(QlCommandsTest, LogViewerAndInfo) {
   DeleteFileW(log.c_str());
 }
 
-// The window opens where it was closed last time.
+// The window opens where it was closed last time, and always on a screen.
 TEST_F(QlCommandsTest, WindowOpensAtTheStoredPosition) {
   qle2e::TThunderbirdInstall tb(L"single", ProgramName());
   {
@@ -468,6 +469,20 @@ TEST_F(QlCommandsTest, WindowOpensAtTheStoredPosition) {
   Run([](TMainForm& form) {
     EXPECT_EQ(form.Left(), 51);
     EXPECT_EQ(form.Top(), 43);
+  });
+  // A position off every screen (a monitor since removed) is moved back into view.
+  {
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(tb.Ini, false);
+    ini.WriteInteger(L"Config", L"Left", 30000);
+    ini.WriteInteger(L"Config", L"Top", 20000);
+    ini.UpdateFile();
+  }
+  Run([](TMainForm& form) {
+    const RECT r = form.BoundsRect(), work = WorkAreaAt(POINT{0, 0});
+    EXPECT_GE(r.left, work.left);
+    EXPECT_GE(r.top, work.top);
+    EXPECT_LE(r.right, work.right);
+    EXPECT_LE(r.bottom, work.bottom);
   });
 }
 
