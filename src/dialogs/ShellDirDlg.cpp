@@ -273,10 +273,10 @@ void TShellListView::Create(TForm& form, const TRect96& r96, HWND parent) {
   TListView::Create(form, r96, parent);
   SetWindowLongPtrW(Handle(), GWL_STYLE, GetWindowLongPtrW(Handle(), GWL_STYLE) | LVS_SHAREIMAGELISTS);
   SetImageList(SystemImages(), LVSIL_SMALL);
-  AddColumn(L"Name", 160);
-  AddColumn(L"Size", 80, LVCFMT_RIGHT);
-  AddColumn(L"Type", 100);
-  AddColumn(L"Modified", 110);
+  AddColumn(T(L"Name"), 160);
+  AddColumn(T(L"Size"), 80, LVCFMT_RIGHT);
+  AddColumn(T(L"Type"), 100);
+  AddColumn(T(L"Modified"), 110);
 }
 
 void TShellListView::Fill(LPCITEMIDLIST folder) {

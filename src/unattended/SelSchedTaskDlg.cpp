@@ -190,10 +190,10 @@ void TSelectSchedTaskDialog::FormCreate() {
   SetCaption(L"Select Scheduled Task");
   lvTasks.GridLines = true;
   lvTasks.Create(*this, {8, 8, 650, 140});
-  lvTasks.AddColumn(L"Name", 206);
-  lvTasks.AddColumn(L"Status", 81);
-  lvTasks.AddColumn(L"Last run time", 170);
-  lvTasks.AddColumn(L"Next run time", 170);
+  lvTasks.AddColumn(DGetText(TextDomain, L"Name"), 206);
+  lvTasks.AddColumn(DGetText(TextDomain, L"Status"), 81);
+  lvTasks.AddColumn(DGetText(TextDomain, L"Last run time"), 170);
+  lvTasks.AddColumn(DGetText(TextDomain, L"Next run time"), 170);
   FResultIcons = MakeResultIcons(Scale(16));
   lvTasks.SetImageList(FResultIcons);
   lvTasks.OnSelectItem = [this] { ShowTaskDetails(); };
