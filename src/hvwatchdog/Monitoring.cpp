@@ -228,7 +228,25 @@ void TWdMonitor::DirChangeNotify(int id, TWatchAction action, const std::wstring
     }
     return;
   }
-  if (AdmitsFile(task.MonFilter, fileName)) task.FileList.Add(fileName);
+  const TMonFilter& filter = task.MonFilter;
+  const bool fileStalled = filter.FileFilter.Stalled(), dirStalled = filter.SubDirFilter.Stalled();
+  if (AdmitsFile(filter, fileName)) task.FileList.Add(fileName);
+  if (!fileStalled && filter.FileFilter.Stalled()) FilterStalled(task, static_cast<size_t>(id), filter.FileFilter);
+  if (!dirStalled && filter.SubDirFilter.Stalled()) FilterStalled(task, static_cast<size_t>(id), filter.SubDirFilter);
+}
+
+void TWdMonitor::FilterStalled(const TMonTask& task, size_t pos, const TTextFilter& filter) {
+  const std::wstring text =
+      task.Dir + L": " +
+      SafeFormat(_(L"Filter error: \"%s\" takes too long on \"%s\". Until monitoring starts again the filter is "
+                   L"not used, and the files it would leave out are backed up."),
+                 filter.Filter(), filter.StalledOn());
+  // Also between runs, when the daily log is closed.
+  const bool wasOpen = LogOpen();
+  OpenLog();
+  AddLogLine(L" *** " + NowText() + L" - " + Pos2(pos) + L": " + text);
+  if (!wasOpen) CloseLog();
+  if (OnNotice) OnNotice(text);
 }
 
 void TWdMonitor::AddLogLine(const std::wstring& line) { AddLogLines({line}); }

@@ -83,6 +83,8 @@ class TWdMonitor {
   void CloseLog();
   void WatchError(TMonTask& task, size_t pos, int code, const std::wstring& text);
   void WatchChanged(TMonTask& task);
+  // A filter gave up on a name: reported once, in the log and as a notice.
+  void FilterStalled(const TMonTask& task, size_t pos, const TTextFilter& filter);
   static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 
   struct TLines {

@@ -8,12 +8,15 @@
 
 namespace hv {
 
+// A filter that cannot decide on a name admits the file: a needless copy loses nothing, a skipped
+// one may lose the only copy of a change. So an undecided file filter matches in include mode and
+// does not match in exclude mode; an undecided folder name counts as the side that admits.
 bool AdmitsFile(const TMonFilter& filter, std::wstring_view relName) {
   const size_t slash = relName.find_last_of(L'\\');
   const std::wstring path(slash == std::wstring_view::npos ? std::wstring_view{} : relName.substr(0, slash + 1));
   const std::wstring_view name = slash == std::wstring_view::npos ? relName : relName.substr(slash + 1);
   const std::wstring type = GetExtension(name);
-  bool ok = (!filter.ExtList.Contains(type) != filter.IncludeExts) && filter.FileFilter.MatchesFilter(name);
+  bool ok = (!filter.ExtList.Contains(type) != filter.IncludeExts) && filter.FileFilter.MatchesFilter(name, true);
   if (ok && !filter.SubDirList.Empty()) {
     bool any = false;
     for (const auto& dir : filter.SubDirList) {
@@ -33,8 +36,8 @@ bool AdmitsFile(const TMonFilter& filter, std::wstring_view relName) {
     while (start < path.size() && !any) {
       size_t end = path.find(L'\\', start);
       if (end == std::wstring::npos) end = path.size();
-      if (end > start && filter.SubDirFilter.MatchesFilter(std::wstring_view(path).substr(start, end - start)))
-        any = true;
+      const std::wstring_view folder = std::wstring_view(path).substr(start, end - start);
+      if (end > start && filter.SubDirFilter.MatchesFilter(folder, filter.IncludeSubDirs)) any = true;
       start = end + 1;
     }
     ok = !any != filter.IncludeSubDirs;

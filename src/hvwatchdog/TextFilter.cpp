@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <compare>
+#include <iterator>
+#include <stdexcept>
+
 #include <boost/regex.hpp>
 
 #include "base/text/PathUtils.h"
@@ -91,6 +95,95 @@ bool MatchFrom(std::wstring_view text, size_t t, std::wstring_view mask, size_t 
   return m == mask.size();
 }
 
+// Boost's own bound on the states of a search is checked only where a state fails; a search that
+// fails through an assertion, as ".(a|a)*(?!)" does, unwinds past that check for ever. So the
+// characters the matcher reads are counted through its iterator instead.
+struct EStepLimit {};
+
+struct TStepBudget {
+  int64_t Left = kRegexStepLimit;
+  bool Spent = false;
+  void Step() {
+    // Raised once: the matcher may read again while it unwinds.
+    if (--Left < 0 && !Spent) {
+      Spent = true;
+      throw EStepLimit{};
+    }
+  }
+};
+
+class TCountingIterator {
+ public:
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = wchar_t;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const wchar_t*;
+  using reference = const wchar_t&;
+
+  TCountingIterator() = default;
+  TCountingIterator(const wchar_t* p, TStepBudget* budget) : FP(p), FBudget(budget) {}
+  reference operator*() const {
+    FBudget->Step();
+    return *FP;
+  }
+  reference operator[](difference_type n) const {
+    FBudget->Step();
+    return FP[n];
+  }
+  pointer operator->() const { return FP; }
+  TCountingIterator& operator++() {
+    ++FP;
+    return *this;
+  }
+  TCountingIterator operator++(int) {
+    TCountingIterator t = *this;
+    ++FP;
+    return t;
+  }
+  TCountingIterator& operator--() {
+    --FP;
+    return *this;
+  }
+  TCountingIterator operator--(int) {
+    TCountingIterator t = *this;
+    --FP;
+    return t;
+  }
+  TCountingIterator& operator+=(difference_type n) {
+    FP += n;
+    return *this;
+  }
+  TCountingIterator& operator-=(difference_type n) {
+    FP -= n;
+    return *this;
+  }
+  friend TCountingIterator operator+(TCountingIterator a, difference_type n) { return a += n; }
+  friend TCountingIterator operator+(difference_type n, TCountingIterator a) { return a += n; }
+  friend TCountingIterator operator-(TCountingIterator a, difference_type n) { return a -= n; }
+  friend difference_type operator-(const TCountingIterator& a, const TCountingIterator& b) { return a.FP - b.FP; }
+  friend bool operator==(const TCountingIterator& a, const TCountingIterator& b) { return a.FP == b.FP; }
+  friend auto operator<=>(const TCountingIterator& a, const TCountingIterator& b) { return a.FP <=> b.FP; }
+
+ private:
+  const wchar_t* FP = nullptr;
+  TStepBudget* FBudget = nullptr;
+};
+
+enum class TSearchResult : uint8_t { srNo, srYes, srGaveUp };
+
+TSearchResult BoundedSearch(std::wstring_view text, const boost::wregex& expr) {
+  TStepBudget budget;
+  const TCountingIterator first(text.data(), &budget), last(text.data() + text.size(), &budget);
+  try {
+    return boost::regex_search(first, last, expr) ? TSearchResult::srYes : TSearchResult::srNo;
+  } catch (const EStepLimit&) {
+    return TSearchResult::srGaveUp;
+  } catch (const std::runtime_error&) {
+    // Boost's own complexity and stack bounds.
+    return TSearchResult::srGaveUp;
+  }
+}
+
 }  // namespace
 
 bool MatchesMask(std::wstring_view text, std::wstring_view mask) {
@@ -163,12 +256,14 @@ TTextFilter::TTextFilter(bool isFileFilter, bool ignoreCase)
 TTextFilter::~TTextFilter() = default;
 
 void TTextFilter::Reset() {
+  FStalled = false;
   FRegExp = false;
   FMode = TFilterMode::fmOff;
   FMask = L"*";
 }
 
 void TTextFilter::Assign(const TTextFilter& other) {
+  FStalled = false;
   FRegExp = other.FRegExp;
   FMode = other.FMode;
   FMask = other.FMask;
@@ -178,12 +273,13 @@ void TTextFilter::Assign(const TTextFilter& other) {
 std::wstring TTextFilter::Filter() const { return FRegExp ? FExpression : FMask; }
 
 void TTextFilter::SetFilter(std::wstring_view value) {
+  FStalled = false;
   const auto flags = boost::regex_constants::perl | (FIgnoreCase ? boost::regex_constants::icase : 0);
   if (FRegExp) {
     std::wstring expr = value.empty() ? L"." : std::wstring(value);
     try {
       FRegex->Expr.assign(expr, flags);
-      boost::regex_search(std::wstring(L"xyz"), FRegex->Expr);
+      BoundedSearch(L"xyz", FRegex->Expr);
       FExpression = expr;
     } catch (const std::exception&) {
       FExpression = L".";
@@ -218,15 +314,18 @@ void TTextFilter::SetFilter(std::wstring_view value) {
   }
 }
 
-bool TTextFilter::MatchesFilter(std::wstring_view text) const {
+bool TTextFilter::MatchesFilter(std::wstring_view text, bool undecided) const {
   if (FMode == TFilterMode::fmOff) return true;
   bool result = true;
   if (FRegExp) {
-    try {
-      result = boost::regex_search(text.begin(), text.end(), FRegex->Expr);
-    } catch (const std::exception&) {
-      result = false;
+    if (FStalled) return undecided;
+    const TSearchResult r = BoundedSearch(text, FRegex->Expr);
+    if (r == TSearchResult::srGaveUp) {
+      FStalled = true;
+      FStalledOn = text;
+      return undecided;
     }
+    result = r == TSearchResult::srYes;
   } else if (!FMask.empty()) {
     std::wstring list = FMask;
     bool allMode = false;

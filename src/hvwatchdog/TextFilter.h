@@ -56,6 +56,11 @@ class TMatchList {
 
 enum class TFilterMode : uint8_t { fmOff, fmInclude, fmExclude };
 
+// Character reads one search of a regular expression may make: 15 times the 65,025 that a pattern
+// backtracking over every pair of positions needs on a name of 255 characters, and some tens of
+// milliseconds of work.
+constexpr int64_t kRegexStepLimit = 1000000;
+
 class TTextFilter {
  public:
   TTextFilter(bool isFileFilter, bool ignoreCase);
@@ -82,7 +87,13 @@ class TTextFilter {
   void SetSeparator(wchar_t sep) { FSep = sep; }
   bool IsFileFilter() const { return FIsFileFilter; }
 
-  bool MatchesFilter(std::wstring_view text) const;
+  // A regular expression gives up on a text after kRegexStepLimit character reads; the result for
+  // that text is then undecided (after the mode is applied), and the filter is stalled: it gives
+  // every later text undecided without running, until SetFilter, Assign or Reset.
+  bool MatchesFilter(std::wstring_view text, bool undecided = true) const;
+  bool Stalled() const { return FStalled; }
+  // The text on which the expression gave up.
+  const std::wstring& StalledOn() const { return FStalledOn; }
 
  private:
   struct TRegex;
@@ -94,6 +105,8 @@ class TTextFilter {
   wchar_t FSep = L'|';
   std::wstring FExpression = L".";
   std::unique_ptr<TRegex> FRegex;
+  mutable bool FStalled = false;
+  mutable std::wstring FStalledOn;
 };
 
 }  // namespace hv

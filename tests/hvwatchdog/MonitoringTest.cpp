@@ -154,6 +154,29 @@ TEST_F(MonitorTest, AdmissionOfChanges) {
   EXPECT_EQ(t.FileList.CommaText(), L"d.txt");
 }
 
+// A filter that gives up admits the name and is reported once, in the daily log, the memo and as a
+// notice; the names after it are admitted without a further report.
+TEST_F(MonitorTest, AFilterThatGivesUpIsReportedOnceAndAdmits) {
+  M.WriteLog = true;
+  TTextFilter& filter = M.Tasks[0].MonFilter.FileFilter;
+  filter.SetRegular(true);
+  filter.SetMode(TFilterMode::fmInclude);
+  filter.SetFilter(L".(a|a)*(?!)");
+  const std::wstring name(178, L'a');
+  for (const auto& n : {name, name + L".txt", std::wstring(L"b.txt")}) M.DirChangeNotify(1, waAdded, n);
+  EXPECT_EQ(M.FileCount(), 3u);
+  ASSERT_EQ(Notices.size(), 1u);
+  EXPECT_NE(Notices[0].find(L"Filter error: \".(a|a)*(?!)\" takes too long on \"" + name + L"\""), std::wstring::npos)
+      << Notices[0];
+  ASSERT_EQ(Memo.size(), 1u);
+  EXPECT_NE(Memo[0].find(L" - 01: " + Notices[0]), std::wstring::npos) << Memo[0];
+  EXPECT_FALSE(M.LogOpen());
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  const std::string log = ReadBytes(DailyLogName(Tmp.Path(), st));
+  EXPECT_NE(Utf8ToWide(log).find(Memo[0] + L"\r\n"), std::wstring::npos);
+}
+
 TEST_F(MonitorTest, AMissingDestinationKeepsTheFilesPending) {
   std::wstring error;
   ASSERT_TRUE(M.StartMonitoring(error));

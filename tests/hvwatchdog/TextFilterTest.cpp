@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+
 #include "hvwatchdog/ShowFilter.h"
 
 namespace {
@@ -91,6 +94,97 @@ TEST(TTextFilter, RegularExpressions) {
   f.SetFilter(L"^(?!~)\\w+?\\d{2}\\.docx?$");
   EXPECT_TRUE(f.MatchesFilter(L"Report12.DOC"));
   EXPECT_FALSE(f.MatchesFilter(L"~Report12.doc"));
+}
+
+// A search that backtracks without end gives up after kRegexStepLimit character reads. The name gets
+// the caller's undecided result and the filter runs no more until it is set again, so a burst of
+// such names stays fast. The times are printed, never checked.
+TEST(TTextFilter, RunawaySearchesGiveUp) {
+  struct {
+    const wchar_t* expr;
+    std::wstring name;
+  } cases[] = {
+      // Boost's own bound never stops this search: it fails through the assertion.
+      {L".(a|a)*(?!)", std::wstring(178, L'a')},
+      // Here Boost's bound stops it, which used to count as "no match".
+      {L"(a+)+$", std::wstring(40, L'a') + L"!"},
+      {L"^(\\w+\\s?)*$", std::wstring(60, L'a') + L"!.txt"},
+  };
+  using TClock = std::chrono::steady_clock;
+  auto ms = [](TClock::time_point since) {
+    return std::chrono::duration<double, std::milli>(TClock::now() - since).count();
+  };
+  for (const auto& c : cases) {
+    for (TFilterMode mode : {TFilterMode::fmInclude, TFilterMode::fmExclude}) {
+      TTextFilter f(true, true);
+      f.SetRegular(true);
+      f.SetMode(mode);
+      f.SetFilter(c.expr);
+      const auto start = TClock::now();
+      EXPECT_TRUE(f.MatchesFilter(c.name, true)) << c.expr;
+      const double first = ms(start);
+      EXPECT_TRUE(f.Stalled()) << c.expr;
+      EXPECT_EQ(f.StalledOn(), c.name);
+      const auto burstStart = TClock::now();
+      for (int i = 0; i < 10000; ++i) ASSERT_TRUE(f.MatchesFilter(c.name, true));
+      std::printf("[  bound   ] %ls on %zu characters (%s): gave up after %.1f ms; 10,000 more names %.1f ms\n",
+                  c.expr, c.name.size(), mode == TFilterMode::fmInclude ? "include" : "exclude", first,
+                  ms(burstStart));
+      // Stalled, it answers undecided also for names it could decide.
+      EXPECT_FALSE(f.MatchesFilter(L"b.txt", false));
+      f.SetFilter(c.expr);
+      EXPECT_FALSE(f.Stalled());
+      EXPECT_FALSE(f.MatchesFilter(c.name, false)) << c.expr;
+    }
+  }
+
+  // Ordinary patterns on names of full length stay far inside the bound.
+  const std::wstring longName = std::wstring(251, L'x') + L".tmp";
+  struct {
+    const wchar_t* expr;
+    std::wstring name;
+    bool match;
+  } ordinary[] = {
+      {L"(a|b|c|d)*x+y", longName, false},
+      {L"\\.tmp$", longName, true},
+      {L".*foo.*bar", longName, false},
+      {L"^(?!~)\\w+?\\d{2}\\.docx?$", std::wstring(250, L'r') + L"12.doc", true},
+      {L"(\\w+)\\.\\1", L"abc.abc", true},
+  };
+  for (const auto& c : ordinary) {
+    TTextFilter f(true, true);
+    f.SetRegular(true);
+    f.SetMode(TFilterMode::fmInclude);
+    f.SetFilter(c.expr);
+    const auto start = TClock::now();
+    EXPECT_EQ(f.MatchesFilter(c.name, !c.match), c.match) << c.expr;
+    EXPECT_FALSE(f.Stalled()) << c.expr;
+    std::printf("[ ordinary ] %ls on %zu characters: %.3f ms\n", c.expr, c.name.size(), ms(start));
+  }
+}
+
+TEST(AdmitsFile, AFilterThatGivesUpAdmits) {
+  const std::wstring runaway = std::wstring(40, L'a') + L"!";
+  for (bool includeSubDirs : {false, true}) {
+    TMonFilter f;
+    f.IncludeSubDirs = includeSubDirs;
+    f.SubDirFilter.SetRegular(true);
+    f.SubDirFilter.SetMode(TFilterMode::fmInclude);
+    f.SubDirFilter.SetFilter(L"(a+)+$");
+    EXPECT_TRUE(AdmitsFile(f, runaway + L"\\x.dat")) << includeSubDirs;
+    EXPECT_TRUE(f.SubDirFilter.Stalled());
+  }
+  for (TFilterMode mode : {TFilterMode::fmInclude, TFilterMode::fmExclude}) {
+    TMonFilter f;
+    f.FileFilter.SetRegular(true);
+    f.FileFilter.SetMode(mode);
+    f.FileFilter.SetFilter(L"(a+)+$");
+    EXPECT_TRUE(AdmitsFile(f, L"sub\\" + runaway));
+    EXPECT_TRUE(f.FileFilter.Stalled());
+    // The type list still decides.
+    f.ExtList.Add(L"tmp");
+    EXPECT_FALSE(AdmitsFile(f, L"x.tmp"));
+  }
 }
 
 TEST(AdmitsFile, TypesFiltersAndFolders) {

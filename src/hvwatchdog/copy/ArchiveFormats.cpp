@@ -2,6 +2,9 @@
 #include "hvwatchdog/copy/FileErrors.h"
 
 #include <windows.h>
+#include <zlib.h>
+
+#include <algorithm>
 
 #include "base/text/StringUtils.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
@@ -45,6 +48,22 @@ const unsigned char kOemToLatin1[128] = {
     0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7,
     0xD7, 0xDF, 0xD7, 0xD7, 0xD7, 0xD7, 0xB5, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7, 0xD7,
     0xD7, 0xB1, 0xD7, 0xD7, 0xB6, 0xA7, 0xF7, 0xD7, 0xB0, 0xD7, 0xB7, 0xD7, 0xD7, 0xB2, 0xD7, 0xA0};
+
+// CRC-32 of the stream's bytes from start to end; the position is kept. False when they cannot be read.
+bool StreamCrc(TStream& stream, int64_t start, int64_t end, uint32_t& crc) {
+  const int64_t pos = stream.Position();
+  stream.SetPosition(start);
+  crc = crc32(0, nullptr, 0);
+  unsigned char buf[4096];
+  for (int64_t left = end - start; left > 0;) {
+    const int64_t n = std::min<int64_t>(left, sizeof buf);
+    if (!stream.ReadExact(buf, n)) return false;
+    crc = crc32(crc, buf, static_cast<uInt>(n));
+    left -= n;
+  }
+  stream.SetPosition(pos);
+  return true;
+}
 
 std::wstring Latin1ToWide(std::string_view bytes) {
   std::wstring w;
@@ -91,10 +110,13 @@ int ReadGzHeader(TStream& stream, TGzHeaderInfo& info) {
   info = TGzHeaderInfo{};
   try {
     const int64_t size = stream.Size();
+    const int64_t start = stream.Position();
     unsigned char h[10];
     if (!stream.ReadExact(h, 10)) return copyerr::kRead;
     if (h[0] != 0x1F || h[1] != 0x8B || h[2] != 8) return copyerr::kHeader;
     const unsigned flg = h[3];
+    // Reserved flags, as gzip refuses them.
+    if (flg & 0xE0) return copyerr::kHeader;
     info.MTime = Get32(h + 4);
     if (flg & 0x04) {
       unsigned char b[16];
@@ -134,8 +156,12 @@ int ReadGzHeader(TStream& stream, TGzHeaderInfo& info) {
     }
     if ((flg & 0x10) && !readZeroTerminated(nullptr)) return copyerr::kRead;
     if (flg & 0x02) {
-      if (stream.Position() + 2 > size) return copyerr::kRead;
-      stream.Seek(2, TSeekOrigin::soCurrent);
+      // The low 16 bits of the CRC-32 of the header bytes before it.
+      const int64_t end = stream.Position();
+      unsigned char c[2];
+      uint32_t crc;
+      if (!stream.ReadExact(c, 2) || !StreamCrc(stream, start, end, crc)) return copyerr::kRead;
+      if (Get16(c) != (crc & 0xFFFF)) return copyerr::kHeader;
     }
     const int64_t pos = stream.Position();
     if (pos + 8 > size) return copyerr::kRead;

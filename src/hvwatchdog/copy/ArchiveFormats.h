@@ -26,7 +26,7 @@ struct TGzHeaderInfo {
   int64_t USize = 0;
 };
 // Leaves the stream at the first data byte; 0, or the copy-error code of an unreadable header or of
-// one that is not a gzip header with deflate data.
+// one that is not a gzip header with deflate data (also: reserved flags set, a wrong header CRC).
 int ReadGzHeader(TStream& stream, TGzHeaderInfo& info);
 
 // --- zip ---

@@ -2,6 +2,7 @@
 #include "hvwatchdog/copy/FileErrors.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "hvwatchdog/copy/ZLibEx.h"
 
@@ -13,6 +14,12 @@ uint64_t Le(const std::string& s, size_t at, int n) {
   uint64_t v = 0;
   for (int i = n - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
   return v;
+}
+
+// The header CRC of gzip: the low 16 bits of the CRC-32 of the header bytes before it.
+std::string HeaderCrc(const std::string& header) {
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(header.data()), static_cast<uInt>(header.size()));
+  return {static_cast<char>(crc & 0xFF), static_cast<char>((crc >> 8) & 0xFF)};
 }
 
 TEST(GzipHeader, FixedFieldsSizeSubfieldAndName) {
@@ -49,13 +56,47 @@ TEST(GzipHeader, ReadsOwnAndForeignMembers) {
 
   // Another program's member: no extra field, a comment and a header CRC.
   std::string foreign("\x1F\x8B\x08\x1A\0\0\0\0\0\x03", 10);
-  foreign += std::string("n.txt\0comment\0\xAB\xCD", 16);
+  foreign += std::string("n.txt\0comment\0", 14);
+  foreign += HeaderCrc(foreign);
   foreign += std::string("0123456789\x11\x22\x33\x44\x2A\0\0\0", 18);
   TMemoryStream f(foreign);
   ASSERT_EQ(ReadGzHeader(f, info), 0);
   EXPECT_EQ(info.Name, L"n.txt");
   EXPECT_EQ(info.CSize, 10);
   EXPECT_EQ(info.USize, 42);
+}
+
+// As gzip does, verification refuses a member whose header CRC is wrong or whose reserved flags
+// are set; a correct header CRC passes, also over an extra field.
+TEST(GzipHeader, HeaderCrcAndReservedFlags) {
+  const std::string tail("DATA\x01\x02\x03\x04\x03\0\0\0", 12);
+  std::string own = GzHeaderBytes(L"a.txt", 0);
+  own[3] |= 0x02;
+  own += HeaderCrc(own);
+  std::string wrongCrc = own;
+  wrongCrc[own.size() - 1] ^= 0x01;
+  std::string reserved = GzHeaderBytes(L"a.txt", 0);
+  const struct {
+    const char* what;
+    std::string header;
+    int32_t result;
+  } cases[] = {
+      {"correct header CRC", own, 0},
+      {"wrong header CRC", wrongCrc, copyerr::kHeader},
+      {"flag 0x20", std::string(reserved).replace(3, 1, 1, '\x2C'), copyerr::kHeader},
+      {"flag 0x40", std::string(reserved).replace(3, 1, 1, '\x4C'), copyerr::kHeader},
+      {"flag 0x80", std::string(reserved).replace(3, 1, 1, '\x8C'), copyerr::kHeader},
+      {"header CRC cut off", own.substr(0, own.size() - 1), copyerr::kRead},
+  };
+  for (const auto& c : cases) {
+    TMemoryStream s(c.header + (c.result == copyerr::kRead ? std::string() : tail));
+    TGzHeaderInfo info;
+    EXPECT_EQ(ReadGzHeader(s, info), c.result) << c.what;
+    if (c.result == 0) {
+      EXPECT_EQ(info.Name, L"a.txt");
+      EXPECT_EQ(s.Position(), static_cast<int64_t>(c.header.size()));
+    }
+  }
 }
 
 TEST(GzipHeader, DamagedHeadersStayInsideTheirBounds) {
