@@ -190,7 +190,7 @@ class TmMailer::TSession {
         throw ESocketError(SafeFormat(_(L"The server's reply is longer than %u bytes: %s"),
                                       static_cast<unsigned>(kMaxReplyBytes),
                                       ServerText(first.empty() ? line : first, kMaxErrorText)));
-      bytes += line.size() + 2;
+      bytes = std::min(kMaxReplyBytes, bytes + line.size() + 2);  // a line may end in LF alone
       if (first.empty()) first = line;
       Log.Line(L"Recv", ServerText(line, kMaxLoggedText));
       int code = line.size() >= 3 ? std::atoi(line.substr(0, 3).c_str()) : 0;

@@ -14,7 +14,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from smtp_peer import Recorder, free_port, win_path  # noqa: E402
+from smtp_peer import HostileServer, Recorder, free_port, win_path  # noqa: E402
 from aiosmtpd.controller import Controller  # noqa: E402
 
 
@@ -85,18 +85,24 @@ def main():
                 msg = email.message_from_bytes(rec.messages[0]["data"], policy=email.policy.default)
                 check("named from", msg["From"] == "Backup Robot <reply@test.local>", msg["From"])
 
-            # A mail that cannot be sent leaves one line with the reason in the run's block of the log.
+            # A mail that cannot be sent leaves one line with the reason in the run's block of the log;
+            # a server whose EHLO reply never ends no longer holds the run.
             closed = free_port()
-            run_starter(exe, work, closed, "starter@test.local", True, failures, ["/logmode:1"])
-            with open(os.path.join(work, "conf", "HvStarter.log"), encoding="cp1252") as f:
-                log = f.read().split("\n")
-            ends = [i for i, line in enumerate(log) if line.startswith("  ==> End: ")]
-            check("log of a failed mail: one run", len(ends) == 1, log)
-            if ends:
-                reason = log[ends[0] + 1]
-                check("log of a failed mail: reason", reason.startswith("  *** The error mail was not sent: ") and
-                      "127.0.0.1:%d" % closed in reason, log[ends[0]:])
-                check("log of a failed mail: block ends", log[ends[0] + 2:] == ["", ""], log[ends[0]:])
+            for what, port, why in [("no server", closed, "127.0.0.1:%d" % closed),
+                                    ("endless reply", HostileServer("flood").port, "more than 100 lines")]:
+                log_name = os.path.join(work, "conf", "HvStarter.log")
+                if os.path.exists(log_name):
+                    os.remove(log_name)
+                run_starter(exe, work, port, "starter@test.local", True, failures, ["/logmode:1"])
+                with open(log_name, encoding="cp1252") as f:
+                    log = f.read().split("\n")
+                ends = [i for i, line in enumerate(log) if line.startswith("  ==> End: ")]
+                check("failed mail, %s: one run in the log" % what, len(ends) == 1, log)
+                if ends:
+                    reason = log[ends[0] + 1]
+                    check("failed mail, %s: reason" % what, reason.startswith("  *** The error mail was not sent: ")
+                          and why in reason, log[ends[0]:])
+                    check("failed mail, %s: block ends" % what, log[ends[0] + 2:] == ["", ""], log[ends[0]:])
 
             # Mail delivery off: the run ends without a mail.
             rec.reset()
