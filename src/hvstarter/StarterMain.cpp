@@ -940,9 +940,15 @@ bool TMainForm::CheckForce() {
   if (!endLine.empty()) r.LogList.push_back(L"  ==> " + endLine);
   LogList = r.LogList;
   ErrCount = r.ErrCount;
-  if (WriteLog && !AppendRunLog(sys, LogName, LogList)) WriteLog = false;
-  if (MailData.Enabled && ErrCount > 0)
-    SendErrorMail(*mMailer, MailData, LogList, ErrCount, ProgVersName, GetLogFolder() + L"HvSmtp.log");
+  // With a mail to send, the run's block in the log is ended once the mail's outcome is known.
+  const bool mail = MailData.Enabled && ErrCount > 0;
+  if (WriteLog && !AppendRunLog(sys, LogName, LogList, !mail)) WriteLog = false;
+  if (mail) {
+    std::vector<std::wstring> tail;
+    if (!SendErrorMail(*mMailer, MailData, LogList, ErrCount, ProgVersName, GetLogFolder() + L"HvSmtp.log"))
+      tail.push_back(MailFailureLine(mMailer->ErrorList()));
+    if (WriteLog) AppendRunLog(sys, LogName, tail);
+  }
   DestroyShutdownBlockReason(Handle());
   if (LogOffMode != TDownMode::dmNone) ShutdownSystem();
   else if (SuspendMode != TSuspendMode::smNone) SuspendSystem();

@@ -297,10 +297,11 @@ void TerminateAllPrograms(IStarterSystem& sys, DWORD ownPid, std::vector<std::ws
   }
 }
 
-bool AppendRunLog(IStarterSystem& sys, const std::wstring& fileName, const std::vector<std::wstring>& lines) {
+bool AppendRunLog(IStarterSystem& sys, const std::wstring& fileName, const std::vector<std::wstring>& lines,
+                  bool endOfRun) {
   std::wstring text;
   for (const auto& l : lines) text += l + L"\r\n";
-  text += L"\r\n";
+  if (endOfRun) text += L"\r\n";
   const std::string bytes = WideToAnsi(text);
   if (AppendBytes(fileName, bytes)) return true;
   sys.Sleep(2000);
@@ -343,6 +344,18 @@ bool SendErrorMail(TmMailer& mailer, const TMailData& mail, const std::vector<st
   }
   mailer.WriteLogFile = false;
   return sent;
+}
+
+std::wstring MailFailureLine(const TSendErrors& errors) {
+  std::wstring why;
+  for (const TSendError& e : errors) {
+    if (!why.empty()) why += L"; ";
+    why += e.ErrType == TSendErrorType::seFailedRecipient ? SafeFormat(_(L"Recipient refused: %s"), e.ErrMsg)
+                                                          : e.ErrMsg;
+  }
+  if (why.empty())
+    why = _(L"Unknown or other error: Can not determine owner, other error, or the error can not be revealed.");
+  return L"  *** " + SafeFormat(_(L"The error mail was not sent: %s"), why);
 }
 
 }  // namespace hv::hvstarter

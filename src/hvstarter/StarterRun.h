@@ -95,13 +95,17 @@ void SetStarterSystem(IStarterSystem* system);
 // lines ("  *** " and "      " lines) and count as errors.
 void TerminateAllPrograms(IStarterSystem& sys, DWORD ownPid, std::vector<std::wstring>& lines, int& errCount);
 
-// Appends the lines and an empty line (ANSI, CR LF); a second try after 2 s; false when both fail.
-bool AppendRunLog(IStarterSystem& sys, const std::wstring& fileName, const std::vector<std::wstring>& lines);
+// Appends the lines (ANSI, CR LF) and, with endOfRun, the empty line that ends a run's block; a
+// second try after 2 s; false when both fail.
+bool AppendRunLog(IStarterSystem& sys, const std::wstring& fileName, const std::vector<std::wstring>& lines,
+                  bool endOfRun = true);
 
 // The error mail's body: title, count text and ":", an empty line, the run's lines.
 std::vector<std::wstring> ErrorMailBody(const std::vector<std::wstring>& lines, int errCount);
 // Sets the mailer from the mail data and sends; failures are silent. False when not sent.
 bool SendErrorMail(TmMailer& mailer, const TMailData& mail, const std::vector<std::wstring>& lines, int errCount,
                    std::wstring_view userAgent, std::wstring_view sessionLog);
+// The run log's line for an error mail that was not sent, with the mailer's errors.
+std::wstring MailFailureLine(const TSendErrors& errors);
 
 }  // namespace hv::hvstarter

@@ -130,6 +130,40 @@ TCertNames ReadCertNames(const CERT_CONTEXT* cert) {
   return names;
 }
 
+// False when the certificate names its usages and server authentication is not among them.
+bool AllowsServerAuth(const CERT_CONTEXT* cert) {
+  const CERT_INFO* info = cert->pCertInfo;
+  const CERT_EXTENSION* ext = CertFindExtension(szOID_ENHANCED_KEY_USAGE, info->cExtension, info->rgExtension);
+  if (!ext) return true;
+  CERT_ENHKEY_USAGE* usage = nullptr;
+  DWORD size = 0;
+  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, ext->Value.pbData, ext->Value.cbData,
+                           CRYPT_DECODE_ALLOC_FLAG, nullptr, &usage, &size))
+    return false;
+  bool found = false;
+  for (DWORD i = 0; i < usage->cUsageIdentifier && !found; ++i)
+    found = std::strcmp(usage->rgpszUsageIdentifier[i], szOID_PKIX_KP_SERVER_AUTH) == 0;
+  LocalFree(usage);
+  return found;
+}
+
+// The first line of what the server sent, without its line end, for a message.
+std::wstring FirstLineText(std::string_view data) {
+  data = data.substr(0, data.find('\n'));
+  if (data.ends_with('\r')) data.remove_suffix(1);
+  return ServerText(data, 80);
+}
+
+// Raises ETlsError when data, received where a TLS record begins, is no TLS record (content type
+// 20..23, version 3.x): a plain server, or plain text slipped in.
+void CheckTlsRecord(std::string_view data) {
+  if (data.empty()) return;
+  const uint8_t type = static_cast<uint8_t>(data[0]);
+  if (type >= 20 && type <= 23 && (data.size() < 2 || data[1] == 3)) return;
+  throw ETlsError(SafeFormat(_(L"The server did not answer in TLS; it sent: \"%s\""),
+                             FirstLineText(data)));
+}
+
 // Raises ETlsError unless the chain ends in a root of the file and names the host.
 void VerifyServerCertificate(const CERT_CONTEXT* cert, const TTlsOptions& options) {
   int rootCount = 0;
@@ -159,6 +193,8 @@ void VerifyServerCertificate(const CERT_CONTEXT* cert, const TTlsOptions& option
   if (!anchored || (errors & ~ignored) != 0)
     throw ETlsError(SafeFormat(_(L"The server certificate was not issued by a trusted root of \"%s\"."),
                                options.RootFile));
+  if (!AllowsServerAuth(cert))
+    throw ETlsError(_(L"The server certificate is not meant for server authentication."));
   if (!CertificateMatchesHost(ReadCertNames(cert), options.HostName))
     throw ETlsError(SafeFormat(_(L"The server certificate is not valid for the host \"%s\"."), options.HostName));
 }
@@ -193,6 +229,18 @@ bool DnsNameMatches(std::wstring pattern, std::wstring host) {
 }
 
 }  // namespace
+
+std::wstring ServerText(std::string_view bytes, size_t maxChars) {
+  // Four bytes at most per character: decoding more could not change what is kept.
+  std::wstring text = Utf8ToWide(bytes.substr(0, std::min(bytes.size(), maxChars * 4 + 4)));
+  for (wchar_t& c : text)
+    if (c < 32 || (c >= 0x7F && c < 0xA0)) c = L'?';
+  if (text.size() <= maxChars && bytes.size() <= maxChars * 4 + 4) return text;
+  size_t cut = std::min(maxChars, text.size());
+  if (cut > 0 && IS_HIGH_SURROGATE(text[cut - 1])) --cut;
+  text.resize(cut);
+  return text + L"...";
+}
 
 bool CertificateMatchesHost(const TCertNames& names, std::wstring_view host) {
   if (host.empty()) return false;
@@ -281,10 +329,35 @@ void TSocketStream::Connect(std::wstring_view host, uint16_t port, uint32_t time
   }
 }
 
+void TSocketStream::SetDeadline(uint32_t ms) {
+  FDeadlineMs = ms;
+  FDeadline = GetTickCount64() + ms;
+}
+
+void TSocketStream::RaiseDeadline() const {
+  throw ESocketError(SafeFormat(_(L"The server did not complete its answer within %u seconds."),
+                                static_cast<unsigned>(FDeadlineMs / 1000)));
+}
+
+uint32_t TSocketStream::WaitTime(bool& byDeadline) const {
+  byDeadline = false;
+  if (FDeadline == 0) return FReadTimeout;
+  const uint64_t now = GetTickCount64();
+  if (now >= FDeadline) RaiseDeadline();
+  const uint64_t left = FDeadline - now;
+  if (left >= FReadTimeout) return FReadTimeout;
+  byDeadline = true;
+  return static_cast<uint32_t>(left);
+}
+
 size_t TSocketStream::RawRecv(char* buffer, size_t size) {
   if (FSocket == kNoSocket) throw ESocketError(_(L"The connection is closed."));
   SOCKET s = static_cast<SOCKET>(FSocket);
-  if (!WaitFor(s, false, FReadTimeout)) throw ESocketError(_(L"Read timed out."));
+  bool byDeadline = false;
+  if (!WaitFor(s, false, WaitTime(byDeadline))) {
+    if (byDeadline) RaiseDeadline();
+    throw ESocketError(_(L"Read timed out."));
+  }
   int n = recv(s, buffer, static_cast<int>(std::min<size_t>(size, 1 << 20)), 0);
   if (n == 0) throw ESocketError(_(L"The server closed the connection."));
   if (n < 0) RaiseSocket(_(L"Socket error"), WSAGetLastError());
@@ -295,7 +368,11 @@ void TSocketStream::RawSend(const char* data, size_t size) {
   if (FSocket == kNoSocket) throw ESocketError(_(L"The connection is closed."));
   SOCKET s = static_cast<SOCKET>(FSocket);
   while (size > 0) {
-    if (!WaitFor(s, true, FReadTimeout)) throw ESocketError(_(L"Write timed out."));
+    bool byDeadline = false;
+    if (!WaitFor(s, true, WaitTime(byDeadline))) {
+      if (byDeadline) RaiseDeadline();
+      throw ESocketError(_(L"Write timed out."));
+    }
     int n = send(s, data, static_cast<int>(std::min<size_t>(size, 1 << 20)), 0);
     if (n == SOCKET_ERROR) RaiseSocket(_(L"Socket error"), WSAGetLastError());
     data += n;
@@ -304,6 +381,10 @@ void TSocketStream::RawSend(const char* data, size_t size) {
 }
 
 void TSocketStream::StartTls(const TTlsOptions& options) {
+  // The server speaks no more in clear once it agreed to TLS: what it sent after that is injected.
+  if (!FPlain.empty())
+    throw ETlsError(SafeFormat(_(L"The server sent plain text after agreeing to TLS: \"%s\""),
+                               FirstLineText(FPlain)));
   auto tls = std::make_unique<TTls>();
   SCHANNEL_CRED cred{};
   cred.dwVersion = SCHANNEL_CRED_VERSION;
@@ -323,10 +404,10 @@ void TSocketStream::StartTls(const TTlsOptions& options) {
   const DWORD request = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                         ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
   std::wstring target = options.HostName;
-  std::string in = std::move(FPlain);  // bytes the server sent after its STARTTLS reply
-  FPlain.clear();
+  std::string in;
   bool first = true;
   for (;;) {
+    CheckTlsRecord(in);
     SecBuffer inBufs[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
                            {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBufs};
@@ -390,6 +471,7 @@ void TSocketStream::FillPlain() {
   TTls& t = *FTls;
   for (;;) {
     if (!t.Cipher.empty()) {
+      CheckTlsRecord(t.Cipher);
       SecBuffer bufs[4] = {{static_cast<unsigned long>(t.Cipher.size()), SECBUFFER_DATA, t.Cipher.data()},
                            {0, SECBUFFER_EMPTY, nullptr},
                            {0, SECBUFFER_EMPTY, nullptr},
@@ -414,15 +496,19 @@ void TSocketStream::FillPlain() {
   }
 }
 
-std::string TSocketStream::ReadLine() {
+bool TSocketStream::ReadLine(std::string& line, size_t maxBytes) {
   for (;;) {
-    if (size_t lf = FPlain.find('\n'); lf != std::string::npos) {
-      std::string line = FPlain.substr(0, lf);
+    const size_t lf = FPlain.find('\n');
+    if ((lf == std::string::npos ? FPlain.size() : lf + 1) > maxBytes) {
+      line = FPlain.substr(0, maxBytes);
+      return false;
+    }
+    if (lf != std::string::npos) {
+      line = FPlain.substr(0, lf);
       FPlain.erase(0, lf + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      return line;
+      return true;
     }
-    if (FPlain.size() > 1 << 20) throw ESocketError(_(L"The server sent a line that is too long."));
     FillPlain();
   }
 }

@@ -18,7 +18,7 @@ class ESocketError : public Exception {
  public:
   using Exception::Exception;
 };
-// A failed TLS handshake or a server certificate that does not verify.
+// A failed TLS handshake, plain text where TLS was due, or a server certificate that does not verify.
 class ETlsError : public Exception {
  public:
   using Exception::Exception;
@@ -59,12 +59,18 @@ class TSocketStream {
   // Raises ESocketError.
   void Connect(std::wstring_view host, uint16_t port, uint32_t timeoutMs);
   void SetReadTimeout(uint32_t ms) { FReadTimeout = ms; }
+  // Reads, writes and the TLS handshake fail once ms have passed from now, however the server
+  // spreads its bytes; until ClearDeadline.
+  void SetDeadline(uint32_t ms);
+  void ClearDeadline() { FDeadline = 0; }
   bool Connected() const;
-  // TLS handshake on the open connection; raises ETlsError or ESocketError.
+  // TLS handshake on the open connection; raises ETlsError or ESocketError. Plain text received
+  // before it or in its place fails it at once.
   void StartTls(const TTlsOptions& options);
   bool Tls() const { return FTls != nullptr; }
-  // One line without its CR LF; raises ESocketError.
-  std::string ReadLine();
+  // One line without its CR LF; false when the line with its CR LF would be longer than maxBytes
+  // (line then holds its first maxBytes bytes). Raises ESocketError.
+  bool ReadLine(std::string& line, size_t maxBytes);
   void Write(std::string_view data);
   // Sends TLS's close notice when it can, then closes; never raises.
   void Close() noexcept;
@@ -73,13 +79,22 @@ class TSocketStream {
   struct TTls;
   size_t RawRecv(char* buffer, size_t size);
   void RawSend(const char* data, size_t size);
+  // The time to wait for the socket; raises ESocketError when the deadline has passed.
+  uint32_t WaitTime(bool& byDeadline) const;
+  [[noreturn]] void RaiseDeadline() const;
   void FillPlain();
 
   uintptr_t FSocket;
   uint32_t FReadTimeout = 30000;
+  uint64_t FDeadline = 0;  // tick count; 0: none
+  uint32_t FDeadlineMs = 0;
   std::unique_ptr<TTls> FTls;
   std::string FPlain;  // received plain text not yet read
 };
+
+// Server text for an error or the session log: decoded as UTF-8, control characters as "?", at
+// most maxChars characters and "..." where it was cut.
+std::wstring ServerText(std::string_view bytes, size_t maxChars);
 
 // The certificate's names as the host check sees them.
 struct TCertNames {

@@ -18,6 +18,13 @@
 namespace hv {
 namespace {
 
+// What one reply may hold: far beyond any real server (an EHLO reply has some 10 to 30 lines, and
+// a reply line at most 512 bytes), low enough that no server can keep a send busy or fill memory.
+constexpr size_t kMaxReplyLines = 100;
+constexpr size_t kMaxReplyBytes = 64 * 1024;
+// Characters of server text kept in an error entry and in a line of the session log.
+constexpr size_t kMaxErrorText = 200, kMaxLoggedText = 512;
+
 // A reply of the server: its code and its lines without the code.
 struct TReply {
   int Code = 0;
@@ -38,8 +45,9 @@ class ENoStartTls : public ETlsError {
 // An answer of the server that the session did not expect.
 class ESmtpReply : public Exception {
  public:
-  explicit ESmtpReply(const TReply& r) : Exception(Utf8ToWide(r.Text())) {}
-  ESmtpReply(std::wstring_view lead, const TReply& r) : Exception(std::wstring(lead) + L": " + Utf8ToWide(r.Text())) {}
+  explicit ESmtpReply(const TReply& r) : Exception(ServerText(r.Text(), kMaxErrorText)) {}
+  ESmtpReply(std::wstring_view lead, const TReply& r)
+      : Exception(std::wstring(lead) + L": " + ServerText(r.Text(), kMaxErrorText)) {}
 };
 
 std::string HexOf(const std::vector<UCHAR>& bytes) {
@@ -169,11 +177,22 @@ class TmMailer::TSession {
  public:
   TSession(TmMailer& owner, TSessionLog& log, const TClientCertificate* cert) : M(owner), Log(log), Cert(cert) {}
 
+  // The reply within the bounds; the caller has set the deadline.
   TReply Read() {
     TReply r;
-    for (;;) {
-      std::string line = Sock.ReadLine();
-      Log.Line(L"Recv", Utf8ToWide(line));
+    std::string first;
+    for (size_t bytes = 0;;) {
+      std::string line;
+      if (r.Lines.size() == kMaxReplyLines)
+        throw ESocketError(SafeFormat(_(L"The server's reply has more than %u lines: %s"),
+                                      static_cast<unsigned>(kMaxReplyLines), ServerText(first, kMaxErrorText)));
+      if (!Sock.ReadLine(line, kMaxReplyBytes - bytes))
+        throw ESocketError(SafeFormat(_(L"The server's reply is longer than %u bytes: %s"),
+                                      static_cast<unsigned>(kMaxReplyBytes),
+                                      ServerText(first.empty() ? line : first, kMaxErrorText)));
+      bytes = std::min(kMaxReplyBytes, bytes + line.size() + 2);  // a line may end in LF alone
+      if (first.empty()) first = line;
+      Log.Line(L"Recv", ServerText(line, kMaxLoggedText));
       int code = line.size() >= 3 ? std::atoi(line.substr(0, 3).c_str()) : 0;
       if (code < 100) throw ESocketError(_(L"The server sent no valid reply."));
       r.Code = code;
@@ -182,6 +201,7 @@ class TmMailer::TSession {
     }
   }
   TReply Command(std::string_view cmd, std::wstring_view logged = {}) {
+    Sock.SetDeadline(M.CommandTimeout);
     Log.Line(L"Sent", logged.empty() ? Utf8ToWide(cmd) : std::wstring(logged));
     Sock.Write(std::string(cmd) + "\r\n");
     return Read();
@@ -234,6 +254,7 @@ class TmMailer::TSession {
     o.VerifyServer = M.VerifyCertificate;
     o.ClientCert = Cert;
     Log.Line(L"Stat", _(L"TLS handshake"));
+    Sock.SetDeadline(M.CommandTimeout);
     Sock.StartTls(o);
     Log.Line(L"Stat", _(L"TLS session established"));
   }
@@ -285,6 +306,7 @@ class TmMailer::TSession {
     Log.Line(L"Stat", SafeFormat(_(L"Connected to %s:%d."), M.Host, M.Port));
     if (M.OnConnected) M.OnConnected(M);
     if (implicit) StartTls();
+    Sock.SetDeadline(M.CommandTimeout);
     TReply greeting = Read();
     if (greeting.Code != 220) throw ESmtpReply(greeting);
     Hello();
@@ -304,7 +326,7 @@ class TmMailer::TSession {
         TReply r = Command("RCPT TO:<" + WideToUtf8(CleanAddress(a.Address)) + ">");
         if (r.Code == 250 || r.Code == 251) continue;
         std::wstring who = a.Address;
-        if (who.empty()) who = RemoveControl(Utf8ToWide(r.Text()));
+        if (who.empty()) who = ServerText(r.Text(), kMaxErrorText);
         M.AddError(TSendErrorType::seFailedRecipient, who);
         if (!M.ContinueOnFailedRecipient) throw ESmtpReply(r);
       }
@@ -313,6 +335,7 @@ class TmMailer::TSession {
     const std::string data = DotStuffed(message);
     Log.Line(L"Sent", SafeFormat(_(L"<message of %d bytes>"), static_cast<long long>(message.size())));
     if (M.OnBeginSend) M.OnBeginSend(M, TWorkMode::wmWrite, static_cast<int64_t>(data.size()));
+    Sock.ClearDeadline();  // the message takes as long as its size needs; each write has its time-out
     constexpr size_t kChunk = 32 * 1024;
     for (size_t done = 0; done < data.size();) {
       const size_t n = std::min(kChunk, data.size() - done);
@@ -324,6 +347,7 @@ class TmMailer::TSession {
         Application().ProcessMessages();
     }
     if (M.OnEndSend) M.OnEndSend(M, TWorkMode::wmWrite);
+    Sock.SetDeadline(M.CommandTimeout);
     TReply accepted = Read();
     if (accepted.Code != 250) throw ESmtpReply(accepted);
   }
@@ -334,11 +358,6 @@ class TmMailer::TSession {
       Command("QUIT");
     } catch (...) {
     }
-  }
-
-  static std::wstring RemoveControl(std::wstring s) {
-    std::erase_if(s, [](wchar_t c) { return c < 32; });
-    return s;
   }
 
   TmMailer& M;

@@ -71,6 +71,8 @@ class TmMailer {
   std::wstring Logname;  // the temporary folder's "SmtpLog.txt" after construction
   bool WriteLogFile = false;
   uint32_t ConnectTimeout = 30000, ReadTimeout = 30000;
+  // A whole reply, and a TLS handshake, must arrive within this time, however the server spreads it.
+  uint32_t CommandTimeout = 60000;
   // The server's certificate must chain to the root file and name the host.
   bool VerifyCertificate = true;
 

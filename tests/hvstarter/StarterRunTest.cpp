@@ -300,6 +300,21 @@ TEST(StarterUnattended, RunLogIsAppendedWithAnEmptyLine) {
   EXPECT_EQ(sys.Sleeps, 1);  // one more try after a pause
 }
 
+TEST(StarterUnattended, FailedMailLineEndsTheRunsBlock) {
+  hvtest::TempDir dir;
+  TFakeSystem sys;
+  const std::wstring log = dir / L"HvStarter.log";
+  ASSERT_TRUE(AppendRunLog(sys, log, {L"run"}, false));
+  const TSendErrors errors{{TSendErrorType::seFailedRecipient, L"ops@test.local"},
+                           {TSendErrorType::seSmtp, L"550 5.1.1 User unknown"}};
+  ASSERT_TRUE(AppendRunLog(sys, log, {MailFailureLine(errors)}));
+  EXPECT_EQ(hvtest::ReadBytes(log),
+            "run\r\n  *** The error mail was not sent: Recipient refused: ops@test.local; 550 5.1.1 User unknown\r\n"
+            "\r\n");
+  EXPECT_TRUE(MailFailureLine({}).starts_with(L"  *** The error mail was not sent: Unknown or other error"))
+      << MailFailureLine({});
+}
+
 TEST(StarterUnattended, EndActionLinesAndMailBody) {
   EXPECT_EQ(EndActionText(TDownMode::dmShutdown, TSuspendMode::smStandby), L"The system will be shut down!");
   EXPECT_EQ(EndActionText(TDownMode::dmRestart, TSuspendMode::smNone), L"The system will be restarted!");

@@ -3,7 +3,7 @@
 // Keys: host, port, user, password, secure (0..3), tlsdir (folder of the TLS client files),
 // verify (0/1), from, fromname, to, cc, bcc, subject, body (one line each), html (one line each),
 // content (ascii|html|utf8), attach (one each), header (Name: value), continue (0/1), log,
-// readtimeout, helo, keypassword, save (build into this file instead of sending).
+// readtimeout, deadline (of one command), helo, keypassword, save (build into this file instead of sending).
 // Prints one line per error ("<type>\t<message>") and exits 0 when sent, 1 when not, 2 on bad use.
 #include <windows.h>
 
@@ -59,6 +59,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (k == L"continue") mailer.ContinueOnFailedRecipient = v == L"1";
     else if (k == L"log") { mailer.Logname = v; mailer.WriteLogFile = true; }
     else if (k == L"readtimeout") mailer.ReadTimeout = mailer.ConnectTimeout = static_cast<uint32_t>(_wtoi(v.c_str()));
+    else if (k == L"deadline") mailer.CommandTimeout = static_cast<uint32_t>(_wtoi(v.c_str()));
     else if (k == L"helo") mailer.HeloName = v;
     else if (k == L"save") save = v;
   }

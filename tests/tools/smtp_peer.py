@@ -4,8 +4,9 @@
 aiosmtpd listeners: plain, STARTTLS and implicit TLS, with a test CA and server and client
 certificates made here with the openssl CLI; AUTH LOGIN and PLAIN plus CRAM-MD5 and CRAM-SHA1
 handlers of our own; a recipient refused with 550. Raw listeners: one that drops the connection,
-one that stalls, one that only counts connections. What the servers received is parsed with
-Python's email package.
+one that stalls, one that only counts connections, and hostile ones (endless or dripping replies,
+huge refusals with control bytes, plain text injected after STARTTLS). What the servers received
+is parsed with Python's email package.
 Usage: smtp_peer.py <HvMailTool.exe>
 """
 import base64
@@ -41,9 +42,11 @@ def make_ca(d, name, cn):
             "-days", "3", "-subj", "/CN=" + cn, cwd=d)
 
 
-def make_cert(d, name, ca, cn, san, key_password=None):
+def make_cert(d, name, ca, cn, san, key_password=None, usage=None):
     with open(os.path.join(d, name + ".ext"), "w") as f:
         f.write("subjectAltName=%s\n" % san if san else "basicConstraints=CA:FALSE\n")
+        if usage:
+            f.write("extendedKeyUsage=%s\n" % usage)
     key_args = ["-passout", "pass:" + key_password] if key_password else ["-nodes"]
     openssl("req", "-newkey", "rsa:2048", *key_args, "-keyout", name + ".key", "-out", name + ".csr",
             "-subj", "/CN=" + cn, cwd=d)
@@ -57,6 +60,8 @@ def make_certs(d):
     make_cert(d, "server", "ca", "127.0.0.1", "IP:127.0.0.1,DNS:localhost")
     make_cert(d, "wrongname", "ca", "mail.example.org", "DNS:mail.example.org")
     make_cert(d, "roguesrv", "rogue", "127.0.0.1", "IP:127.0.0.1,DNS:localhost")
+    make_cert(d, "clientonly", "ca", "127.0.0.1", "IP:127.0.0.1,DNS:localhost", usage="clientAuth")
+    make_cert(d, "bothusages", "ca", "127.0.0.1", "IP:127.0.0.1,DNS:localhost", usage="clientAuth,serverAuth")
     make_cert(d, "client", "ca", "Harvane client", None, KEY_PASSWORD)  # key in PBES2 with 3DES
     openssl("pkcs8", "-topk8", "-v2", "aes-256-cbc", "-in", "client.key", "-passin", "pass:" + KEY_PASSWORD,
             "-out", "client-aes.key", "-passout", "pass:" + KEY_PASSWORD, cwd=d)
@@ -152,16 +157,77 @@ class RawServer:
                 return
             self.count += 1
             self.clients.append(conn)
-            if self.mode == "drop":
-                conn.sendall(b"220 drop.test ESMTP\r\n")
-                conn.settimeout(10)
-                try:
-                    conn.recv(1024)
-                except OSError:
-                    pass
-                conn.close()
-            elif self.mode == "count":
-                conn.close()
+            threading.Thread(target=self.serve, args=(conn,), daemon=True).start()
+
+    def serve(self, conn):
+        if self.mode == "drop":
+            conn.sendall(b"220 drop.test ESMTP\r\n")
+            conn.settimeout(10)
+            try:
+                conn.recv(1024)
+            except OSError:
+                pass
+            conn.close()
+        elif self.mode == "count":
+            conn.close()
+
+
+# A hostile listener gives up after this many seconds, so that a client without bounds ends too.
+GIVE_UP = 12
+REFUSAL_TEXT = b"Refused \x00\x1b[31mbold\x1b[0m\x07 "
+
+
+class HostileServer(RawServer):
+    """A raw listener that greets and then misbehaves as its mode says:
+    "flood" answers EHLO with lines without end, "longline" with one line without end, "drip" with
+    a line every 0.4 s; "refusal" refuses MAIL FROM with one line of 100 kB holding NUL and ESC,
+    "refusals" with 40 such lines of 1000 bytes; "inject" answers STARTTLS with 220 and a plain
+    reply in the same packet, "injectlate" sends the plain reply once the client's handshake came."""
+
+    def serve(self, conn):
+        end = time.monotonic() + GIVE_UP
+        try:
+            with conn:
+                conn.settimeout(GIVE_UP)
+                conn.sendall(b"220 hostile.test ESMTP\r\n")
+                reader = conn.makefile("rb")
+                for line in reader:
+                    verb = line[:4].upper()
+                    if verb == b"EHLO" and self.mode in ("flood", "longline", "drip"):
+                        return self.endless(conn, end)
+                    if verb == b"EHLO":
+                        conn.sendall(b"250-hostile.test\r\n250 STARTTLS\r\n")
+                    elif verb == b"STAR" and self.mode == "inject":
+                        conn.sendall(b"220 Go ahead\r\n250 injected.test\r\n")
+                        return reader.read()
+                    elif verb == b"STAR":
+                        conn.sendall(b"220 Go ahead\r\n")
+                        reader.read(1)  # the client's handshake began
+                        conn.sendall(b"250 injected.test\r\n")
+                        return reader.read()
+                    elif verb == b"MAIL" and self.mode == "refusal":
+                        conn.sendall(b"550 " + (REFUSAL_TEXT * 5000)[:100000] + b"\r\n")
+                    elif verb == b"MAIL" and self.mode == "refusals":
+                        text = (REFUSAL_TEXT * 50)[:1000]
+                        conn.sendall(b"".join(b"550-" + text + b"\r\n" for _ in range(39)) + b"550 " + text + b"\r\n")
+                    elif verb == b"QUIT":
+                        return conn.sendall(b"221 Bye\r\n")
+                    else:
+                        conn.sendall(b"250 OK\r\n")
+        except OSError:
+            pass
+
+    def endless(self, conn, end):
+        n = 0
+        while time.monotonic() < end:
+            if self.mode == "flood":
+                conn.sendall(b"".join(b"250-flood line %d\r\n" % (n * 100 + i) for i in range(100)))
+            elif self.mode == "longline":
+                conn.sendall((b"250-" if n == 0 else b"") + b"x" * 4096)
+            else:
+                conn.sendall(b"250-drip line %d\r\n" % n)
+                time.sleep(0.4)
+            n += 1
 
 
 def free_port():
@@ -190,7 +256,11 @@ class Peer:
         mutual.load_verify_locations(os.path.join(work, "ca.pem"))
         start("mutual", tls_context=mutual, require_starttls=True)
         start("wrongname", tls_context=server_context(work, "wrongname"))
+        start("clientonly", tls_context=server_context(work, "clientonly"))
+        start("bothusages", tls_context=server_context(work, "bothusages"))
         self.raw = {m: RawServer(m) for m in ("drop", "stall", "count")}
+        self.raw.update((m, HostileServer(m)) for m in ("flood", "longline", "drip", "refusal", "refusals", "inject",
+                                                        "injectlate"))
         self.cases = 0
         self.failures = []
 
@@ -397,7 +467,8 @@ def test_tls(peer):
     peer.check("no STARTTLS, required: no credentials, no mail", not peer.rec.auth and not peer.rec.messages and
                "Sent AUTH" not in log and "MAIL FROM" not in log, (peer.rec.auth, log))
     # Certificates that do not verify.
-    for name, text in [("rogue", "not issued by a trusted root"), ("wrongname", "not valid for the host")]:
+    for name, text in [("rogue", "not issued by a trusted root"), ("wrongname", "not valid for the host"),
+                       ("clientonly", "not meant for server authentication")]:
         rc, errors, log = peer.send(name, secure=1, tlsdir=tls, user=USER, password=PASSWORD)
         peer.check("certificate %s: refused" % name, rc == 1 and len(errors) == 1 and errors[0][0] == 3 and
                    text in errors[0][1], errors)
@@ -406,6 +477,9 @@ def test_tls(peer):
         rc, errors, _ = peer.send(name, secure=1, tlsdir=tls, verify=0)
         peer.check("certificate %s, not verified: sent" % name, rc == 0 and peer.rec.messages and
                    peer.rec.messages[0]["tls"], errors)
+    rc, errors, _ = peer.send("bothusages", secure=1, tlsdir=tls)
+    peer.check("certificate for client and server: sent", rc == 0 and peer.rec.messages and
+               peer.rec.messages[0]["tls"], errors)
     # Without the client files there is no TLS, and no connection is made.
     before = peer.raw["count"].count
     for secure in (1, 2, 3):
@@ -442,6 +516,47 @@ def test_failures(peer):
                errors)
 
 
+def test_hostile(peer):
+    """Servers that never end a reply, drip it, refuse at length or slip plain text into TLS: each
+    send ends soon with one error that says why, bounded and free of control characters. Prints
+    the bounds with the time each case took now (not checked: speed is no test's business)."""
+    tls = win_path(peer.tls) + "\\"
+    secret = dict(user=USER, password=PASSWORD)
+    bad = "Refused ??[31mbold?[0m? "
+    cases = [
+        ("EHLO reply without end", "100 lines a reply", "flood", 1,
+         ["more than 100 lines", "250-flood line 0"], {}),
+        ("EHLO reply line without end", "65536 bytes a reply", "longline", 1,
+         ["longer than 65536 bytes", "250-xxxx"], {}),
+        ("EHLO reply, a line every 0.4 s", "3 s a command here, 60 s by default", "drip", 1,
+         ["within 3 seconds"], {}),
+        ("refusal of 100 kB with NUL and ESC", "65536 bytes; 200 characters kept", "refusal", 1,
+         ["longer than 65536 bytes", "550 " + bad], {}),
+        ("refusal of 40 lines with NUL and ESC", "200 characters kept", "refusals", 1, ["550 " + bad, "..."], {}),
+        ("implicit TLS against a plain server", "TLS record expected", "plain", 3,
+         ["did not answer in TLS", "220 "], dict(secure=3, tlsdir=tls, **secret)),
+        ("plain reply sent with STARTTLS's 220", "nothing may follow 220", "inject", 3,
+         ["plain text after agreeing to TLS", "250 injected.test"], dict(secure=2, tlsdir=tls, **secret)),
+        ("plain reply in place of the handshake", "TLS record expected", "injectlate", 3,
+         ["did not answer in TLS", "250 injected.test"], dict(secure=2, tlsdir=tls, **secret)),
+    ]
+    table = []
+    for what, bound, server, kind, texts, job in cases:
+        started = time.monotonic()
+        rc, errors, log = peer.send(server, readtimeout=5000, deadline=3000, **job)
+        table.append((what, bound, time.monotonic() - started, errors[0][1] if errors else ""))
+        text = errors[0][1] if errors else ""
+        peer.check(what + ": one error", rc == 1 and len(errors) == 1 and errors[0][0] == kind, errors[:3])
+        peer.check(what + ": says why", all(t in text for t in texts), repr(text[:300]))
+        peer.check(what + ": bounded error", len(text) <= 300 and not any(ord(c) < 32 for c in text), len(text))
+        longest = max((len(line) for line in log.splitlines()), default=0)
+        peer.check(what + ": bounded log", longest <= 600 and "\x00" not in log and "\x1b" not in log, longest)
+        peer.check(what + ": nothing sent", not peer.rec.auth and not peer.rec.messages and "Sent AUTH" not in log)
+    print("%-40s %-36s %9s  %s" % ("hostile server", "bound", "now takes", "error"))
+    for what, bound, seconds, text in table:
+        print("%-40s %-36s %8.1fs  %s" % (what, bound, seconds, text[:100]))
+
+
 def main():
     logging.getLogger("mail.log").setLevel(logging.ERROR)
     exe = sys.argv[1]
@@ -449,10 +564,10 @@ def main():
         peer = Peer(exe, work)
         try:
             peer.offer(MECHS)
-            only = os.environ.get("HV_SMTP_CASES", "message bodies sasl tls failures").split()
+            only = os.environ.get("HV_SMTP_CASES", "message bodies sasl tls failures hostile").split()
             for name, test in [("message", lambda: test_message(peer, work)), ("bodies", lambda: test_bodies(peer)),
                                ("sasl", lambda: test_sasl(peer)), ("tls", lambda: test_tls(peer)),
-                               ("failures", lambda: test_failures(peer))]:
+                               ("failures", lambda: test_failures(peer)), ("hostile", lambda: test_hostile(peer))]:
                 if name in only:
                     test()
         finally:

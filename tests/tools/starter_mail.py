@@ -14,7 +14,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from smtp_peer import Recorder, free_port, win_path  # noqa: E402
+from smtp_peer import HostileServer, Recorder, free_port, win_path  # noqa: E402
 from aiosmtpd.controller import Controller  # noqa: E402
 
 
@@ -23,7 +23,7 @@ def write_utf16(path, text):
         f.write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
 
 
-def run_starter(exe, work, port, sender, enabled, failures):
+def run_starter(exe, work, port, sender, enabled, failures, options=()):
     conf = os.path.join(work, "conf")
     os.makedirs(conf, exist_ok=True)
     job = os.path.join(work, "job.buj")
@@ -35,7 +35,7 @@ def run_starter(exe, work, port, sender, enabled, failures):
                 "Sender=%s\nReplyTo=reply@test.local\nSubject=Backup errors on host\nUseTLS=0\n"
                 % (win_path(job), port, 1 if enabled else 0, sender))
     env = dict(os.environ, HV_STARTER_LOGON_RECORD=win_path(os.path.join(work, "logon.txt")))
-    p = subprocess.run(["wine", exe, "/lang:en", "/force", "/ini:" + win_path(conf) + "\\", "Nightly", "Nope"],
+    p = subprocess.run(["wine", exe, "/lang:en", "/force", *options, "/ini:" + win_path(conf) + "\\", "Nightly", "Nope"],
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        env=env, timeout=120)
     if p.returncode != 0:
@@ -84,6 +84,25 @@ def main():
             if rec.messages:
                 msg = email.message_from_bytes(rec.messages[0]["data"], policy=email.policy.default)
                 check("named from", msg["From"] == "Backup Robot <reply@test.local>", msg["From"])
+
+            # A mail that cannot be sent leaves one line with the reason in the run's block of the log;
+            # a server whose EHLO reply never ends no longer holds the run.
+            closed = free_port()
+            for what, port, why in [("no server", closed, "127.0.0.1:%d" % closed),
+                                    ("endless reply", HostileServer("flood").port, "more than 100 lines")]:
+                log_name = os.path.join(work, "conf", "HvStarter.log")
+                if os.path.exists(log_name):
+                    os.remove(log_name)
+                run_starter(exe, work, port, "starter@test.local", True, failures, ["/logmode:1"])
+                with open(log_name, encoding="cp1252") as f:
+                    log = f.read().split("\n")
+                ends = [i for i, line in enumerate(log) if line.startswith("  ==> End: ")]
+                check("failed mail, %s: one run in the log" % what, len(ends) == 1, log)
+                if ends:
+                    reason = log[ends[0] + 1]
+                    check("failed mail, %s: reason" % what, reason.startswith("  *** The error mail was not sent: ")
+                          and why in reason, log[ends[0]:])
+                    check("failed mail, %s: block ends" % what, log[ends[0] + 2:] == ["", ""], log[ends[0]:])
 
             # Mail delivery off: the run ends without a mail.
             rec.reset()

@@ -159,6 +159,25 @@ TEST(MailerTest, CertificateNames) {
   EXPECT_FALSE(CertificateMatchesHost(cnOnly, L"127.0.0.1"));
 }
 
+TEST(MailerTest, ServerTextIsBoundedAndPrintable) {
+  struct Case {
+    std::string Bytes;
+    size_t Max;
+    std::wstring Text;
+  } cases[] = {
+      {"550 User unknown", 40, L"550 User unknown"},
+      {std::string("550 a\0b\x1B[31m\tc\x7F", 15), 40, L"550 a?b?[31m?c?"},
+      {"550 \xC2\x85 next", 40, L"550 ? next"},                      // C1 control in UTF-8
+      {"550 abcdefgh", 6, L"550 ab..."},
+      {"12345\xF0\x9F\x98\x80", 6, L"12345..."},                   // no half of a surrogate pair
+      {"12345\xF0\x9F\x98\x80", 7, L"12345\U0001F600"},
+      {"550 \xFF", 40, L"550 \uFFFD"},                              // not UTF-8
+      {std::string(100000, 'x'), 3, L"xxx..."},
+      {"", 5, L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ServerText(c.Bytes, c.Max), c.Text) << c.Bytes.substr(0, 20);
+}
+
 TEST(MailerTest, DefaultsAndHeaders) {
   TmMailer m;
   EXPECT_EQ(m.Port, 25);
