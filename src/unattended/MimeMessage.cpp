@@ -211,9 +211,13 @@ struct TPart {
   std::string Body;     // ended by CR LF unless empty
 };
 
+// 8bit, or base64 where a line is too long for 8bit.
 TPart TextPart(const char* type, const char* charset, const std::vector<std::wstring>& lines, bool utf8) {
-  return {std::string("Content-Type: ") + type + "; charset=" + charset + "\r\nContent-Transfer-Encoding: 8bit\r\n",
-          TextLines(lines, utf8)};
+  const std::string text = TextLines(lines, utf8);
+  const bool eightBit = FitsEightBit(text);
+  return {std::string("Content-Type: ") + type + "; charset=" + charset + "\r\nContent-Transfer-Encoding: " +
+              (eightBit ? "8bit" : "base64") + "\r\n",
+          eightBit ? text : Base64Encode(text, 76)};
 }
 
 std::string Multipart(const std::string& boundary, const std::vector<TPart>& parts) {

@@ -454,7 +454,7 @@ def test_content(peer, d):
         with open(os.path.join(d, n), "wb") as f:
             f.write(data)
     subject = " ".join("word%d" % i for i in range(200)) + " " + "y" * 1100
-    rc, errors, _ = peer.send("plain", subject=subject, fromname="Jürgen Müller",
+    rc, errors, _ = peer.send("plain", subject=subject, fromname="Jürgen Müller", body=["Hello", "z" * 1500],
                               attach=[win_path(os.path.join(d, n)) for n in files],
                               header=["Reply-To: Jürgen Müller <jm@example.com>", "X-Long: " + "long " * 300])
     peer.check("content: sent", rc == 0 and not errors and len(peer.rec.messages) == 1, errors)
@@ -472,7 +472,9 @@ def test_content(peer, d):
         a = msg[field].addresses[0] if msg[field] else None
         peer.check("content: %s keeps name and address" % field, a and a.display_name == "Jürgen Müller" and
                    a.addr_spec == ("sender@test.local" if field == "From" else "jm@example.com"), msg[field])
-    parts = list(msg.iter_parts())[1:]
+    parts = list(msg.iter_parts())
+    peer.check("content: long body line", lf(parts[0].get_content()) == "Hello\n" + "z" * 1500 + "\n")
+    parts = parts[1:]
     peer.check("content: parts", [p.get_filename() for p in parts] == list(files), [p.get_filename() for p in parts])
     for part, (name, content) in zip(parts, files.items()):
         peer.check("content %s: bytes" % name, part.get_payload(decode=True) == content,

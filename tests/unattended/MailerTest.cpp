@@ -216,6 +216,14 @@ TEST(MimeMessageTest, BodyKinds) {
                       WideToUtf8(L"äöü")),
             std::string::npos);
   EXPECT_EQ(utf8.find("not used"), std::string::npos);
+
+  // A line too long for 8bit sends the text as base64.
+  m.Body = {L"short", std::wstring(1500, L'ü')};
+  utf8 = BuildMimeMessage(m);
+  const std::string cte = "Content-Transfer-Encoding: base64\r\n\r\n";
+  const size_t body = utf8.find(cte);
+  ASSERT_NE(body, std::string::npos) << utf8;
+  EXPECT_EQ(Base64Decode(utf8.substr(body + cte.size())), WideToUtf8(L"short\r\n" + std::wstring(1500, L'ü') + L"\r\n"));
 }
 
 // Line breaks in addresses, names, subjects, header names and body lines never start a header of
