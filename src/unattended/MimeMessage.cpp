@@ -325,7 +325,7 @@ bool IsAsciiAddress(std::wstring_view address) {
 std::wstring CleanAddress(std::wstring_view address) {
   std::wstring r;
   for (wchar_t c : address)
-    if (c >= 32 && c != L'<' && c != L'>' && c != 0x7F) r += c;
+    if (!IsControl(c) && c != L'<' && c != L'>') r += c;
   return r;
 }
 

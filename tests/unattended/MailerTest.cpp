@@ -233,7 +233,7 @@ TEST(MimeMessageTest, NoHeaderInjection) {
   m.From = {L"Name\r\nBcc: evil@x", L"s@x>\r\nRCPT TO:<evil@x"};
   m.To = {{L"", L"t@x\r\nBcc: evil@x"}};
   m.Subject = L"Hi\r\nBcc: evil@x";
-  m.ExtraHeaders = {{L"X-A\r\nBcc", L"v\nBcc: evil@x"}};
+  m.ExtraHeaders = {{L"X-A\r\nBcc", L"v\nBcc: evil@x"}, {L"X-B", L"ä\r\n\a\x85\tz"}};
   m.Body = {L"one\rtwo\nthree"};
   const std::string msg = BuildMimeMessage(m);
   EXPECT_EQ(msg.find("\r\nBcc"), std::string::npos) << msg;
@@ -248,7 +248,11 @@ TEST(MimeMessageTest, NoHeaderInjection) {
       EXPECT_TRUE(i + 1 < msg.size() && msg[i + 1] == '\n') << i;
     }
   }
-  EXPECT_EQ(CleanAddress(L" a@b>\r\n<x "), L" a@bx ");
+  // Control characters are removed, also inside encoded words.
+  EXPECT_EQ(FieldValue(msg, "Subject"), "HiBcc: evil@x");
+  EXPECT_TRUE(FieldValue(msg, "From").starts_with("\"NameBcc: evil@x\" <")) << msg;
+  EXPECT_EQ(DecodeWords(FieldValue(msg, "X-B")), WideToUtf8(L"äz"));
+  EXPECT_EQ(CleanAddress(L" a@b>\r\n<x\x85 "), L" a@bx ");
 }
 
 // A content type with line breaks (given after "|" or from the registry) never writes lines of
