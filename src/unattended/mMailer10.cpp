@@ -113,6 +113,20 @@ std::wstring RegistryContentType(const std::wstring& ext) {
   return {};
 }
 
+// The charset of single-byte text in the ANSI code page; empty when there is no name for it.
+std::string AnsiCharset() {
+  const UINT cp = GetACP();
+  if ((cp >= 1250 && cp <= 1258) || cp == 874) return "windows-" + std::to_string(cp);
+  switch (cp) {
+    case 932: return "shift_jis";
+    case 936: return "gbk";
+    case 949: return "euc-kr";
+    case 950: return "big5";
+    case 65001: return "utf-8";
+  }
+  return {};
+}
+
 std::string ReadAttachment(const std::wstring& name) {
   try {
     return ReadFileBytes(name);
@@ -320,7 +334,7 @@ class TmMailer::TSession {
       }
     }
     if (!M.UserId.empty() && !M.Password.empty()) Login();
-    Expect("MAIL FROM:<" + WideToUtf8(CleanAddress(M.From.Address)) + ">", {250});
+    Expect("MAIL FROM:<" + WideToUtf8(CleanAddress(SplitAddress(M.From).Address)) + ">" + Utf8Parameter(), {250});
     for (const auto* list : {&M.Recipients, &M.CCList, &M.BCCList}) {
       for (const TMailAddress& a : *list) {
         TReply r = Command("RCPT TO:<" + WideToUtf8(CleanAddress(a.Address)) + ">");
@@ -358,6 +372,19 @@ class TmMailer::TSession {
       Command("QUIT");
     } catch (...) {
     }
+  }
+
+  // " SMTPUTF8" when an address needs it; an address outside ASCII is refused before MAIL FROM
+  // when the server does not offer it.
+  std::string Utf8Parameter() const {
+    for (const std::wstring& a : M.EnvelopeAddresses()) {
+      if (IsAsciiAddress(a)) continue;
+      if (!Offers("SMTPUTF8"))
+        throw Exception(
+            SafeFormat(_(L"The server accepts no mail address with characters outside ASCII (it offers no SMTPUTF8): %s"), a));
+      return " SMTPUTF8";
+    }
+    return {};
   }
 
   TmMailer& M;
@@ -401,9 +428,17 @@ void TmMailer::AddExtraHeader(std::wstring_view name, std::wstring_view value) {
 
 void TmMailer::AddError(TSendErrorType type, std::wstring message) { FErrors.push_back({type, std::move(message)}); }
 
+std::vector<std::wstring> TmMailer::EnvelopeAddresses() const {
+  std::vector<std::wstring> r{SplitAddress(From).Address};
+  for (const auto* list : {&Recipients, &CCList, &BCCList})
+    for (const TMailAddress& a : *list) r.push_back(a.Address);
+  return r;
+}
+
 std::string TmMailer::BuildMessage() {
   TMimeMessageData m;
   m.From = From;
+  m.AnsiCharset = AnsiCharset();
   m.To = Recipients;
   m.Cc = CCList;
   m.Subject = Subject;
@@ -456,6 +491,13 @@ bool TmMailer::Send() {
       log.Error(text);
       for (const std::wstring& f : FTlsMissing) log.Error(SafeFormat(_(L"File not found: %s"), f));
     }
+    return false;
+  }
+  for (const std::wstring& a : EnvelopeAddresses()) {
+    if (!HasUnmatchedQuote(a)) continue;
+    const std::wstring text = SafeFormat(_(L"Unmatched quote in the mail address: %s"), a);
+    AddError(TSendErrorType::seUnknown, text);
+    log.Error(text);
     return false;
   }
   std::string message;

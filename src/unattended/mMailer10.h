@@ -100,6 +100,8 @@ class TmMailer {
  private:
   class TSession;
   std::string BuildMessage();
+  // The sender's and every recipient's address as MAIL FROM and RCPT TO give them.
+  std::vector<std::wstring> EnvelopeAddresses() const;
   void AddError(TSendErrorType type, std::wstring message);
 
   TSecTransfer FSecure = TSecTransfer::stNone;

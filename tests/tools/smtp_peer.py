@@ -113,6 +113,7 @@ class Recorder:
     async def handle_DATA(self, server, session, envelope):
         self.messages.append({"from": envelope.mail_from, "rcpt": list(envelope.rcpt_tos),
                               "data": envelope.original_content, "tls": over_tls(server),
+                              "options": list(envelope.mail_options),
                               "authenticated": bool(session.authenticated), "client": client_name(server)})
         return "250 2.0.0 Message accepted"
 
@@ -258,6 +259,7 @@ class Peer:
         start("wrongname", tls_context=server_context(work, "wrongname"))
         start("clientonly", tls_context=server_context(work, "clientonly"))
         start("bothusages", tls_context=server_context(work, "bothusages"))
+        start("ascii", auth_require_tls=False, enable_SMTPUTF8=False)
         self.raw = {m: RawServer(m) for m in ("drop", "stall", "count")}
         self.raw.update((m, HostileServer(m)) for m in ("flood", "longline", "drip", "refusal", "refusals", "inject",
                                                         "injectlate"))
@@ -557,6 +559,63 @@ def test_hostile(peer):
         print("%-40s %-36s %8.1fs  %s" % (what, bound, seconds, text[:100]))
 
 
+def test_content(peer, d):
+    """Text attachments arrive byte for byte; long and non-ASCII headers arrive whole; faulty
+    addresses are refused by name before anything is sent."""
+    files = {"run.log": b"start\r\n" + b"x" * 3000 + b"\r\nnul\0byte\rbare cr\nbare lf\r\n\xe4 latin\r\nno end",
+             "clean.txt": b"plain\r\n.dot\r\n\r\nlast\r\n", "latin.ini": b"[S]\r\nName=J\xfcrgen\r\n",
+             "utf8.txt": "Grüße ✓\n".encode(), ("ü" * 120 + " ✓.txt"): b"long name\r\n"}
+    for n, data in files.items():
+        with open(os.path.join(d, n), "wb") as f:
+            f.write(data)
+    subject = " ".join("word%d" % i for i in range(200)) + " " + "y" * 1100
+    rc, errors, _ = peer.send("plain", subject=subject, fromname="Jürgen Müller", body=["Hello", "z" * 1500],
+                              attach=[win_path(os.path.join(d, n)) for n in files],
+                              header=["Reply-To: Jürgen Müller <jm@example.com>", "X-Long: " + "long " * 300])
+    peer.check("content: sent", rc == 0 and not errors and len(peer.rec.messages) == 1, errors)
+    if len(peer.rec.messages) != 1:
+        return
+    data = peer.rec.messages[0]["data"]
+    peer.check("content: no line past 998", max(len(l) for l in data.split(b"\r\n")) <= 998)
+    head = data[:data.index(b"\r\n\r\n")]
+    peer.check("content: header lines folded", max(len(l) for l in head.split(b"\r\n")) <= 78)
+    msg, defects = parse(data)
+    peer.check("content: parses", not defects, defects)
+    peer.check("content: subject", msg["Subject"] == subject, msg["Subject"])
+    peer.check("content: long header", msg["X-Long"].rstrip() == ("long " * 300).rstrip(), msg["X-Long"])
+    for field in ("From", "Reply-To"):
+        a = msg[field].addresses[0] if msg[field] else None
+        peer.check("content: %s keeps name and address" % field, a and a.display_name == "Jürgen Müller" and
+                   a.addr_spec == ("sender@test.local" if field == "From" else "jm@example.com"), msg[field])
+    parts = list(msg.iter_parts())
+    peer.check("content: long body line", lf(parts[0].get_content()) == "Hello\n" + "z" * 1500 + "\n")
+    parts = parts[1:]
+    peer.check("content: parts", [p.get_filename() for p in parts] == list(files), [p.get_filename() for p in parts])
+    for part, (name, content) in zip(parts, files.items()):
+        peer.check("content %s: bytes" % name, part.get_payload(decode=True) == content,
+                   (part["Content-Transfer-Encoding"], part.get_payload(decode=True)[:80]))
+    encodings = {p.get_filename(): (p["Content-Transfer-Encoding"], p.get_content_charset()) for p in parts}
+    peer.check("content: encodings", encodings["run.log"][0] == "base64" and encodings["clean.txt"] == ("8bit", None)
+               and encodings["latin.ini"] == ("8bit", "windows-1252") and encodings["utf8.txt"][1] == "utf-8",
+               encodings)
+    # One unmatched quote: refused before connecting, naming the item.
+    before = peer.raw["count"].count
+    rc, errors, log = peer.send("count", to='first@test.local, "Bob <bob@test.local>, last@test.local')
+    peer.check("unmatched quote: refused", rc == 1 and errors == [
+        (0, 'Unmatched quote in the mail address: "Bob <bob@test.local>')], errors)
+    peer.check("unmatched quote: no connection", peer.raw["count"].count == before and "Connected" not in log, log)
+    # A recipient outside ASCII: only where the server offers SMTPUTF8.
+    rc, errors, log = peer.send("ascii", to="first@test.local, jürgen@test.local")
+    peer.check("non-ASCII address: refused", rc == 1 and len(errors) == 1 and "jürgen@test.local" in errors[0][1]
+               and "SMTPUTF8" in errors[0][1], errors)
+    peer.check("non-ASCII address: nothing sent", not peer.rec.messages and "MAIL FROM" not in log, log)
+    rc, errors, _ = peer.send("plain", to="first@test.local, jürgen@test.local")
+    m = peer.rec.messages[0] if peer.rec.messages else {}
+    peer.check("non-ASCII address, SMTPUTF8: sent", rc == 0 and m.get("rcpt") == ["first@test.local",
+                                                                                  "jürgen@test.local"]
+               and "SMTPUTF8" in m.get("options", []), (errors, m.get("rcpt"), m.get("options")))
+
+
 def main():
     logging.getLogger("mail.log").setLevel(logging.ERROR)
     exe = sys.argv[1]
@@ -564,8 +623,9 @@ def main():
         peer = Peer(exe, work)
         try:
             peer.offer(MECHS)
-            only = os.environ.get("HV_SMTP_CASES", "message bodies sasl tls failures hostile").split()
+            only = os.environ.get("HV_SMTP_CASES", "message bodies content sasl tls failures hostile").split()
             for name, test in [("message", lambda: test_message(peer, work)), ("bodies", lambda: test_bodies(peer)),
+                               ("content", lambda: test_content(peer, work)),
                                ("sasl", lambda: test_sasl(peer)), ("tls", lambda: test_tls(peer)),
                                ("failures", lambda: test_failures(peer)), ("hostile", lambda: test_hostile(peer))]:
                 if name in only:
