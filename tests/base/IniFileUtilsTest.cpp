@@ -299,6 +299,31 @@ TEST(MemIniFile, OddByteOfUtf16IsKept) {
   }
 }
 
+// Bytes that are no valid UTF-8 come back as they were when the file is written in UTF-8 again,
+// whatever else the program changed; the valid text around them reads as before.
+TEST(MemIniFile, InvalidUtf8BytesSurviveARewrite) {
+  const char* invalid[] = {"\xFC",          "\x80",          "\xE2\x82",          "\xC0\xAF",
+                           "\xED\xA0\x80",  "\xF5\x80\x80\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98"};
+  TempDir dir;
+  const std::wstring name = dir / L"bytes.ini";
+  for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+    for (const char* bad : invalid) {
+      SCOPED_TRACE(testing::PrintToString(bom + bad));
+      const std::string kept = "[Mail]\r\nServer=old\r\nUser=M" + std::string(bad) + "ller \xC3\xA4\xF0\x9F\x98\x80\r\n";
+      ASSERT_TRUE(WriteBytes(name, bom + kept));
+      TMemIniFile ini(name, TIniEncoding::ieUtf8NoBom);
+      EXPECT_EQ(ini.Encoding(), bom.empty() ? TIniEncoding::ieUtf8NoBom : TIniEncoding::ieUtf8);
+      const std::wstring user = ini.ReadString(L"Mail", L"User", L"");
+      EXPECT_TRUE(user.starts_with(L"M") && user.ends_with(L"ller \u00E4\U0001F600")) << WideToUtf8(user);
+      ini.WriteString(L"Mail", L"Server", L"new \u00FC");
+      ini.UpdateFile();
+      std::string expected = kept;
+      expected.replace(expected.find("old"), 3, "new \xC3\xBC");
+      EXPECT_EQ(ReadBytes(name), bom + expected);
+    }
+  }
+}
+
 // 100,000 short sections (about 1 MiB): loading stays near linear (quadratic took minutes).
 TEST(MemIniFile, ManySections) {
   TempDir dir;

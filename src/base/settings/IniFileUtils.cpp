@@ -55,9 +55,9 @@ std::string EncodeText(std::wstring_view text, TIniEncoding encoding) {
       if (StartsLikeByteOrderMark(bytes)) bytes.insert(0, "\r\n");
       return bytes;
     case TIniEncoding::ieUtf8:
-      return "\xEF\xBB\xBF" + WideToUtf8(text);
+      return "\xEF\xBB\xBF" + WideToUtf8(text, TUtf8Errors::ueKeep);
     case TIniEncoding::ieUtf8NoBom:
-      return WideToUtf8(text);
+      return WideToUtf8(text, TUtf8Errors::ueKeep);
     case TIniEncoding::ieUtf16LE:
     case TIniEncoding::ieUtf16BE: {
       const bool be = encoding == TIniEncoding::ieUtf16BE;
@@ -148,7 +148,7 @@ EWriteError::EWriteError(std::wstring_view fileName, uint32_t errorCode)
 std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding, TIniEncoding noBom) {
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     encoding = TIniEncoding::ieUtf8;
-    return Utf8ToWide(bytes.substr(3));
+    return Utf8ToWide(bytes.substr(3), TUtf8Errors::ueKeep);
   }
   if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
     const bool be = bytes[0] == '\xFE';
@@ -167,7 +167,7 @@ std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding, TIniEnco
   }
   if (noBom == TIniEncoding::ieUtf8NoBom) {
     encoding = TIniEncoding::ieUtf8NoBom;
-    return Utf8ToWide(bytes);
+    return Utf8ToWide(bytes, TUtf8Errors::ueKeep);
   }
   encoding = TIniEncoding::ieAnsi;
   return AnsiToWide(bytes);

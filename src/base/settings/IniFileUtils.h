@@ -29,7 +29,8 @@ enum class TIniEncoding : uint8_t { ieAnsi, ieUtf8, ieUtf16LE, ieUtf16BE, ieUtf8
 
 // Bytes of a text file to text: UTF-8, UTF-16LE and UTF-16BE by their byte-order mark, else
 // noBom (the ANSI code page or UTF-8 without mark). encoding receives what was used. An odd last
-// byte of UTF-16 becomes a character of its own, so that a rewrite keeps it.
+// byte of UTF-16 becomes a character of its own, and bytes that are no valid UTF-8 are kept
+// (TUtf8Errors::ueKeep), so that a rewrite in the same encoding keeps them.
 std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding,
                         TIniEncoding noBom = TIniEncoding::ieAnsi);
 
