@@ -324,6 +324,34 @@ TEST(MemIniFile, InvalidUtf8BytesSurviveARewrite) {
   }
 }
 
+// An edit changes the value or adds its line and leaves every other character alone.
+TEST(IniTextEdit, ChangesOnlyWhatItSets) {
+  struct Case {
+    const char* What;
+    std::wstring Text, Section, Key, Value, Expected;
+  } cases[] = {
+      {"in place", L"; c\n[A]\n  path = old  \n\n[B]\nPath=b\n", L"a", L"PATH", L"new",
+       L"; c\n[A]\n  path = new  \n\n[B]\nPath=b\n"},
+      {"empty value", L"[A]\r\nK=\r\n", L"A", L"K", L"v", L"[A]\r\nK=v\r\n"},
+      {"new key after the section's last line", L"[A]\nX=1\n; note\n\n[B]\n", L"A", L"K", L"v",
+       L"[A]\nX=1\n; note\nK=v\n\n[B]\n"},
+      {"new key, last line without break", L"[A]\rX=1", L"A", L"K", L"v", L"[A]\rX=1\rK=v"},
+      {"key of a repeated section", L"[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=old\r\n", L"A", L"K", L"v",
+       L"[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=v\r\n"},
+      {"comment and preamble are no keys", L"K=p\n[A]\n;K=c\n", L"A", L"K", L"v", L"K=p\n[A]\n;K=c\nK=v\n"},
+      {"new section", L"[A]\nX=1", L"B", L"K", L"v", L"[A]\nX=1\n\n[B]\nK=v\n"},
+      {"empty text", L"", L"B", L"K", L"v", L"[B]\r\nK=v\r\n"},
+  };
+  for (const auto& c : cases) {
+    TIniTextEdit edit(c.Text);
+    edit.Set(c.Section, c.Key, c.Value);
+    EXPECT_EQ(edit.Text(), c.Expected) << c.What;
+    std::wstring value;
+    EXPECT_TRUE(edit.Find(c.Section, c.Key, value)) << c.What;
+    EXPECT_EQ(value, c.Value) << c.What;
+  }
+}
+
 // 100,000 short sections (about 1 MiB): loading stays near linear (quadratic took minutes).
 TEST(MemIniFile, ManySections) {
   TempDir dir;
