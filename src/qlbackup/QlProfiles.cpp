@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/os/FileUtils.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
 #include "winui/Translate.h"
@@ -22,6 +23,105 @@ bool HasUtf8Sequence(std::wstring_view text) {
 }
 
 std::wstring FolderKey(std::wstring_view path) { return AnsiLowerCase(AddPathDelimiter(ReplaceChar(path, L'/', L'\\'))); }
+
+bool IsInstallSection(std::wstring_view section) {
+  return section.size() >= 7 && SameText(section.substr(0, 7), L"install");
+}
+
+// A "Path" or "Default" value as Thunderbird resolves it: relative to its folder unless absolute,
+// "/" and "\\" alike, without regard to case.
+bool NamesFolder(std::wstring_view qlApp, std::wstring_view value, std::wstring_view folder) {
+  std::wstring v = ReplaceChar(value, L'/', L'\\');
+  if (v.empty() || folder.empty()) return false;
+  if (!IsAbsolutePath(v)) v = AddPath(qlApp, v);
+  return FolderKey(v) == FolderKey(folder);
+}
+
+// One byte per character, so that an ANSI file keeps every byte whatever the code page.
+std::wstring ByteUnits(std::string_view bytes) {
+  std::wstring units(bytes.size(), L'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+  return units;
+}
+
+std::string UnitBytes(std::wstring_view units) {
+  std::string bytes(units.size(), '\0');
+  for (size_t i = 0; i < units.size(); ++i) bytes[i] = static_cast<char>(units[i]);
+  return bytes;
+}
+
+// "profiles.ini" or "installs.ini" changed key by key and written back with every other byte as
+// read. Without byte-order mark the file is UTF-8 when it reads as such (as Thunderbird reads
+// it), else in the encoding profiles.ini was read in.
+class TThunderbirdFile {
+ public:
+  TThunderbirdFile(std::wstring fileName, TIniEncoding readAs) : FFileName(std::move(fileName)) {
+    if (GetFileAttributesW(FFileName.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    FBytes = ReadFileBytes(FFileName);
+    FEdit.SetText(DecodeText(FBytes, FEncoding, TIniEncoding::ieUtf8NoBom));
+    if (FEncoding == TIniEncoding::ieUtf8NoBom && readAs != TIniEncoding::ieUtf8NoBom && !IsValidUtf8(FBytes)) {
+      FEncoding = TIniEncoding::ieAnsi;
+      FEdit.SetText(ByteUnits(FBytes));
+    }
+  }
+
+  std::vector<std::wstring> Sections() const { return FEdit.Sections(); }
+
+  bool Find(std::wstring_view section, std::wstring_view key, std::wstring& value) const {
+    if (!FEdit.Find(section, key, value)) return false;
+    if (FEncoding == TIniEncoding::ieAnsi) value = AnsiToWide(UnitBytes(value));
+    return true;
+  }
+
+  void Write(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+    if (FEncoding == TIniEncoding::ieAnsi && !IsAnsiText(value)) {
+      // Only UTF-8 holds the value: the whole file goes over, as Thunderbird reads it.
+      FEdit.SetText(AnsiToWide(UnitBytes(FEdit.Text())));
+      FEncoding = TIniEncoding::ieUtf8NoBom;
+    }
+    FEdit.Set(section, key, FEncoding == TIniEncoding::ieAnsi ? ByteUnits(WideToAnsi(value)) : std::wstring(value));
+    FChanged = true;
+  }
+
+  // Writes the key when its value, read with def for a missing key, differs.
+  void Update(std::wstring_view section, std::wstring_view key, std::wstring_view value, std::wstring_view def) {
+    std::wstring old;
+    if (!Find(section, key, old)) old = def;
+    if (old != value) Write(section, key, value);
+  }
+
+  void UpdateBool(std::wstring_view section, std::wstring_view key, bool value, bool def) {
+    std::wstring old;
+    int64_t n = 0;
+    const bool current = Find(section, key, old) && TryStrToInt64(old, n) ? n != 0 : def;
+    if (current != value) Write(section, key, value ? L"1" : L"0");
+  }
+
+  // Every "Default" that named oldFolder (in the sections of installations only) becomes value.
+  void FollowDefault(std::wstring_view qlApp, std::wstring_view oldFolder, std::wstring_view value,
+                     bool installSectionsOnly) {
+    for (const auto& section : Sections()) {
+      std::wstring old;
+      if ((!installSectionsOnly || IsInstallSection(section)) && Find(section, L"Default", old) &&
+          NamesFolder(qlApp, old, oldFolder))
+        Write(section, L"Default", value);
+    }
+  }
+
+  void Save() const {
+    if (!FChanged) return;
+    const std::string bytes =
+        FEncoding == TIniEncoding::ieAnsi ? UnitBytes(FEdit.Text()) : EncodeText(FEdit.Text(), FEncoding);
+    if (bytes != FBytes) ReplaceFileBytes(FFileName, bytes);
+  }
+
+ private:
+  std::wstring FFileName;
+  bool FChanged = false;
+  std::string FBytes;
+  TIniEncoding FEncoding = TIniEncoding::ieUtf8NoBom;
+  TIniTextEdit FEdit;
+};
 
 }  // namespace
 
@@ -153,22 +253,27 @@ void UpdateProfilesIni(std::wstring_view qlApp, TIniEncoding encoding, TProfileL
                        std::wstring_view newDir) {
   const size_t i = list.IndexOf(name);
   if (i == TProfileList::npos) return;
-  TMemIniFile ini(ProfilesIniName(qlApp), encoding == TIniEncoding::ieUtf8NoBom ? encoding : TIniEncoding::ieAnsi);
-  if (ini.Encoding() == TIniEncoding::ieAnsi) ini.SetEncoding(TIniEncoding::ieUtf8NoBom);
-
   TMailProfile& p = list.Profile(i);
   const std::wstring dir = TrimRightChar(newDir, L'\\');
+  const std::wstring path = MakeRelativePath(qlApp, dir);
+  const bool relative = !SameText(path, dir);
+  const std::wstring pathValue = TrimRightChar(relative ? ReplaceChar(path, L'\\', L'/') : path, L'/');
+
+  TThunderbirdFile profiles(ProfilesIniName(qlApp), encoding);
+  const std::wstring section = p.Section.empty() ? L"Profile" + std::to_wstring(i) : p.Section;
+  profiles.Update(section, L"Name", list.Name(i), L"default-release");
+  profiles.UpdateBool(section, L"IsRelative", relative, true);
+  profiles.Update(section, L"Path", pathValue, L"");
+  // An installation's default that named the old folder follows the profile.
+  TThunderbirdFile installs(AddPath(qlApp, L"installs.ini"), encoding);
+  profiles.FollowDefault(qlApp, p.FullPath, pathValue, true);
+  installs.FollowDefault(qlApp, p.FullPath, pathValue, false);
+
+  profiles.Save();
   p.FullPath = dir;
-  p.Path = MakeRelativePath(qlApp, dir);
-  p.Relative = !SameText(p.Path, p.FullPath);
-  std::wstring section = p.Section;
-  if (section.empty()) section = L"Profile" + std::to_wstring(i);
-  ini.WriteString(section, L"Name", list.Name(i));
-  ini.WriteBool(section, L"IsRelative", p.Relative);
-  ini.WriteString(section, L"Path", TrimRightChar(p.Relative ? ReplaceChar(p.Path, L'\\', L'/') : p.Path, L'/'));
-  ini.WriteBool(section, L"Default", p.Default);
-  ini.UpdateFile();
-  if (p.Relative) p.Path = ReplaceChar(p.Path, L'\\', L'/');
+  p.Path = relative ? ReplaceChar(path, L'\\', L'/') : path;
+  p.Relative = relative;
+  installs.Save();
 }
 
 }  // namespace hv

@@ -61,9 +61,11 @@ bool ReadProfilesIni(std::wstring_view qlApp, TIniEncoding noBom, TProfileList& 
 // least one was found. A missing profiles.ini leaves the list as it was.
 bool FindProfiles(std::wstring_view qlApp, TProfileList& list, TIniEncoding& used);
 
-// Points the profile at newDir: updates the list and writes the profile's own section of
-// profiles.ini back (other sections unchanged). A file read as ANSI is written as UTF-8, as
-// Thunderbird reads it. Raises EWriteError (or EOSError when the file cannot be read).
+// Points the profile at newDir: updates the list, the profile's own section of profiles.ini and
+// every installation's "Default" (in profiles.ini and installs.ini) that named its old folder.
+// Every other byte of the files stays as it was (the profile's "Default" flag too); values are
+// written in the file's encoding.
+// Raises EWriteError (or EExtFileStreamError when a file cannot be read).
 void UpdateProfilesIni(std::wstring_view qlApp, TIniEncoding encoding, TProfileList& list, std::wstring_view name,
                        std::wstring_view newDir);
 

@@ -299,6 +299,59 @@ TEST(MemIniFile, OddByteOfUtf16IsKept) {
   }
 }
 
+// Bytes that are no valid UTF-8 come back as they were when the file is written in UTF-8 again,
+// whatever else the program changed; the valid text around them reads as before.
+TEST(MemIniFile, InvalidUtf8BytesSurviveARewrite) {
+  const char* invalid[] = {"\xFC",          "\x80",          "\xE2\x82",          "\xC0\xAF",
+                           "\xED\xA0\x80",  "\xF5\x80\x80\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98"};
+  TempDir dir;
+  const std::wstring name = dir / L"bytes.ini";
+  for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+    for (const char* bad : invalid) {
+      SCOPED_TRACE(testing::PrintToString(bom + bad));
+      const std::string kept = "[Mail]\r\nServer=old\r\nUser=M" + std::string(bad) + "ller \xC3\xA4\xF0\x9F\x98\x80\r\n";
+      ASSERT_TRUE(WriteBytes(name, bom + kept));
+      TMemIniFile ini(name, TIniEncoding::ieUtf8NoBom);
+      EXPECT_EQ(ini.Encoding(), bom.empty() ? TIniEncoding::ieUtf8NoBom : TIniEncoding::ieUtf8);
+      const std::wstring user = ini.ReadString(L"Mail", L"User", L"");
+      EXPECT_TRUE(user.starts_with(L"M") && user.ends_with(L"ller \u00E4\U0001F600")) << WideToUtf8(user);
+      ini.WriteString(L"Mail", L"Server", L"new \u00FC");
+      ini.UpdateFile();
+      std::string expected = kept;
+      expected.replace(expected.find("old"), 3, "new \xC3\xBC");
+      EXPECT_EQ(ReadBytes(name), bom + expected);
+    }
+  }
+}
+
+// An edit changes the value or adds its line and leaves every other character alone.
+TEST(IniTextEdit, ChangesOnlyWhatItSets) {
+  struct Case {
+    const char* What;
+    std::wstring Text, Section, Key, Value, Expected;
+  } cases[] = {
+      {"in place", L"; c\n[A]\n  path = old  \n\n[B]\nPath=b\n", L"a", L"PATH", L"new",
+       L"; c\n[A]\n  path = new  \n\n[B]\nPath=b\n"},
+      {"empty value", L"[A]\r\nK=\r\n", L"A", L"K", L"v", L"[A]\r\nK=v\r\n"},
+      {"new key after the section's last line", L"[A]\nX=1\n; note\n\n[B]\n", L"A", L"K", L"v",
+       L"[A]\nX=1\n; note\nK=v\n\n[B]\n"},
+      {"new key, last line without break", L"[A]\rX=1", L"A", L"K", L"v", L"[A]\rX=1\rK=v"},
+      {"key of a repeated section", L"[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=old\r\n", L"A", L"K", L"v",
+       L"[A]\r\nX=1\r\n[B]\r\n[A]\r\nK=v\r\n"},
+      {"comment and preamble are no keys", L"K=p\n[A]\n;K=c\n", L"A", L"K", L"v", L"K=p\n[A]\n;K=c\nK=v\n"},
+      {"new section", L"[A]\nX=1", L"B", L"K", L"v", L"[A]\nX=1\n\n[B]\nK=v\n"},
+      {"empty text", L"", L"B", L"K", L"v", L"[B]\r\nK=v\r\n"},
+  };
+  for (const auto& c : cases) {
+    TIniTextEdit edit(c.Text);
+    edit.Set(c.Section, c.Key, c.Value);
+    EXPECT_EQ(edit.Text(), c.Expected) << c.What;
+    std::wstring value;
+    EXPECT_TRUE(edit.Find(c.Section, c.Key, value)) << c.What;
+    EXPECT_EQ(value, c.Value) << c.What;
+  }
+}
+
 // 100,000 short sections (about 1 MiB): loading stays near linear (quadratic took minutes).
 TEST(MemIniFile, ManySections) {
   TempDir dir;

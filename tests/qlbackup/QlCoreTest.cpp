@@ -13,6 +13,7 @@
 #include "base/app/PlaceHolders.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/os/FileUtils.h"
+#include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
 #include "qlbackup/QlCore.h"
 #include "support/TestSupport.h"
@@ -112,6 +113,23 @@ class QlCoreTest : public ::testing::Test {
   std::wstring ProfileDir() const { return Core.MailDir; }
   std::wstring BackupOfProfile() const {
     return Core.RealDir + L"\\" + MakeDriveFolder(L"Drv?", ProfileDir()) + ProfileDir().substr(3);
+  }
+  // Thunderbird's installation default, in profiles.ini and installs.ini, naming the profile.
+  void AddInstallDefaults() {
+    const std::string keys = "Default=Profiles/s1mpl3.default-release\r\nLocked=1\r\n";
+    const std::string profiles = hvtest::ReadBytes(QlApp + L"profiles.ini");
+    ASSERT_TRUE(hvtest::WriteBytes(QlApp + L"profiles.ini", profiles + "\r\n[Install308046B0AF4A39CB]\r\n" + keys));
+    ASSERT_TRUE(hvtest::WriteBytes(QlApp + L"installs.ini", "[308046B0AF4A39CB]\r\n" + keys));
+  }
+  // The installation's default in both files, each as Thunderbird resolves it.
+  std::vector<std::wstring> InstallDefaults() const {
+    std::vector<std::wstring> dirs;
+    for (const auto& [file, section] : {std::pair{L"profiles.ini", L"Install308046B0AF4A39CB"},
+                                        std::pair{L"installs.ini", L"308046B0AF4A39CB"}}) {
+      const std::wstring d = TMemIniFile(QlApp + file, TIniEncoding::ieUtf8NoBom).ReadString(section, L"Default", L"");
+      dirs.push_back(IsAbsolutePath(d) ? d : QlApp + ReplaceChar(d, L'/', L'\\'));
+    }
+    return dirs;
   }
   void SeedExitCode(const std::wstring& job, int code) {
     TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(job, false);
@@ -222,6 +240,7 @@ TEST_F(QlCoreTest, RestoreRoundTripIntoTheProfile) {
 }
 
 TEST_F(QlCoreTest, RestoreIntoAnotherFolderRepointsThunderbird) {
+  AddInstallDefaults();
   ASSERT_EQ(Core.RunBackup(Core.BuTaskName, false), 0);
   const std::wstring other = Tmp / L"Moved profile";
   CreateDirectoryW(other.c_str(), nullptr);
@@ -236,6 +255,7 @@ TEST_F(QlCoreTest, RestoreIntoAnotherFolderRepointsThunderbird) {
   TIniEncoding enc{};
   ASSERT_TRUE(FindProfiles(QlApp, again, enc));
   EXPECT_EQ(again.GetFullPath(L"default-release"), other);
+  EXPECT_EQ(InstallDefaults(), std::vector<std::wstring>(2, other));
 }
 
 TEST_F(QlCoreTest, NoAdjustmentAfterAFailedRestore) {
@@ -545,6 +565,7 @@ TEST_F(QlCoreTest, MoveMailDataRefusals) {
 }
 
 TEST_F(QlCoreTest, MoveMailDataToAFolderOutsideThunderbird) {
+  AddInstallDefaults();
   const std::wstring oldDir = Core.MailDir, target = Tmp / L"Elsewhere\\Mail data";
   // Thunderbird is closed by the user after the first question.
   std::vector<bool> running = {true, false};
@@ -566,6 +587,8 @@ TEST_F(QlCoreTest, MoveMailDataToAFolderOutsideThunderbird) {
   EXPECT_EQ(ini.ReadString(L"Profile0", L"Path", L""), target);
   EXPECT_EQ(ini.ReadString(L"Profile0", L"IsRelative", L""), L"0");
   EXPECT_EQ(ini.ReadString(L"Profile0", L"Name", L""), L"default-release");
+  // Thunderbird opens the moved profile, not the empty folder left in its place.
+  EXPECT_EQ(InstallDefaults(), std::vector<std::wstring>(2, target));
   EXPECT_EQ(Ui.Infos, std::vector<std::wstring>{L"Mail data successfully moved to:\r\n\"" + target + L"\""});
 }
 

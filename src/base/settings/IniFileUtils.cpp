@@ -46,6 +46,8 @@ bool StartsLikeByteOrderMark(std::string_view bytes) {
   return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
 }
 
+}  // namespace
+
 std::string EncodeText(std::wstring_view text, TIniEncoding encoding) {
   std::string bytes;
   switch (encoding) {
@@ -55,9 +57,9 @@ std::string EncodeText(std::wstring_view text, TIniEncoding encoding) {
       if (StartsLikeByteOrderMark(bytes)) bytes.insert(0, "\r\n");
       return bytes;
     case TIniEncoding::ieUtf8:
-      return "\xEF\xBB\xBF" + WideToUtf8(text);
+      return "\xEF\xBB\xBF" + WideToUtf8(text, TUtf8Errors::ueKeep);
     case TIniEncoding::ieUtf8NoBom:
-      return WideToUtf8(text);
+      return WideToUtf8(text, TUtf8Errors::ueKeep);
     case TIniEncoding::ieUtf16LE:
     case TIniEncoding::ieUtf16BE: {
       const bool be = encoding == TIniEncoding::ieUtf16BE;
@@ -73,6 +75,8 @@ std::string EncodeText(std::wstring_view text, TIniEncoding encoding) {
   }
   return bytes;
 }
+
+namespace {
 
 // The whole file; false when it or its folder does not exist. Other failures raise.
 bool ReadWholeFile(const std::wstring& fileName, std::string& bytes) {
@@ -101,7 +105,7 @@ bool ReadWholeFile(const std::wstring& fileName, std::string& bytes) {
 
 // Writes bytes to a new file beside target and puts it in target's place. Returns 0 or the
 // Windows error code; target is unchanged on failure.
-DWORD ReplaceFileContents(const std::wstring& target, const std::string& bytes) {
+DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   // A read-only file is not replaced (Windows refuses the move, Wine would not).
   const DWORD oldAttr = GetFileAttributesW(target.c_str());
@@ -148,7 +152,7 @@ EWriteError::EWriteError(std::wstring_view fileName, uint32_t errorCode)
 std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding, TIniEncoding noBom) {
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     encoding = TIniEncoding::ieUtf8;
-    return Utf8ToWide(bytes.substr(3));
+    return Utf8ToWide(bytes.substr(3), TUtf8Errors::ueKeep);
   }
   if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
     const bool be = bytes[0] == '\xFE';
@@ -167,10 +171,15 @@ std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding, TIniEnco
   }
   if (noBom == TIniEncoding::ieUtf8NoBom) {
     encoding = TIniEncoding::ieUtf8NoBom;
-    return Utf8ToWide(bytes);
+    return Utf8ToWide(bytes, TUtf8Errors::ueKeep);
   }
   encoding = TIniEncoding::ieAnsi;
   return AnsiToWide(bytes);
+}
+
+void ReplaceFileBytes(std::wstring_view fileName, std::string_view bytes) {
+  const std::wstring name(fileName);
+  if (DWORD err = ReplaceFileContents(name, bytes)) throw EWriteError(name, err);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -340,10 +349,104 @@ void TMemIniFile::Clear() {
 void TMemIniFile::WriteFile() const {
   if (FFileName.empty()) throw EWriteError(FFileName, ERROR_INVALID_NAME);
   const std::wstring full = ExpandPath(FFileName);
-  if (DWORD err = ReplaceFileContents(full, EncodeText(GetText(), FEncoding))) throw EWriteError(full, err);
+  ReplaceFileBytes(full, EncodeText(GetText(), FEncoding));
 }
 
 void TMemIniFile::UpdateFile() { WriteFile(); }
+
+// ---------------------------------------------------------------------------------------------
+// TIniTextEdit
+
+std::vector<TIniTextEdit::TLine> TIniTextEdit::Lines() const {
+  std::vector<TLine> lines;
+  std::wstring section;
+  bool inSection = false;
+  for (size_t pos = 0; pos < FText.size();) {
+    TLine l;
+    const size_t begin = pos;
+    l.End = std::min(FText.find_first_of(L"\r\n", pos), FText.size());
+    pos = l.End;
+    if (pos < FText.size() && FText[pos] == L'\r') ++pos;
+    if (pos < FText.size() && FText[pos] == L'\n') ++pos;
+    l.Next = pos;
+    const std::wstring_view raw(FText.data() + begin, l.End - begin), line = Trim(raw);
+    const size_t b = begin + static_cast<size_t>(line.data() - raw.data()), e = b + line.size();
+    const size_t eq = line.find(L'=');
+    if (line.empty()) {
+      l.Kind = TLineKind::lkBlank;
+    } else if (line.size() >= 2 && line.front() == L'[' && line.back() == L']') {
+      l.Kind = TLineKind::lkHeader;
+      section = Trim(line.substr(1, line.size() - 2));
+      inSection = true;
+    } else if (line.front() != L';' && eq != std::wstring_view::npos) {
+      l.Kind = TLineKind::lkKey;
+      l.Key = Trim(line.substr(0, eq));
+      l.ValueBegin = b + eq + 1;
+      while (l.ValueBegin < e && FText[l.ValueBegin] <= L' ') ++l.ValueBegin;
+      l.ValueEnd = e;
+    } else {
+      l.Kind = TLineKind::lkOther;
+    }
+    l.Section = section;
+    l.InSection = inSection;
+    lines.push_back(std::move(l));
+  }
+  return lines;
+}
+
+std::wstring TIniTextEdit::LineBreak() const {
+  const size_t p = FText.find_first_of(L"\r\n");
+  if (p == std::wstring::npos || FText.compare(p, 2, L"\r\n") == 0) return L"\r\n";
+  return std::wstring(1, FText[p]);
+}
+
+bool TIniTextEdit::IsKey(const TLine& line, std::wstring_view section, std::wstring_view key) {
+  return line.Kind == TLineKind::lkKey && line.InSection && SameText(line.Section, section) && SameText(line.Key, key);
+}
+
+std::vector<std::wstring> TIniTextEdit::Sections() const {
+  std::vector<std::wstring> names;
+  for (const auto& l : Lines())
+    if (l.Kind == TLineKind::lkHeader) names.push_back(l.Section);
+  return names;
+}
+
+bool TIniTextEdit::Find(std::wstring_view section, std::wstring_view key, std::wstring& value) const {
+  for (const auto& l : Lines())
+    if (IsKey(l, section, key)) {
+      value = FText.substr(l.ValueBegin, l.ValueEnd - l.ValueBegin);
+      return true;
+    }
+  return false;
+}
+
+void TIniTextEdit::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  const std::vector<TLine> lines = Lines();
+  for (const auto& l : lines)
+    if (IsKey(l, section, key)) {
+      FText.replace(l.ValueBegin, l.ValueEnd - l.ValueBegin, value);
+      return;
+    }
+  const std::wstring entry = std::wstring(key) + L"=" + std::wstring(value), br = LineBreak();
+  size_t last = std::wstring::npos;  // the last line of the section's first block that is not blank
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].Kind == TLineKind::lkHeader) {
+      if (last != std::wstring::npos) break;
+      if (SameText(lines[i].Section, section)) last = i;
+    } else if (last != std::wstring::npos && lines[i].Kind != TLineKind::lkBlank) {
+      last = i;
+    }
+  }
+  if (last != std::wstring::npos) {
+    const TLine& l = lines[last];
+    if (l.Next == l.End) FText.insert(l.End, br + entry);
+    else FText.insert(l.Next, entry + br);
+    return;
+  }
+  if (!lines.empty() && lines.back().Next == lines.back().End) FText += br;
+  if (!lines.empty() && lines.back().Kind != TLineKind::lkBlank) FText += br;
+  FText += L"[" + std::wstring(section) + L"]" + br + entry + br;
+}
 
 // ---------------------------------------------------------------------------------------------
 // TUnicodeIniFile

@@ -29,9 +29,15 @@ enum class TIniEncoding : uint8_t { ieAnsi, ieUtf8, ieUtf16LE, ieUtf16BE, ieUtf8
 
 // Bytes of a text file to text: UTF-8, UTF-16LE and UTF-16BE by their byte-order mark, else
 // noBom (the ANSI code page or UTF-8 without mark). encoding receives what was used. An odd last
-// byte of UTF-16 becomes a character of its own, so that a rewrite keeps it.
+// byte of UTF-16 becomes a character of its own, and bytes that are no valid UTF-8 are kept
+// (TUtf8Errors::ueKeep), so that a rewrite in the same encoding keeps them.
 std::wstring DecodeText(std::string_view bytes, TIniEncoding& encoding,
                         TIniEncoding noBom = TIniEncoding::ieAnsi);
+// Text to the bytes of a file in encoding, with its byte-order mark.
+std::string EncodeText(std::wstring_view text, TIniEncoding encoding);
+// Puts bytes in the file's place through a temporary file beside it, so that a failure leaves
+// the old file as it was. Raises EWriteError.
+void ReplaceFileBytes(std::wstring_view fileName, std::string_view bytes);
 
 class TMemIniFile {
  public:
@@ -102,6 +108,38 @@ class TMemIniFile {
   std::vector<std::wstring> FPreamble;  // lines before the first section
   std::vector<TIniSection> FSections;
   std::unordered_map<std::wstring, size_t> FIndex;  // upper-cased name -> position in FSections
+};
+
+// An INI text changed key by key, for files of other programs: every line an edit does not change
+// keeps its characters (line breaks, comments, blank lines, order). Lines are read as TMemIniFile
+// reads them.
+class TIniTextEdit {
+ public:
+  explicit TIniTextEdit(std::wstring text = {}) : FText(std::move(text)) {}
+  const std::wstring& Text() const noexcept { return FText; }
+  void SetText(std::wstring text) { FText = std::move(text); }
+
+  std::vector<std::wstring> Sections() const;
+  // The value of the first such key of the section; false when there is none.
+  bool Find(std::wstring_view section, std::wstring_view key, std::wstring& value) const;
+  // Replaces that value, else adds the key after the last line of the section, or the section
+  // at the end of the text; new lines end as the text's first line does.
+  void Set(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+
+ private:
+  enum class TLineKind : uint8_t { lkBlank, lkHeader, lkKey, lkOther };
+  struct TLine {
+    TLineKind Kind = TLineKind::lkBlank;
+    size_t End = 0, Next = 0;  // end of the text, end of its line break
+    bool InSection = false;
+    std::wstring Section, Key;  // the section the line lies in (a header's own name)
+    size_t ValueBegin = 0, ValueEnd = 0;
+  };
+  std::vector<TLine> Lines() const;
+  std::wstring LineBreak() const;
+  static bool IsKey(const TLine& line, std::wstring_view section, std::wstring_view key);
+
+  std::wstring FText;
 };
 
 // The suite's settings and job files: UTF-16LE with a byte-order mark, lines ending in CR LF, a
