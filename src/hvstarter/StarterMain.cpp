@@ -955,4 +955,13 @@ bool TMainForm::CheckForce() {
   return Force;
 }
 
+int RunStarter() {
+  TMainForm* mainForm = nullptr;
+  TProgramEntry entry;
+  entry.ExtraDomains = {L"winui", L"Indy10", L"Units"};
+  entry.CreateForms = [&] { mainForm = &Application().CreateForm<TMainForm>(); };
+  entry.CheckForce = [&] { return mainForm->CheckForce(); };
+  return RunProgram(entry);
+}
+
 }  // namespace hv::hvstarter

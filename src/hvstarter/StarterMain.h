@@ -169,4 +169,7 @@ class TMainForm : public TForm {
   bool FRunning = false;
 };
 
+// The program from start-up to end (the main form, or the unattended run); the exit code.
+int RunStarter();
+
 }  // namespace hv::hvstarter

@@ -53,21 +53,6 @@ class TRealLogonStarter : public ILogonStarter {
   }
 };
 
-class TRecordingStarter : public ILogonStarter {
- public:
-  void SetFile(std::wstring_view file) { FFile = file; }
-  TKernelHandle Start(const std::wstring& user, const std::wstring& domain, const std::wstring& password,
-                      const std::wstring& commandLine, const std::wstring& currentDir) override {
-    AppendBytes(FFile, WideToUtf8(L"[Logon]\r\nUser=" + user + L"\r\nDomain=" + domain + L"\r\nPasswordLength=" +
-                                  std::to_wstring(password.size()) + L"\r\nCommandLine=" + commandLine +
-                                  L"\r\nCurrentDir=" + currentDir + L"\r\n"));
-    return StartProcess(commandLine, currentDir);
-  }
-
- private:
-  std::wstring FFile;
-};
-
 ILogonStarter*& ActiveStarter() {
   static ILogonStarter* active = nullptr;
   return active;
@@ -112,11 +97,6 @@ ILogonStarter& LogonStarter() {
   return ActiveStarter() ? *ActiveStarter() : real;
 }
 void SetLogonStarter(ILogonStarter* starter) { ActiveStarter() = starter; }
-ILogonStarter& RecordingLogonStarter(std::wstring_view recordFile) {
-  static TRecordingStarter recorder;
-  recorder.SetFile(recordFile);
-  return recorder;
-}
 
 TKernelHandle StartProcessAsUser(const std::wstring& user, const std::wstring& domain, const std::wstring& password,
                                  const std::wstring& commandLine, const std::wstring& currentDir) {

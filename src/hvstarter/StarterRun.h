@@ -14,7 +14,8 @@
 
 namespace hv::hvstarter {
 
-// The logon start; the program uses CreateProcessWithLogonW, tests a starter under the current user.
+// The logon start; the program uses CreateProcessWithLogonW, tests a starter under the current user
+// (tests/hvstarter/seams).
 class ILogonStarter {
  public:
   virtual ~ILogonStarter() = default;
@@ -25,9 +26,6 @@ class ILogonStarter {
 ILogonStarter& LogonStarter();
 // Null restores the real one.
 void SetLogonStarter(ILogonStarter* starter);
-// Records each start (account, command line) in recordFile and starts under the current user;
-// the program takes it when HV_STARTER_LOGON_RECORD names a file. Each call points it at its file.
-ILogonStarter& RecordingLogonStarter(std::wstring_view recordFile);
 
 // The logon call takes at most this many characters of command line.
 constexpr size_t kMaxLogonCommandLine = 1024;

@@ -1164,7 +1164,7 @@ std::wstring TWinRegisteredTask::Path() const { return RemoveQuotes(GetStr(pRegi
 std::wstring TWinRegisteredTask::Xml() const { return GetStr(pRegisteredTask.Get(), &IRegisteredTask::get_Xml); }
 
 void TWinRegisteredTask::Run() {
-  TVariant params(0L);
+  TVariant params;  // no parameters
   ComPtr<IRunningTask> running;
   OleCheck(pRegisteredTask->Run(params.V, &running));
 }

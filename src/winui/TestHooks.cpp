@@ -73,23 +73,4 @@ bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName) {
   return ok;
 }
 
-std::wstring ScreenshotDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = GetEnvironmentVariableW(L"HV_BINARY_DIR", buf, static_cast<DWORD>(std::size(buf)));
-  if (n == 0 || n >= std::size(buf)) return {};
-  std::wstring dir(buf, n);
-  for (auto& c : dir)
-    if (c == L'/') c = L'\\';
-  if (!dir.empty() && dir[0] == L'\\') dir = L"Z:" + dir;
-  dir += L"\\screenshots";
-  CreateDirectoryW(dir.c_str(), nullptr);
-  return dir;
-}
-
-bool SaveScreenshot(HWND wnd, std::wstring_view name) {
-  std::wstring dir = ScreenshotDir();
-  if (dir.empty()) return false;
-  return SaveWindowAsPng(wnd, dir + L"\\" + std::wstring(name) + L".png");
-}
-
 }  // namespace hv

@@ -25,9 +25,5 @@ struct TTestHooks {
 
 // Saves what the window shows (frame included) as a PNG file through WIC.
 bool SaveWindowAsPng(HWND wnd, const std::wstring& fileName);
-// build/screenshots (from HV_BINARY_DIR); empty when that variable is not set.
-std::wstring ScreenshotDir();
-// SaveWindowAsPng into ScreenshotDir() as name.png; false when there is no such folder.
-bool SaveScreenshot(HWND wnd, std::wstring_view name);
 
 }  // namespace hv

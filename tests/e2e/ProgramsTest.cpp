@@ -76,7 +76,7 @@ COLORREF RunAndClose(const std::wstring& exe, const std::wstring& args, const st
   if (!wnd) return CLR_INVALID;
   EXPECT_EQ(WindowText(wnd), caption);
   if (!shot.empty()) {
-    EXPECT_TRUE(hv::SaveScreenshot(wnd, shot));
+    EXPECT_TRUE(hvtest::SaveScreenshot(wnd, shot));
   }
   POINT pt{5, 5};
   ClientToScreen(wnd, &pt);

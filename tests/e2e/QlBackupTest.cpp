@@ -8,12 +8,12 @@
 #include "base/app/HvUtils.h"
 #include "base/os/WinApiUtils.h"
 #include "base/os/WinShell.h"
-#include "qlbackup/QlCore.h"
-#include "qlbackup/QlJob.h"
-#include "qlbackup/QlOptions.h"
 #include "base/security/Crypt.h"
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
+#include "qlbackup/QlCore.h"
+#include "qlbackup/QlJob.h"
+#include "qlbackup/QlOptions.h"
 #include "support/TestSupport.h"
 #include "support/TestWindows.h"
 #include "winui/Handles.h"
@@ -69,7 +69,7 @@ TRun RunQlBackup(const std::wstring& exe, const std::wstring& args, const std::w
     Sleep(100);  // the box has laid out its text
     std::wstring text;
     EnumChildWindows(boxWnd, CollectStatic, reinterpret_cast<LPARAM>(&text));
-    if (!shot.empty() && run.Boxes.empty()) SaveScreenshot(boxWnd, shot);
+    if (!shot.empty() && run.Boxes.empty()) hvtest::SaveScreenshot(boxWnd, shot);
     run.Boxes.push_back(text);
     PostMessageW(boxWnd, WM_CLOSE, 0, 0);
     // Gone before the next box is looked for: a slow close would count this box twice.

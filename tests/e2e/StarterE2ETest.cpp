@@ -25,7 +25,9 @@ using namespace hv;
 
 namespace {
 
+// The released program, and the test build whose logon start records and starts under the current user.
 std::wstring StarterExe() { return hvtest::BinaryDir() + L"\\bin\\HvStarter.exe"; }
+std::wstring TestStarterExe() { return hvtest::BinaryDir() + L"\\testbin\\HvStarter.exe"; }
 
 std::vector<std::wstring> Lines(const std::wstring& text) {
   std::vector<std::wstring> lines;
@@ -120,12 +122,13 @@ class StarterE2E : public ::testing::Test {
     ini.UpdateFile();
   }
 
-  // Starts the starter; recording: the logon start goes through the recording starter.
-  bool Start(const std::wstring& args, bool recording = true) {
+  // Starts the test build, or the released program (which must not take the recording).
+  bool Start(const std::wstring& args, bool released = false) {
+    Exe = released ? StarterExe() : TestStarterExe();
     SetEnvironmentVariableW(L"HV_STANDIN_RECORD", StandinRecord.c_str());
-    SetEnvironmentVariableW(L"HV_STARTER_LOGON_RECORD", recording ? LogonRecord.c_str() : nullptr);
+    SetEnvironmentVariableW(L"HV_STARTER_LOGON_RECORD", LogonRecord.c_str());
     // No quotes around the folder: its trailing "\" would escape them.
-    std::wstring cmd = L"\"" + StarterExe() + L"\" /lang:en /ini:" + Conf + L"\\ " + args;
+    std::wstring cmd = L"\"" + Exe + L"\" /lang:en /ini:" + Conf + L"\\ " + args;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     const BOOL ok = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, Tmp.Path().c_str(), &si,
@@ -148,7 +151,7 @@ class StarterE2E : public ::testing::Test {
   std::vector<std::wstring> LogLines() { return Lines(AnsiToWide(hvtest::ReadBytes(Conf + L"\\HvStarter.log"))); }
 
   hvtest::TempDir Tmp;
-  std::wstring Conf, Jobs, StandinRecord, LogonRecord;
+  std::wstring Conf, Jobs, StandinRecord, LogonRecord, Exe;
   PROCESS_INFORMATION Pi{};
   TKernelHandle Process, Thread;
 };
@@ -261,9 +264,10 @@ TEST_F(StarterE2E, UnattendedRunOfSequentialAndParallelGroups) {
   EXPECT_EQ(twice[log.size() + 2], L"  ->  Backup group: Empty, too - User name: ");
 }
 
+// The released program calls the system's logon start whatever its environment says.
 TEST_F(StarterE2E, FailedLogonCallOfTheSystemIsReported) {
   WriteIni({{L"G", L"hv-no-such-user", false, 0, {{Job(L"a.buj", 0), true}}}});
-  ASSERT_TRUE(Start(L"/force /logmode:1 G", false));
+  ASSERT_TRUE(Start(L"/force /logmode:1 G", true));
   EXPECT_EQ(WaitEnd(), 0u);
   const auto log = LogLines();
   ASSERT_EQ(log.size(), 7u) << testing::PrintToString(log);
@@ -272,6 +276,7 @@ TEST_F(StarterE2E, FailedLogonCallOfTheSystemIsReported) {
   EXPECT_EQ(log[4], L"  *** Error on starting Harvane: The logon start failed and the system gave no reason "
                     L"(0x00000000)");
   EXPECT_TRUE(Runs(StandinRecord).empty());
+  EXPECT_EQ(GetFileAttributesW(LogonRecord.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 namespace {
@@ -322,7 +327,7 @@ TEST_F(StarterE2E, MainFormShowsGroupsAndStaysDuringARun) {
   EXPECT_EQ(std::wstring(item), gone + L"  (missing)");
   RedrawWindow(mainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Sleep(300);  // let the frame settle for the picture
-  EXPECT_TRUE(SaveScreenshot(mainWnd, L"main-HvStarter-groups"));
+  EXPECT_TRUE(hvtest::SaveScreenshot(mainWnd, L"main-HvStarter-groups"));
 
   // Run the slow group; a close during the run is refused.
   SendMessageW(c.Combo, CB_SETCURSEL, 1, 0);
@@ -443,7 +448,7 @@ TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   bool runAs = true;
   ASSERT_EQ(ReadShellLinkEx(link, target, args, workDir, desc, runAs), S_OK);
   DeleteFileW(link.c_str());
-  EXPECT_EQ(AnsiLowerCase(target), AnsiLowerCase(StarterExe()));
+  EXPECT_EQ(AnsiLowerCase(target), AnsiLowerCase(Exe));
   EXPECT_EQ(args, L"Nightly /force /ini:" + Conf + L"\\ /logmode:1");
   EXPECT_EQ(desc, name);
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "support/TestSupport.h"
 #include "winui/Forms.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"
@@ -55,7 +56,7 @@ inline void PostKey(HWND wnd, WORD key) {
 // A screenshot of the form (dark: in the dark scheme, switched back afterwards).
 inline void Shot(hv::TForm& f, const wchar_t* name, bool dark = false) {
   if (dark) hv::TStyleManager::TrySetStyle(hv::TStyleManager::kDarkStyle);
-  EXPECT_TRUE(hv::SaveScreenshot(f.Handle(), name));
+  EXPECT_TRUE(hvtest::SaveScreenshot(f.Handle(), name));
   if (dark) hv::TStyleManager::TrySetStyle(hv::TStyleManager::kSystemStyle);
 }
 

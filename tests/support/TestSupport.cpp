@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "winui/TestHooks.h"
+
 namespace hvtest {
 namespace {
 
@@ -25,6 +27,14 @@ std::wstring EnvUnixPathAsWindows(const wchar_t* name) {
 std::wstring SourceDir() { return EnvUnixPathAsWindows(L"HV_SOURCE_DIR"); }
 std::wstring FixtureDir() { return SourceDir() + L"\\tests\\fixtures"; }
 std::wstring BinaryDir() { return EnvUnixPathAsWindows(L"HV_BINARY_DIR"); }
+std::wstring ScreenshotDir() {
+  const std::wstring dir = BinaryDir() + L"\\screenshots";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  return dir;
+}
+bool SaveScreenshot(HWND wnd, std::wstring_view name) {
+  return hv::SaveWindowAsPng(wnd, ScreenshotDir() + L"\\" + std::wstring(name) + L".png");
+}
 std::wstring TestChildExe() { return BinaryDir() + L"\\bin\\hv_test_child.exe"; }
 
 TempDir::TempDir() {

@@ -2,8 +2,10 @@
 // Small fixtures shared by the test executables.
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 struct HKEY__;
+struct HWND__;
 
 namespace hvtest {
 
@@ -13,6 +15,11 @@ std::wstring SourceDir();
 std::wstring FixtureDir();
 // The build folder as a Windows path, from HV_BINARY_DIR.
 std::wstring BinaryDir();
+
+// build/screenshots, made when missing.
+std::wstring ScreenshotDir();
+// What the window shows, as ScreenshotDir()\name.png; false when it could not be saved.
+bool SaveScreenshot(HWND__* wnd, std::wstring_view name);
 
 // hv_test_child.exe of the build: exits with the code given as its first argument.
 std::wstring TestChildExe();

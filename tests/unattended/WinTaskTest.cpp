@@ -284,6 +284,39 @@ TEST_F(WinTaskTest, RegisterListRunStopDelete) {
   EXPECT_EQ(Folder().ErrorCode(), 0x80070002u);
 }
 
+// The service takes no parameters, one string or an array of strings; anything else is refused.
+TEST_F(WinTaskTest, RunParameters) {
+  auto t = NewExecTask(L"C:\\Harvane\\HvStarter.exe");
+  t->NewTrigger(TWinTaskTriggerType::ttDaily);
+  ASSERT_EQ(Folder().RegisterTask(L"Params", *t, L"", L""), 0);
+  IRegisteredTask* task = Folder().Tasks(0).Task();
+
+  SAFEARRAY* strings = SafeArrayCreateVector(VT_BSTR, 0, 1);
+  SAFEARRAY* numbers = SafeArrayCreateVector(VT_I4, 0, 1);
+  struct TCase {
+    VARTYPE Type;
+    HRESULT Expected;
+  } cases[] = {{VT_EMPTY, S_OK}, {VT_NULL, S_OK}, {VT_BSTR, S_OK}, {VT_ARRAY | VT_BSTR, S_OK},
+               {VT_I4, E_INVALIDARG}, {VT_ARRAY | VT_I4, E_INVALIDARG}, {VT_BOOL, E_INVALIDARG}};
+  for (const TCase& c : cases) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = c.Type;
+    if (c.Type == VT_BSTR) v.bstrVal = SysAllocString(L"a");
+    if (c.Type == (VT_ARRAY | VT_BSTR)) v.parray = strings;
+    if (c.Type == (VT_ARRAY | VT_I4)) v.parray = numbers;
+    EXPECT_EQ(task->Run(v, nullptr), c.Expected) << c.Type;
+    if (c.Type == VT_BSTR) VariantClear(&v);
+    task->Stop(0);
+  }
+  SafeArrayDestroy(strings);
+  SafeArrayDestroy(numbers);
+
+  // the wrapper starts a task without parameters
+  Folder().Tasks(0).Run();
+  EXPECT_EQ(Folder().Tasks(0).Status(), TWinTaskStatus::tsRunning);
+}
+
 TEST_F(WinTaskTest, AccountsOfRegistration) {
   struct Case {
     TLogonType Logon;

@@ -58,7 +58,7 @@ TSeen ShowAndPress(std::wstring_view text, TMsgDialogType type, TMsgDlgBtn def, 
     auto& d = dynamic_cast<TShowMsgDialog&>(f);
     seen = Look(d);
     if (shot) {
-      EXPECT_TRUE(SaveScreenshot(d.Handle(), shot));
+      EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), shot));
     }
     if (key) PostKey(d.stInfo.Handle(), key);
   };

@@ -5,6 +5,7 @@
 #include "base/app/LangUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
+#include "support/TestSupport.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -77,7 +78,7 @@ TEST_F(StartupTest, ErrorsShowTheSuitesMessageBox) {
     if (!box) return std::optional<int>();
     EXPECT_EQ(box->DlgType(), TMsgDialogType::mdtError);
     if (boxes.empty())
-      SaveScreenshot(box->Handle(), box->Message().starts_with(L"Reg") ? L"error-startup" : L"error-handler");
+      hvtest::SaveScreenshot(box->Handle(), box->Message().starts_with(L"Reg") ? L"error-startup" : L"error-handler");
     boxes.push_back(box->Message());
     return std::optional<int>(mrCancel);
   };

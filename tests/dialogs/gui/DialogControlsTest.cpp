@@ -118,11 +118,11 @@ TEST_F(DialogControlsTest, GalleryInBothSchemesAtTwoDpis) {
         EXPECT_EQ(u.bottom - u.top, e.bottom - e.top);
         EXPECT_EQ(u.right - u.left, Scale(16, dpi));
         std::wstring name = std::wstring(L"dialogs-controls-") + (dark ? L"dark-" : L"light-") + std::to_wstring(dpi);
-        EXPECT_TRUE(SaveScreenshot(f.Handle(), name));
+        EXPECT_TRUE(hvtest::SaveScreenshot(f.Handle(), name));
         f.ccWeekdays.SetFocus();
         f.ccWeekdays.SetDroppedDown(true);
         Pump();
-        EXPECT_TRUE(SaveScreenshot(f.ccWeekdays.ListHandle(), name + L"-open-list"));
+        EXPECT_TRUE(hvtest::SaveScreenshot(f.ccWeekdays.ListHandle(), name + L"-open-list"));
         f.ccWeekdays.SetDroppedDown(false);
       });
     }
@@ -406,7 +406,7 @@ TEST_F(DialogControlsTest, PopupListSizesItselfAndReportsTheClickedEntry) {
   RunShown(owner, [&] {
     list.ShowList({50, 50}, 0);
     EXPECT_TRUE(list.Visible());
-    EXPECT_TRUE(SaveScreenshot(list.Handle(), L"dialogs-popup-list"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(list.Handle(), L"dialogs-popup-list"));
     // A click below the entries selects nothing: closed without a report.
     RECT c{};
     GetClientRect(list.lbSelect.Handle(), &c);

@@ -91,7 +91,7 @@ TEST_F(ViewerDirDialogTest, ViewerReadsEachEncodingAndADeletedSelectionKeepsIt) 
       EXPECT_EQ(v.Encoding(), c.encoding) << c.name;
       EXPECT_EQ(v.Memo.CaretLine(), 0);
       EXPECT_EQ(v.StatusBar.PanelText(0), L" Line: 1 of 4");
-      if (c.encoding.CodePage == CP_UTF8) SaveScreenshot(v.Handle(), L"dialogs-text-viewer");
+      if (c.encoding.CodePage == CP_UTF8) hvtest::SaveScreenshot(v.Handle(), L"dialogs-text-viewer");
       v.Memo.SetSel(12, 7);  // "second "
       v.DeleteBtn.Click();
       EXPECT_EQ(v.Memo.Text(), L"first line\r\ngr\u00FC\u00DFe\r\nthird\r\n");
@@ -163,7 +163,7 @@ TEST_F(ViewerDirDialogTest, ViewerSwitchesCodePageAndDropsZeroBytes) {
     Pump();
     ASSERT_NE(v.ListSelectDialog(), nullptr);
     EXPECT_TRUE(v.ListSelectDialog()->Visible());
-    SaveScreenshot(v.ListSelectDialog()->Handle(), L"dialogs-text-viewer-codepages");
+    hvtest::SaveScreenshot(v.ListSelectDialog()->Handle(), L"dialogs-text-viewer-codepages");
     v.ChooseCodePage(static_cast<int>(oem - list.begin()));
     EXPECT_EQ(v.CodePage(), 850);
     EXPECT_EQ(v.Memo.Text(), L"gr\u00FC\u00DFe\r\nzwei\r\n");
@@ -272,14 +272,14 @@ TEST_F(ViewerDirDialogTest, DirDialogNavigatesReturnsTheFolderAndKeepsHistoryAnd
     EXPECT_TRUE(d.cbxFiles.Visible());
     EXPECT_FALSE(d.FileViewShown());
     narrow = d.ClientSize().cx;
-    SaveScreenshot(d.Handle(), L"dialogs-directory");
+    hvtest::SaveScreenshot(d.Handle(), L"dialogs-directory");
     d.cbxFiles.SetChecked(true);
     d.cbxFiles.OnClick();
     EXPECT_TRUE(d.FileViewShown());
     EXPECT_GT(d.ClientSize().cx, narrow + 300);
     EXPECT_EQ(d.ShellListView.Count(), 1);
     EXPECT_TRUE(d.ShellListView.ItemText(0).starts_with(L"notes")) << d.ShellListView.ItemText(0);
-    SaveScreenshot(d.Handle(), L"dialogs-directory-files");
+    hvtest::SaveScreenshot(d.Handle(), L"dialogs-directory-files");
     d.ShellTreeView.GoTo(b);
     EXPECT_EQ(d.ShellListView.Count(), 0);
     d.spbUpClick();
@@ -330,7 +330,7 @@ TEST_F(ViewerDirDialogTest, DirDialogCreatesAndDeletesFoldersAndGuardsItsKeys) {
     if (auto* q = dynamic_cast<TInputStringDialog*>(&f)) {
       promptTitle = q->Caption();
       promptText = q->Descriptor.Text();
-      EXPECT_TRUE(SaveScreenshot(q->Handle(), L"dialogs-dir-newfolder"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(q->Handle(), L"dialogs-dir-newfolder"));
       q->TextFeld.SetText(L"made");
       q->OKBtn.Click();
     } else if (auto* s = dynamic_cast<TSelectDialog*>(&f)) {
@@ -338,7 +338,7 @@ TEST_F(ViewerDirDialogTest, DirDialogCreatesAndDeletesFoldersAndGuardsItsKeys) {
       deleteText = s->stCaption.Text();
       deleteChoices.clear();
       for (auto& b : s->Buttons) deleteChoices.push_back(b->Text());
-      EXPECT_TRUE(SaveScreenshot(s->Handle(), L"dialogs-dir-delete"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(s->Handle(), L"dialogs-dir-delete"));
       s->Buttons[static_cast<size_t>(deleteChoice)]->Click();
     }
   };

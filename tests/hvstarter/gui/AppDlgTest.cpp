@@ -4,8 +4,8 @@
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinExecute.h"
-#include "base/text/StringUtils.h"
 #include "base/settings/IniFileUtils.h"
+#include "base/text/StringUtils.h"
 #include "dialogs/NewPwdDlg.h"
 #include "hvstarter/AppDlg.h"
 #include "hvstarter/StarterRun.h"
@@ -74,7 +74,7 @@ TEST_F(AppDlgTest, ApplicationAndFileManager) {
       EXPECT_EQ(d.cbApp.Items().front(), L"\"" + tool + L"\"");
       d.cbApp.SetText(L"\"" + tool + L"\" /open C:\\");
       d.edAccount.SetText(L"OFFICE\\Backup");
-      EXPECT_TRUE(SaveScreenshot(d.Handle(), L"StarterAppDialog"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"StarterAppDialog"));
       d.bbStartApp.Click();
     };
     std::wstring account = L"office\\backup", password = L"stored", program;

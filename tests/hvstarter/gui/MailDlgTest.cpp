@@ -88,7 +88,7 @@ TEST_F(StarterMailDlgTest, EditedStoredAndHistoriesKept) {
       d.bbPassword.Click();
       EXPECT_EQ(d.edSmtpPwd.Text(), std::wstring(13, L'\u25CF'));
       d.cbMail.SetChecked(true);
-      EXPECT_TRUE(SaveScreenshot(d.Handle(), L"StarterMailDialog"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"StarterMailDialog"));
 
       d.cbServer.SetText(L"");
       d.ModalResult = mrOk;

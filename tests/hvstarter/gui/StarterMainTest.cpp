@@ -22,6 +22,7 @@
 #include "dialogs/PwdDlg.h"
 #include "dialogs/ShellDirDlg.h"
 #include "dialogs/ShowMemo.h"
+#include "seams/LogonRecorder.h"
 #include "standin/TaskServiceStandin.h"
 #include "support/TestSupport.h"
 #include "winui/CommonDialogs.h"
@@ -149,14 +150,14 @@ TEST_F(StarterMainTest, GroupsAddedRenamedRemovedWithoutLosingTypedValues) {
   std::wstring newName = L"Monthly";
   On<TInputTextDialog>([&](TInputTextDialog& d) {
     if (d.Caption() == L"Add new group") prompts.push_back(d.Descriptor.Text());
-    if (prompts.size() == 1) SaveScreenshot(d.Handle(), L"hvstarter-new-group");
+    if (prompts.size() == 1) hvtest::SaveScreenshot(d.Handle(), L"hvstarter-new-group");
     d.TextFeld.SetText(newName);
     Click(d.OKBtn);
   });
   On<TEditHistListDialog>([&](TEditHistListDialog& d) {
     EXPECT_EQ(d.Caption(), L"Edit group list");
     EXPECT_EQ(d.lbxStringList.Items(), (std::vector<std::wstring>{L"Daily", L"Weekly", L"Gone", L"Monthly"}));
-    SaveScreenshot(d.Handle(), L"hvstarter-edit-groups");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-edit-groups");
     for (int i = 0; i < d.lbxStringList.Count(); ++i) d.lbxStringList.SetSelected(i, i == 2);
     Click(d.btnDelete);
     for (int i = 0; i < d.lbxStringList.Count(); ++i) d.lbxStringList.SetSelected(i, i == 1);
@@ -169,7 +170,7 @@ TEST_F(StarterMainTest, GroupsAddedRenamedRemovedWithoutLosingTypedValues) {
     EXPECT_EQ(f.cbTasks.Items(), (std::vector<std::wstring>{L"Daily", L"Weekly", L"Gone"}));
     EXPECT_EQ(f.lbTasks.Items(), (std::vector<std::wstring>{a, b}));
     EXPECT_FALSE(f.lbTasks.Checked(1));
-    SaveScreenshot(f.Handle(), L"hvstarter-main-groups");
+    hvtest::SaveScreenshot(f.Handle(), L"hvstarter-main-groups");
     // Typed, not stored yet; then a new group.
     f.edAccount.SetText(L"DOM\\typed");
     const bool sound = f.cbSound.Checked();
@@ -223,7 +224,7 @@ TEST_F(StarterMainTest, FirstStartGroupGetsJobFilesThatCanBeOrdered) {
     EXPECT_EQ(f.cbTasks.Items(), (std::vector<std::wstring>{L"New group"}));
     EXPECT_TRUE(f.bbAddTask.Enabled());
     EXPECT_TRUE(f.rbPwdPrompt.Checked());
-    SaveScreenshot(f.Handle(), L"hvstarter-main-first-start");
+    hvtest::SaveScreenshot(f.Handle(), L"hvstarter-main-first-start");
     Click(f.bbAddTask);
     EXPECT_EQ(f.lbTasks.Items(), (std::vector<std::wstring>{a, b, a}));
     f.lbTasks.SetItemIndex(0);
@@ -236,7 +237,7 @@ TEST_F(StarterMainTest, FirstStartGroupGetsJobFilesThatCanBeOrdered) {
     Click(f.bbRemTask);  // the last one: the new last is selected
     EXPECT_EQ(f.lbTasks.Items(), (std::vector<std::wstring>{b, a}));
     EXPECT_EQ(f.lbTasks.ItemIndex(), 1);
-    SaveScreenshot(f.Handle(), L"hvstarter-main-job-files");
+    hvtest::SaveScreenshot(f.Handle(), L"hvstarter-main-job-files");
   });
   const TUnicodeIniFile ini = Saved();
   EXPECT_EQ(ini.ReadString(L"Task00", L"Description", L""), L"New group");
@@ -254,7 +255,7 @@ TEST_F(StarterMainTest, PasswordModeStatusAndDelayControls) {
   On<TNewPwdDialog>([&](TNewPwdDialog& d) {
     titles.push_back(d.Caption());
     EXPECT_TRUE(d.edtRepPwd.Visible());
-    SaveScreenshot(d.Handle(), L"hvstarter-fixed-password");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-fixed-password");
     if (typed.empty()) {
       Click(d.CancelBtn);
       return;
@@ -287,7 +288,7 @@ TEST_F(StarterMainTest, PasswordModeStatusAndDelayControls) {
     EXPECT_EQ(f.reDelay.Value(), 20);
     f.udDelay.ClickUp();
     EXPECT_EQ(f.reDelay.Value(), 25);
-    SaveScreenshot(f.Handle(), L"hvstarter-main-options");
+    hvtest::SaveScreenshot(f.Handle(), L"hvstarter-main-options");
     // To group H and back: the values were stored.
     f.cbTasks.SetItemIndex(1);
     f.cbTasks.OnCloseUp();
@@ -341,7 +342,7 @@ TEST_F(StarterMainTest, MailSettingsFromTheWindowStoredInTheIni) {
     d.edSubject.SetText(L"Starter errors");
     Click(d.btnAdd);
     EXPECT_TRUE(d.cbMail.Checked());
-    SaveScreenshot(d.Handle(), L"hvstarter-mail-from-main");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-mail-from-main");
     Click(d.OKBtn);
   });
   Run([&](TMainForm& f) {
@@ -386,7 +387,7 @@ TEST_F(StarterMainTest, DesktopShortcutCarriesTheStarterCommandLine) {
     EXPECT_TRUE(d.cbWritelog.Checked());
     d.lbConfigs.SetSelected(1, true);
     d.edName.SetText(name);
-    SaveScreenshot(d.Handle(), L"hvstarter-desktop-shortcut");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-desktop-shortcut");
     Click(d.OKBtn);
   });
   Run([&](TMainForm& f) {
@@ -424,7 +425,7 @@ TEST_F(StarterMainTest, ScheduledTaskThroughTheStarterDialogAndTheWizard) {
     wizardName = d.edJobName.Text();
     EXPECT_EQ(d.Caption(), L"Windows Scheduled Task Wizard (Start backups)");
     EXPECT_EQ(d.pcMain.ActivePageIndex(), 1);  // no settings page for the starter
-    SaveScreenshot(d.Handle(), L"hvstarter-task-wizard");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-task-wizard");
     Click(d.btnNext);
     Click(d.btnNext);
   });
@@ -463,13 +464,13 @@ TEST_F(StarterMainTest, JobEditedAndLogsShown) {
   std::vector<std::wstring> prompts;
   On<TPasswordDialog>([&](TPasswordDialog& d) {
     prompts.push_back(d.Caption());
-    SaveScreenshot(d.Handle(), L"hvstarter-edit-password");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-edit-password");
     Click(d.CancelBtn);
   });
   std::wstring viewerText;
   On<TShowTextDialog>([&](TShowTextDialog& d) {
     viewerText = d.Memo.Text();
-    SaveScreenshot(d.Handle(), L"hvstarter-job-log");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-job-log");
     d.Close();
   });
   Run([&](TMainForm& f) {
@@ -504,7 +505,7 @@ TEST_F(StarterMainTest, ApplicationStartedUnderTheGroupsAccount) {
   On<TAppDialog>([&](TAppDialog& d) {
     EXPECT_EQ(d.edAccount.Text(), L"DOM\\backup");
     d.edFileMgr.SetText(hvtest::TestChildExe());
-    SaveScreenshot(d.Handle(), L"hvstarter-start-application");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-start-application");
     Click(d.bbStartFileMgr);
   });
   Run([&](TMainForm& f) {
@@ -535,11 +536,11 @@ TEST_F(StarterMainTest, LogFolderChosenOwnLogAndInfoShown) {
   std::wstring viewerCaption;
   On<TShowTextDialog>([&](TShowTextDialog& d) {
     viewerCaption = d.Caption();
-    SaveScreenshot(d.Handle(), L"hvstarter-own-log");
+    hvtest::SaveScreenshot(d.Handle(), L"hvstarter-own-log");
     d.Close();
   });
   On<TShowMsgDialog>([&](TShowMsgDialog& d) {
-    if (d.DlgType() == TMsgDialogType::mdtInformation) SaveScreenshot(d.Handle(), L"hvstarter-info");
+    if (d.DlgType() == TMsgDialogType::mdtInformation) hvtest::SaveScreenshot(d.Handle(), L"hvstarter-info");
   });
   Run([&](TMainForm& f) {
     hvtest::WriteBytes(f.LogName, "HvStarter - 64-bit\r\n  *** Unknown group: X\r\n");
@@ -582,7 +583,7 @@ TEST_F(StarterMainTest, DarkSchemeWindow) {
   Run([&](TMainForm& f) {
     EXPECT_FALSE(TStyleManager::IsSystemStyle());
     f.lbTasks.SetItemIndex(1);
-    SaveScreenshot(f.Handle(), L"hvstarter-main-dark");
+    hvtest::SaveScreenshot(f.Handle(), L"hvstarter-main-dark");
   }, L"/dark");
 }
 

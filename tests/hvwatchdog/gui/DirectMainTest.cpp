@@ -81,7 +81,7 @@ TEST(ClkProgress, GeometryAndColours) {
   form.Show();
   clock.SetPosition(1200);
   UpdateWindow(form.Handle());
-  SaveScreenshot(form.Handle(), L"hvwatchdog-clock");
+  hvtest::SaveScreenshot(form.Handle(), L"hvwatchdog-clock");
 }
 
 class MainFormTest : public testing::Test {
@@ -132,7 +132,7 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   EXPECT_EQ(form.laCount.Text(), L"9 m 59 s");
   EXPECT_TRUE(form.cpWait.Visible());
   UpdateWindow(form.Handle());
-  SaveScreenshot(form.Handle(), L"hvwatchdog-main");
+  hvtest::SaveScreenshot(form.Handle(), L"hvwatchdog-main");
   // The pending files in the pop-up list.
   ASSERT_TRUE(form.sbViewFiles.Visible());
   form.sbViewFiles.Click();
@@ -172,7 +172,7 @@ TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
     list->Hide();
     UpdateInfoStatus(L"Next backup: 9 m 58 s", L"No files");
     UpdateWindow(f.Handle());
-    SaveScreenshot(f.Handle(), L"hvwatchdog-status");
+    hvtest::SaveScreenshot(f.Handle(), L"hvwatchdog-status");
     EXPECT_EQ(f.Caption(), form.ProgVersName);
     f.ModalResult = mrYes;
   };

@@ -4,10 +4,11 @@
 
 #include "../WdTestJobs.h"
 #include "base/app/ShowMessageDlg.h"
-#include "hvwatchdog/ShowFilter.h"
 #include "hvwatchdog/SelectListItemDlg.h"
+#include "hvwatchdog/ShowFilter.h"
 #include "hvwatchdog/ShowHint.h"
 #include "hvwatchdog/WdStart.h"
+#include "support/TestSupport.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -52,7 +53,7 @@ TEST_F(WdWindows, HintWindowShowsTheNoticeAndClosesItself) {
     EXPECT_TRUE(Inside(*hint, *c));
   EXPECT_TRUE(Apart(hint->stInfo, hint->btClose));
   EXPECT_TRUE(Apart(hint->imgIcon, hint->stInfo));
-  SaveScreenshot(hint->Handle(), L"hvwatchdog-notice");
+  hvtest::SaveScreenshot(hint->Handle(), L"hvwatchdog-notice");
 
   // An empty text keeps the notice as it is; the button hides the window, which stays for later.
   ShowHintWindow(kDefaultDialogPos, htInformation, L"other", L"", 0);
@@ -80,7 +81,7 @@ TEST_F(WdWindows, StartScreenIsABorderlessPictureWithTheVersion) {
   EXPECT_EQ(screen.ClientSize().cx, screen.Scale(414));
   EXPECT_EQ(screen.ClientSize().cy, screen.Scale(176));
   EXPECT_TRUE(Inside(screen, screen.lblVers));
-  SaveScreenshot(screen.Handle(), L"hvwatchdog-start");
+  hvtest::SaveScreenshot(screen.Handle(), L"hvwatchdog-start");
 }
 
 TEST_F(WdWindows, FilterViewListsTheDirectorysFilters) {
@@ -113,7 +114,7 @@ TEST_F(WdWindows, FilterViewListsTheDirectorysFilters) {
       EXPECT_TRUE(Inside(*dlg, *c));
     EXPECT_TRUE(Apart(dlg->gbFiles, dlg->btClose));
     UpdateWindow(dlg->Handle());
-    SaveScreenshot(dlg->Handle(), L"hvwatchdog-filter");
+    hvtest::SaveScreenshot(dlg->Handle(), L"hvwatchdog-filter");
   };
   TTestHooks::AnswerModal = [](TForm&) { return std::optional<int>(mrCancel); };
   ShowFilterDialog(f);
@@ -134,7 +135,7 @@ TEST_F(WdWindows, ListChoiceAnswersTheChosenIndexOrMinusOne) {
       if (c.expected == 2) {
         EXPECT_TRUE(Inside(dlg, dlg.CancelBtn));
         EXPECT_TRUE(Apart(dlg.lbxStringList, dlg.OKBtn));
-        SaveScreenshot(dlg.Handle(), L"hvwatchdog-select-dir");
+        hvtest::SaveScreenshot(dlg.Handle(), L"hvwatchdog-select-dir");
       }
       f.ModalResult = c.answer;
     };

@@ -3,11 +3,11 @@
 
 #include <filesystem>
 
+#include "QlGuiTest.h"
 #include "base/app/InitProg.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/settings/BuConsts.h"
 #include "base/settings/IniFileUtils.h"
-#include "QlGuiTest.h"
 #include "e2e/QlFixture.h"
 #include "qlbackup/QlMain.h"
 #include "qlbackup/ShowFilesDlg.h"
@@ -51,7 +51,7 @@ TEST_F(ShowFilesTest, WalksIntoASubfolderAndNeverAboveTheRoot) {
     EXPECT_EQ(d.laDir.Text(), root);
     EXPECT_EQ(Names(d.lvFiles), (std::vector<std::wstring>{L"Mail", L"prefs.js"})) << "folders first";
     EXPECT_FALSE(d.btnDirUp.Enabled());
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"QlShowFiles-root"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"QlShowFiles-root"));
     d.btnDirUpClick();  // at the root: stays
     EXPECT_EQ(d.CurrentDir(), root);
     d.lvFiles.SetItemIndex(1);
@@ -65,7 +65,7 @@ TEST_F(ShowFilesTest, WalksIntoASubfolderAndNeverAboveTheRoot) {
     EXPECT_EQ(Names(d.lvFiles), (std::vector<std::wstring>{L"Inbox"}));
     EXPECT_TRUE(d.btnDirUp.Enabled());
     EXPECT_EQ(d.lvFiles.Hint, L"Directory: " + root + L"Mail\\Local Folders\\");
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"QlShowFiles-sub"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"QlShowFiles-sub"));
     for (int i = 0; i < 3; ++i) {
       seen.push_back(d.CurrentDir());
       d.btnDirUp.Click();
@@ -166,7 +166,7 @@ TEST_F(QlMailCommandsTest, MailBoxAndButtonOpenTheDialogOnlyFromTheOptionsPage) 
     EXPECT_EQ(dialogs, 2);
     EXPECT_TRUE(form.cbMail.Checked());
     EXPECT_EQ(form.Core.Job.MailMode, TMailMode::mmError);
-    SaveScreenshot(form.Handle(), L"qlbackup-main-mail");
+    hvtest::SaveScreenshot(form.Handle(), L"qlbackup-main-mail");
     cancelNext = true;
     Click(form.MailBtn);  // mail on: the dialog; cancelled, nothing changes
     EXPECT_EQ(dialogs, 3);

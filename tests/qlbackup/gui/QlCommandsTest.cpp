@@ -6,23 +6,23 @@
 #include <filesystem>
 #include <functional>
 
+#include "QlGuiTest.h"
 #include "base/app/HvUtils.h"
 #include "base/app/InitProg.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinShell.h"
 #include "base/security/Crypt.h"
-#include "base/text/PathUtils.h"
-#include "qlbackup/SelectProfileDlg.h"
 #include "base/settings/IniFileUtils.h"
+#include "base/text/PathUtils.h"
 #include "dialogs/NewPwdDlg.h"
 #include "dialogs/PhDlg.h"
 #include "dialogs/SelectDlg.h"
 #include "dialogs/ShellDirDlg.h"
 #include "dialogs/ShowMemo.h"
-#include "QlGuiTest.h"
 #include "e2e/QlFixture.h"
 #include "qlbackup/QlMain.h"
 #include "qlbackup/SelectFromListDlg.h"
+#include "qlbackup/SelectProfileDlg.h"
 #include "standin/TaskServiceStandin.h"
 #include "support/TestSupport.h"
 #include "unattended/DesktopIconDlg.h"
@@ -85,7 +85,7 @@ class QlCommandsTest : public hvtest::QlGuiTest {
       }
       if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) {
         Boxes.push_back(box->Message());
-        if (!BoxShot.empty()) SaveScreenshot(f.Handle(), std::exchange(BoxShot, L""));
+        if (!BoxShot.empty()) hvtest::SaveScreenshot(f.Handle(), std::exchange(BoxShot, L""));
         box->ModalResult = BoxAnswer;
         return;
       }
@@ -146,7 +146,7 @@ TEST_F(QlCommandsTest, ShortcutOnTheDesktopStartsTheProfile) {
     EXPECT_EQ(d->Caption(), L"Backup mail data");
     EXPECT_EQ(d->edShortcut.Text(), L"Backup ql-default-release");
     EXPECT_EQ(d->edDescription.Text(), L"Thunderbird mail backup: Default user");
-    if (dialogs == 1) SaveScreenshot(d->Handle(), L"qlbackup-shortcut");
+    if (dialogs == 1) hvtest::SaveScreenshot(d->Handle(), L"qlbackup-shortcut");
     d->OKBtn.Click();
   };
   BoxAnswer = mrNo;
@@ -182,7 +182,7 @@ TEST_F(QlCommandsTest, ScheduledTaskCreatedThenRunEditOrRemove) {
   Answer = [&](TForm& f) {
     if (auto* w = dynamic_cast<TTaskScheduleDialog*>(&f)) {
       wizardNames.push_back(w->edJobName.Text());
-      if (wizardNames.size() == 1) SaveScreenshot(w->Handle(), L"qlbackup-task-wizard");
+      if (wizardNames.size() == 1) hvtest::SaveScreenshot(w->Handle(), L"qlbackup-task-wizard");
       w->btnNext.Click();
       w->btnNext.Click();
     } else if (auto* s = dynamic_cast<TSelectDialog*>(&f)) {
@@ -190,7 +190,7 @@ TEST_F(QlCommandsTest, ScheduledTaskCreatedThenRunEditOrRemove) {
       for (auto& b : s->Buttons) captions.push_back(b->Text());
       offered.push_back(captions);
       EXPECT_TRUE(s->Buttons.back()->Focused());
-      if (offered.size() == 1) SaveScreenshot(s->Handle(), L"qlbackup-task-options");
+      if (offered.size() == 1) hvtest::SaveScreenshot(s->Handle(), L"qlbackup-task-options");
       if (pick >= 0) s->Buttons[static_cast<size_t>(pick)]->Click();
     } else {
       ADD_FAILURE() << "unexpected dialog";
@@ -310,7 +310,7 @@ TEST_F(QlCommandsTest, FixedPasswordAskedOnlyWhenTheUserTicksIt) {
     auto* d = dynamic_cast<TNewPwdDialog*>(&f);
     ASSERT_NE(d, nullptr);
     titles.push_back(d->Caption());
-    if (titles.size() == 1) SaveScreenshot(d->Handle(), L"qlbackup-fixed-password");
+    if (titles.size() == 1) hvtest::SaveScreenshot(d->Handle(), L"qlbackup-fixed-password");
     if (next.empty()) {
       d->CancelBtn.Click();
       return;
@@ -346,7 +346,7 @@ TEST_F(QlCommandsTest, ExclusionListsEditedInTheListEditor) {
     captions.push_back(d->Caption());
     EXPECT_EQ(d->lbDesc.Text(), L"Filter expressions:");
     if (captions.size() == 1) {
-      SaveScreenshot(d->Handle(), L"qlbackup-edit-filter-list");
+      hvtest::SaveScreenshot(d->Handle(), L"qlbackup-edit-filter-list");
       d->lbxStringList.SetItemIndex(0);
       d->btnDeleteClick();  // no question asked
       d->OKBtn.Click();
@@ -388,7 +388,7 @@ TEST_F(QlCommandsTest, PlaceholderAndVolumeButtonsOfTheDestination) {
     ASSERT_NE(d, nullptr);
     d->Groups[phDateTime].Button(12).Click();  // "Other": the time page
     d->Groups[phTime].Button(item).Click();
-    SaveScreenshot(d->Handle(), L"qlbackup-placeholder");
+    hvtest::SaveScreenshot(d->Handle(), L"qlbackup-placeholder");
     d->OKBtn.Click();
   };
   Run([&](TMainForm& form) {
@@ -425,7 +425,7 @@ TEST_F(QlCommandsTest, LogViewerAndInfo) {
     ASSERT_NE(v, nullptr);
     viewed = v->TextName();
     caption = v->Title();
-    SaveScreenshot(v->Handle(), L"qlbackup-show-log");
+    hvtest::SaveScreenshot(v->Handle(), L"qlbackup-show-log");
     v->ModalResult = mrOk;
   };
   std::wstring log, about;
@@ -498,7 +498,7 @@ TEST_F(QlCommandsTest, MailDataMovedToTheChosenFolder) {
     ASSERT_NE(d, nullptr);
     title = d->Caption();
     d->GoToDirectory(target);
-    SaveScreenshot(d->Handle(), L"qlbackup-move-folder");
+    hvtest::SaveScreenshot(d->Handle(), L"qlbackup-move-folder");
     d->btbOK.Click();
   };
   BoxAnswer = mrYes;

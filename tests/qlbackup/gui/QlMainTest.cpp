@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
+#include "QlGuiTest.h"
 #include "base/app/InitProg.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/settings/IniFileUtils.h"
-#include "QlGuiTest.h"
 #include "e2e/QlFixture.h"
 #include "qlbackup/SelectProfileDlg.h"
 #include "support/TestSupport.h"
@@ -58,14 +58,14 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
     Click(form.gbEncrypt.CheckBox);
     EXPECT_TRUE(form.cbFixPwd.Enabled());
     form.rgLog.Button(1).Click();
-    SaveScreenshot(form.Handle(), L"qlbackup-main-settings");
+    hvtest::SaveScreenshot(form.Handle(), L"qlbackup-main-settings");
     // "Options"
     form.pcOptions.SetActivePageIndex(1);
     Click(form.cbNoComp);
     Click(form.cbSync);
     recycleFollowsSync = form.cbSyncRecycle.Enabled();
     Click(form.cbSyncRecycle);
-    SaveScreenshot(form.Handle(), L"qlbackup-main-options");
+    hvtest::SaveScreenshot(form.Handle(), L"qlbackup-main-options");
     // "Status window": the display time shows for the modes that use it.
     form.pcOptions.SetActivePageIndex(2);
     EXPECT_EQ(form.cbxStatus.ItemIndex(), 1);
@@ -80,9 +80,9 @@ TEST_F(QlMainTest, EditsAndChecksGoIntoTheJobAndTheRunBlocksTheForm) {
     form.udWait.ClickUp();
     EXPECT_EQ(form.reWait.Value(), 13);
     Click(form.cbStatusOnTop);
-    SaveScreenshot(form.Handle(), L"qlbackup-main-status");
+    hvtest::SaveScreenshot(form.Handle(), L"qlbackup-main-status");
     form.pcOptions.SetActivePageIndex(3);
-    SaveScreenshot(form.Handle(), L"qlbackup-main-selections");
+    hvtest::SaveScreenshot(form.Handle(), L"qlbackup-main-selections");
     probe.SetEnabled(true);
     Click(form.bbBackup);
     Click(form.bbQuit);
@@ -125,7 +125,7 @@ TEST_F(QlMainTest, ThePickerChoosesAmongSeveralProfiles) {
       for (int i = 0; i < d->lbProfiles.Count(); ++i) items.push_back(d->lbProfiles.Item(i));
       EXPECT_EQ(d->lbProfiles.ItemIndex(), 0);
       d->lbProfiles.SetItemIndex(1);
-      SaveScreenshot(d->Handle(), L"qlbackup-select-profile");
+      hvtest::SaveScreenshot(d->Handle(), L"qlbackup-select-profile");
       d->ModalResult = mrOk;
       return;
     }
@@ -164,7 +164,7 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
   TTestHooks::AnswerModal = [&](TForm& f) -> std::optional<int> {
     if (auto* box = dynamic_cast<TShowMsgDialog*>(&f)) {
       shown.push_back(box->Message());
-      SaveScreenshot(f.Handle(), L"qlbackup-no-profiles");
+      hvtest::SaveScreenshot(f.Handle(), L"qlbackup-no-profiles");
     }
     return mrCancel;
   };
@@ -221,7 +221,7 @@ TEST_F(QlMainTest, TheStatusListDrawsItsItemsInTheStylesColours) {
     SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
-    if (GetComboBoxInfo(combo, &info) && info.hwndList) SaveScreenshot(info.hwndList, L"qlbackup-status-list");
+    if (GetComboBoxInfo(combo, &info) && info.hwndList) hvtest::SaveScreenshot(info.hwndList, L"qlbackup-status-list");
     SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
     Click(form.bbQuit);
   };

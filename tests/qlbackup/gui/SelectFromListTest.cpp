@@ -5,6 +5,7 @@
 #include "base/app/ShowMessageDlg.h"
 #include "dialogs/InputString.h"
 #include "qlbackup/SelectFromListDlg.h"
+#include "support/TestSupport.h"
 #include "winui/TestHooks.h"
 
 namespace hv::qlbackup {
@@ -46,7 +47,7 @@ TEST_F(SelectFromListTest, ExclusionEditorButtonsAndEnds) {
     EXPECT_TRUE(d.btnDelAll.Visible());
     EXPECT_FALSE(d.btnDefault.Visible());
     EXPECT_FALSE(d.btnPrompt.Visible());
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"SelectFromListDialog"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"SelectFromListDialog"));
 
     // Nothing selected: remove, change, up and down do nothing.
     d.lbxStringList.SetItemIndex(-1);
@@ -98,7 +99,7 @@ TEST_F(SelectFromListTest, MultiSelectionDefaultsAndQuestions) {
     if (&f != &d) return;
     EXPECT_TRUE(d.btnDefault.Visible());
     EXPECT_TRUE(d.btnPrompt.Visible());
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"SelectFromListDialog-multi"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"SelectFromListDialog-multi"));
     EXPECT_TRUE(d.lbxStringList.Selected(1));  // the given text
     d.lbxStringList.SetSelected(1, false);
     d.btnDeleteClick();  // nothing selected: no question

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "support/TestSupport.h"
 #include "unattended/WinTask.h"
 #include "winui/TestHooks.h"
 
@@ -82,7 +83,7 @@ TEST_F(AdvancedScheduleDlgTest, ExpiryPowerAndCancel) {
     d.cbLimitUnit.OnChange();
     EXPECT_EQ(d.udLimit.Position(), 3);
     EXPECT_EQ(d.edLimit.Hint, L"Number of day(s)");
-    SaveScreenshot(d.Handle(), L"unattended_advanced");
+    hvtest::SaveScreenshot(d.Handle(), L"unattended_advanced");
     return d.OKBtn;
   }));
   EXPECT_EQ(adv.EndDate, 46000.5);  // "Expire:" off keeps the old date
@@ -98,7 +99,7 @@ TEST_F(AdvancedScheduleDlgTest, ExpiryPowerAndCancel) {
     d.dtExpire.SetDateTime(time);
     d.cbRepeat.SetChecked(true);
     d.cbRepeat.OnClick();
-    SaveScreenshot(d.Handle(), L"unattended_advanced_expire");
+    hvtest::SaveScreenshot(d.Handle(), L"unattended_advanced_expire");
     return d.OKBtn;
   }));
   EXPECT_TRUE(adv.UseEndDate);

@@ -138,7 +138,7 @@ TEST_F(MailDialogTest, FilledOkStoresRecordAndHistories) {
       EXPECT_TRUE(d.rgZip.Enabled());
       EXPECT_EQ(d.lbAttach.Items(), (std::vector<std::wstring>{L"C:\\a.txt"}));
       d.lbRecipients.SetItemIndex(0);
-      EXPECT_TRUE(SaveScreenshot(d.Handle(), L"QlMailDialog"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"QlMailDialog"));
 
       // The port follows the security choice; the same choice again keeps a typed port.
       d.cbSecure.SetItemIndex(3);
@@ -310,12 +310,12 @@ TEST_F(MailDialogTest, TestMailThroughThePeer) {
       statusShown = true;
       EXPECT_EQ(s->Caption(), L"Checking mail settings");
       EXPECT_EQ(s->StatusLabel.Text(), L"Sending mail");
-      EXPECT_TRUE(SaveScreenshot(s->Handle(), L"QlMailTestStatus"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(s->Handle(), L"QlMailTestStatus"));
       return;
     }
     if (auto* r = dynamic_cast<TMailTestDialog*>(&f)) {
       results.push_back(r->stInfo.Text());
-      EXPECT_TRUE(SaveScreenshot(r->Handle(), L"QlMailTestResult"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(r->Handle(), L"QlMailTestResult"));
       r->btbOK.Click();
       return;
     }
@@ -359,7 +359,7 @@ TEST_F(MailDialogTest, German) {
     TMailMode mode = TMailMode::mmAlways;
     TTestHooks::OnFormShown = [&](TForm& f) {
       if (&f != &d) return;
-      EXPECT_TRUE(SaveScreenshot(d.Handle(), L"QlMailDialog-de"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"QlMailDialog-de"));
       d.CancelBtn.Click();
     };
     EXPECT_FALSE(d.Execute(nullptr, L"Maildaten sichern", data, mode));

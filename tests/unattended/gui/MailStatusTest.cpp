@@ -62,7 +62,7 @@ TEST_F(MailStatusTest, SendingWindow) {
     Application().ProcessMessages();
   }
   EXPECT_GE(w.ProgressBar.Current(), 80);
-  EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-sending"));
+  EXPECT_TRUE(hvtest::SaveScreenshot(w.Handle(), L"StatusWindow-sending"));
 
   // A real send while the window shows: nothing listens on the port, so it fails.
   TmMailer mailer;
@@ -86,7 +86,7 @@ TEST_F(MailStatusTest, SendingWindow) {
   const RECT b = w.btnCancel.BoundsRect();
   EXPECT_EQ(w.ClientSize().cy, b.bottom + w.Scale(5));
   EXPECT_NEAR((b.left + b.right) / 2, w.ClientSize().cx / 2, 1);
-  EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-cancel"));
+  EXPECT_TRUE(hvtest::SaveScreenshot(w.Handle(), L"StatusWindow-cancel"));
   EXPECT_FALSE(w.Stopped);
   SendMessageW(w.btnCancel.Handle(), BM_CLICK, 0, 0);
   EXPECT_TRUE(w.Stopped);
@@ -128,7 +128,7 @@ TSeen ShowResult(std::wstring_view text, const std::wstring& log, TMsgDlgType ty
     seen.Text = d->stInfo.Text();
     seen.ClientWidth = d->ClientSize().cx;
     seen.TextWidth = GetMaxLineWidthFont(seen.Text, d->Font());
-    EXPECT_TRUE(SaveScreenshot(d->Handle(), shot));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d->Handle(), shot));
     if (act) act(*d);
   };
   TTestHooks::AnswerModal = [](TForm& f) -> std::optional<int> {
@@ -188,7 +188,7 @@ TEST_F(MailStatusTest, ShowAndDeleteLog) {
                                v->SearchBtn.Visible() && !v->FontBtn.Visible() && !v->EncBtn.Visible() &&
                                !v->NextSectBtn.Visible() && !v->NextErrBtn.Visible();
                  atEnd = v->Memo.CaretLine() == 3;
-                 EXPECT_TRUE(SaveScreenshot(f.Handle(), L"MailStatus-logviewer"));
+                 EXPECT_TRUE(hvtest::SaveScreenshot(f.Handle(), L"MailStatus-logviewer"));
                  f.ModalResult = mrCancel;
                }
              });
@@ -214,12 +214,12 @@ TEST_F(MailStatusTest, German) {
   w.Create();
   w.ShowStatus({-1, 0}, L"Mail", L"Senden", true, 5);
   EXPECT_EQ(w.btnCancel.Text(), L"Abbrechen");
-  EXPECT_TRUE(SaveScreenshot(w.Handle(), L"StatusWindow-de"));
+  EXPECT_TRUE(hvtest::SaveScreenshot(w.Handle(), L"StatusWindow-de"));
   w.Close();
   TMailTestDialog d;
   d.Create();
   EXPECT_EQ(d.gbLog.Text(), L"SMTP-Kommunikationsprotokoll");
-  TTestHooks::OnFormShown = [](TForm& f) { EXPECT_TRUE(SaveScreenshot(f.Handle(), L"MailStatus-de")); };
+  TTestHooks::OnFormShown = [](TForm& f) { EXPECT_TRUE(hvtest::SaveScreenshot(f.Handle(), L"MailStatus-de")); };
   TTestHooks::AnswerModal = [](TForm&) -> std::optional<int> { return mrOk; };
   EXPECT_TRUE(d.Execute(L"Fehler bei der Mail-Zustellung", L"", TMsgDlgType::mtError));
   EXPECT_EQ(d.Caption(), L"Status der Mail-Zustellung");

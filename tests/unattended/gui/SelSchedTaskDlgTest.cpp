@@ -6,6 +6,7 @@
 
 #include "base/app/ShowMessageDlg.h"
 #include "standin/TaskServiceStandin.h"
+#include "support/TestSupport.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -101,7 +102,7 @@ TEST_F(SelSchedTaskDlgTest, ListsTheProgramsTasksAndPicksOne) {
     }
     Application().OnShowHint = nullptr;
     EXPECT_EQ(d.edWorkDir.Hint, L"C:\\Users\\tester\\AppData\\Roaming\\Harvane6\\Mail backup jobs\\Thunderbird");
-    SaveScreenshot(f.Handle(), L"unattended_tasklist");
+    hvtest::SaveScreenshot(f.Handle(), L"unattended_tasklist");
     // the result hint shows over the icon of the failed run only
     auto hover = [&](int row) {
       RECT icon{};
@@ -111,7 +112,7 @@ TEST_F(SelSchedTaskDlgTest, ListsTheProgramsTasksAndPicksOne) {
     };
     EXPECT_EQ(hover(1), ResultHintText(1));
     EXPECT_TRUE(IsWindowVisible(d.ResultHintWindow()));
-    SaveScreenshot(d.ResultHintWindow(), L"unattended_tasklist_result_hint");
+    hvtest::SaveScreenshot(d.ResultHintWindow(), L"unattended_tasklist_result_hint");
     EXPECT_EQ(hover(0), L"");  // never run: no error
     EXPECT_FALSE(IsWindowVisible(d.ResultHintWindow()));
     d.lvTasks.SetItemIndex(2);
@@ -119,7 +120,7 @@ TEST_F(SelSchedTaskDlgTest, ListsTheProgramsTasksAndPicksOne) {
     EXPECT_EQ(d.btbRun.Text(), L"Stop task");  // it runs
     EXPECT_TRUE(d.tsStatus.Checked());
     EXPECT_FALSE(d.tsStatus.Enabled());
-    SaveScreenshot(f.Handle(), L"unattended_tasklist_selected");
+    hvtest::SaveScreenshot(f.Handle(), L"unattended_tasklist_selected");
     d.btbEdit.Click();
   };
   EXPECT_EQ(SelectScheduledTask(L"Backup", *Scheduler, L"QlBackup.exe", task, trigger), mrOk);
@@ -157,7 +158,7 @@ TEST_F(SelSchedTaskDlgTest, SwitchRunSortAndDelete) {
     EXPECT_EQ(d->lvTasks.ItemText(0, 1), L"Disabled");
     EXPECT_TRUE(d->tsStatus.Enabled());
     EXPECT_EQ(d->tsStatus.Text(), L"No");
-    SaveScreenshot(f.Handle(), L"unattended_tasklist_switched_off");
+    hvtest::SaveScreenshot(f.Handle(), L"unattended_tasklist_switched_off");
     // Enter on the switch is the default button's, not a second click
     d->tsStatus.SetFocus();
     PostMessageW(d->tsStatus.Handle(), WM_KEYDOWN, VK_RETURN, 0);
@@ -175,7 +176,7 @@ TEST_F(SelSchedTaskDlgTest, SwitchRunSortAndDelete) {
     d->btbRun.Click();
     EXPECT_EQ(d->btbRun.Text(), L"Stop task");
     EXPECT_EQ(d->lvTasks.ItemText(0, 1), L"Running");
-    SaveScreenshot(f.Handle(), L"unattended_tasklist_running");
+    hvtest::SaveScreenshot(f.Handle(), L"unattended_tasklist_running");
     // a click on the name column sorts descending
     d->lvTasks.OnColumnClick(0);
     EXPECT_EQ(d->lvTasks.ItemText(0), L"B-Task");

@@ -76,7 +76,7 @@ TEST_F(ShortcutDlgTest, StarterGroupsAndOptionsReadAndRebuilt) {
     EXPECT_TRUE(d.cbLockScreen.Visible());
     EXPECT_TRUE(d.cbLockScreen.Checked());
     EXPECT_EQ(d.lbIniPath.Text(), L"C:\\Settings\\");
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"ShortcutDialog"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"ShortcutDialog"));
     d.OKBtn.Click();
   };
   std::wstring name = L"Nightly", options =
@@ -108,7 +108,7 @@ TEST_F(ShortcutDlgTest, StarterTaskChecksAndActionRules) {
     d.rgAction.Button(saHibernate).Click();
     EXPECT_TRUE(d.cbTerm.Enabled());
     d.cbTerm.SetChecked(true);
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"ShortcutDialog-task"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"ShortcutDialog-task"));
 
     d.ModalResult = mrOk;
     EXPECT_FALSE(d.CloseQuery());  // no group
@@ -185,7 +185,7 @@ TEST_F(ShortcutDlgTest, DesktopIconOptionsAndLink) {
       errorAction = e->gbSettings.Text();
       e->cbErr1.SetChecked(true);
       e->cbErr4.SetChecked(true);
-      EXPECT_TRUE(SaveScreenshot(e->Handle(), L"DesktopIconDialog-erroractions"));
+      EXPECT_TRUE(hvtest::SaveScreenshot(e->Handle(), L"DesktopIconDialog-erroractions"));
       e->OKBtn.Click();
       return;
     }
@@ -196,7 +196,7 @@ TEST_F(ShortcutDlgTest, DesktopIconOptionsAndLink) {
     EXPECT_TRUE(d.cbAction.Checked());
     EXPECT_TRUE(d.rbNone.Checked());
     EXPECT_FALSE(d.bbErrorAction.Enabled());
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"DesktopIconDialog"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"DesktopIconDialog"));
     d.rbHibernate.Click();
     EXPECT_TRUE(d.bbErrorAction.Enabled());
     EXPECT_EQ(d.bbErrorAction.Hint, L"Disable Hibernate on errors");

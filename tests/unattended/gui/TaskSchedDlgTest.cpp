@@ -10,11 +10,11 @@
 #include "dialogs/MemoDlg.h"
 #include "dialogs/PwdDlg.h"
 #include "dialogs/ShellDirDlg.h"
+#include "standin/TaskServiceStandin.h"
+#include "support/TestSupport.h"
 #include "unattended/SelSchedTaskDlg.h"
 #include "unattended/ShortcutDlg.h"
 #include "winui/CommonDialogs.h"
-#include "standin/TaskServiceStandin.h"
-#include "support/TestSupport.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -80,7 +80,7 @@ class TaskSchedDlgTest : public testing::Test {
     EXPECT_GE(i, 0) << name;
     return Scheduler->TaskFolder()->Tasks(i).Definition();
   }
-  void Shot(TForm& f, const wchar_t* name) { SaveScreenshot(f.Handle(), name); }
+  void Shot(TForm& f, const wchar_t* name) { hvtest::SaveScreenshot(f.Handle(), name); }
   // The help text that F11 shows for a control of the wizard.
   std::wstring F11(TControl& c) {
     std::wstring shown;

@@ -1068,6 +1068,19 @@ class TRunningTask : public TObject<IRunningTask> {
   std::shared_ptr<TaskEntry> T;
 };
 
+// Run takes no parameters (empty or null), one string or an array of strings.
+bool ValidRunParameters(const VARIANT& p) {
+  switch (p.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_BSTR:
+    case VT_ARRAY | VT_BSTR:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void StartRun(TaskEntry& t) {
   t.State = TASK_STATE_RUNNING;
   t.LastRun = hv::TaskClock().Now();
@@ -1111,8 +1124,9 @@ class TRegisteredTask : public TObject<IRegisteredTask> {
     if (T->Data->Enabled && T->State == TASK_STATE_DISABLED) T->State = TASK_STATE_READY;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Run(VARIANT, IRunningTask** v) override {
+  HRESULT STDMETHODCALLTYPE Run(VARIANT p, IRunningTask** v) override {
     if (T->Deleted) return kNotFound;
+    if (!ValidRunParameters(p)) return E_INVALIDARG;
     if (T->State == TASK_STATE_DISABLED) return kTaskDisabled;
     if (!T->Data->AllowDemandStart) return E_ACCESSDENIED;
     StartRun(*T);

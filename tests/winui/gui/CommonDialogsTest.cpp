@@ -4,6 +4,7 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
 #include "winui/Forms.h"
 #include "winui/TestHooks.h"
 
@@ -174,7 +175,7 @@ TEST_F(CommonDialogsTest, SystemFindDialogReportsEachSearch) {
   wchar_t buf[64];
   GetDlgItemTextW(d, edt1, buf, 64);
   EXPECT_STREQ(buf, L"Harvane -");
-  SaveScreenshot(d, L"winui-find-dialog");
+  hvtest::SaveScreenshot(d, L"winui-find-dialog");
 
   SetDlgItemTextW(d, edt1, L"error");
   SendMessageW(d, WM_COMMAND, IDOK, 0);  // "Find Next"

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "support/GuiTest.h"
+#include "support/TestSupport.h"
 #include "winui/ComCtrls.h"
 #include "winui/Dpi.h"
 #include "winui/ExtCtrls.h"
@@ -216,7 +217,7 @@ TEST_F(ControlsTest, GalleryInBothSchemesAtTwoDpis) {
         EXPECT_LT(page.right, pc.right - pc.left);
         EXPECT_EQ(f.lvTasks.ColumnWidth(0), Scale(120, dpi));
         std::wstring name = std::wstring(L"winui-gallery-") + (dark ? L"dark-" : L"light-") + std::to_wstring(dpi);
-        EXPECT_TRUE(SaveScreenshot(f.Handle(), name));
+        EXPECT_TRUE(hvtest::SaveScreenshot(f.Handle(), name));
       });
     }
   }
@@ -515,7 +516,7 @@ TEST_F(ControlsTest, SecondGalleryInBothSchemesAtTwoDpis) {
         f.SetPos(0, 0);
         f.dgChars.SetSelection(2, 5);
         std::wstring name = std::wstring(L"winui-gallery2-") + (dark ? L"dark-" : L"light-") + std::to_wstring(dpi);
-        EXPECT_TRUE(SaveScreenshot(f.Handle(), name));
+        EXPECT_TRUE(hvtest::SaveScreenshot(f.Handle(), name));
       });
     }
   }

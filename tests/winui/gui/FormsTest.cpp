@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "support/GuiTest.h"
+#include "support/TestSupport.h"
 #include "winui/Errors.h"
 #include "winui/Forms.h"
 #include "winui/Styles.h"
@@ -288,7 +289,7 @@ TEST_F(FormsTest, DarkSchemeSwitchesAndScreenshotsAreWritten) {
     bool saved = false;
     TTestHooks::OnFormShown = [&](TForm&) {
       f.cbOption.SetChecked(true);
-      saved = SaveScreenshot(f.Handle(), dark ? L"winui-test-form-dark" : L"winui-test-form");
+      saved = hvtest::SaveScreenshot(f.Handle(), dark ? L"winui-test-form-dark" : L"winui-test-form");
       f.btCancel.Click();
     };
     f.ShowModal();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/GuiTest.h"
+#include "support/TestSupport.h"
 #include "winui/Forms.h"
 #include "winui/ImageList.h"
 #include "winui/Styles.h"
@@ -106,9 +107,9 @@ TEST_F(MenusTest, MenuBarWithRuntimeAndRadioItems) {
   SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(quit.Command(), 0), 0);
   EXPECT_EQ(clicks, (std::vector<std::wstring>{L"recent", L"quit"}));
 
-  EXPECT_TRUE(SaveScreenshot(form.Handle(), L"winui-menu-bar"));
+  EXPECT_TRUE(hvtest::SaveScreenshot(form.Handle(), L"winui-menu-bar"));
   ASSERT_TRUE(TStyleManager::TrySetStyle(TStyleManager::kDarkStyle));
-  EXPECT_TRUE(SaveScreenshot(form.Handle(), L"winui-menu-bar-dark"));
+  EXPECT_TRUE(hvtest::SaveScreenshot(form.Handle(), L"winui-menu-bar-dark"));
   TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
 
   // A sub-menu that loses its last item becomes a plain item again.
