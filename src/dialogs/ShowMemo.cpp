@@ -343,19 +343,7 @@ void TShowTextDialog::FormShow() {
 
 void TShowTextDialog::FormClose() { FLWidth = Width(); }
 
-void TShowTextDialog::SelectPrinter() {
-  std::wstring& name = PrinterSettings.PrtName;
-  if (!name.empty()) {
-    HANDLE h = nullptr;
-    if (OpenPrinterW(name.data(), &h, nullptr)) {
-      ClosePrinter(h);
-      return;
-    }
-  }
-  wchar_t buf[512];
-  DWORD size = static_cast<DWORD>(std::size(buf));
-  name = GetDefaultPrinterW(buf, &size) ? buf : L"";
-}
+void TShowTextDialog::SelectPrinter() { PrinterSettings.PrtName = TPrintDialog::InstalledPrinter(PrinterSettings.PrtName); }
 
 LRESULT TShowTextDialog::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_ACTIVATE && LOWORD(wp) != WA_INACTIVE && Memo.Handle()) {
@@ -651,6 +639,7 @@ void TShowTextDialog::PrintBtnClick() {
 }
 
 void TShowTextDialog::PrintText(bool selectedOnly) {
+  PrintDialog.PrinterName = PrinterSettings.PrtName;
   if (!PrintDialog.Execute(Handle()) || !PrintDialog.PrinterDC()) return;
   HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   try {

@@ -9,7 +9,7 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/text/StringUtils.h"
 #include "dialogs/DlgUtils.h"
-#include "dialogs/InputString.h"
+#include "dialogs/InpText.h"
 #include "dialogs/NewPwdDlg.h"
 #include "winui/Translate.h"
 
@@ -23,13 +23,13 @@ constexpr int kButtonWidth96 = 87, kButtonHeight96 = 28, kEditHeight96 = 23;
 
 std::wstring Dots(size_t count) { return std::wstring(count % 256, L'\u25CF'); }
 
-// An address, trimmed; on OK it also goes to the top of the history.
+// An address offered from the history, trimmed; on OK the history has it at the top.
 bool AskAddress(TPoint pos, std::wstring_view title, TStringList& history, std::wstring& address) {
-  if (!EditStringSimple(pos, title, _(L"Address:"), address)) return false;
+  if (!InputTextHist(pos, DGetText(L"dialogs", title), DGetText(L"dialogs", L"Address:"), false, L"", &history, false,
+                     address))
+    return false;
   address = TrimRightChar(TrimLeftChar(address, L' '), L' ');
-  if (address.empty()) return false;
-  AddToHistory(history, address);
-  return true;
+  return !address.empty();
 }
 
 }  // namespace
@@ -202,7 +202,7 @@ void TMailDialog::cbSecureCloseUp() {
 
 void TMailDialog::btnAddClick() {
   std::wstring address;
-  if (!AskAddress(TopLeftPos(btnAdd), _(L"New mail recipient"), hl, address)) return;
+  if (!AskAddress(TopLeftPos(btnAdd), L"New mail recipient", hl, address)) return;
   for (const auto& item : lbRecipients.Items())
     if (AnsiLowerCase(item) == AnsiLowerCase(address)) return;
   lbRecipients.SetItemIndex(lbRecipients.Add(address));
@@ -212,7 +212,7 @@ void TMailDialog::btnEditClick() {
   const int i = lbRecipients.ItemIndex();
   if (i < 0) return;
   std::wstring address = lbRecipients.Item(i);
-  if (!AskAddress(TopLeftPos(btnEdit), _(L"Edit mail recipient"), hl, address)) return;
+  if (!AskAddress(TopLeftPos(btnEdit), L"Edit mail recipient", hl, address)) return;
   lbRecipients.Delete(i);
   lbRecipients.Insert(i, address);
   lbRecipients.SetItemIndex(i);

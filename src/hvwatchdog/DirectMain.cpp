@@ -17,6 +17,7 @@
 #include "base/settings/IniFileUtils.h"
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
+#include "dialogs/ShowMemo.h"
 #include "hvwatchdog/HvWatchdogRes.h"
 #include "hvwatchdog/InfoDlg.h"
 #include "hvwatchdog/SelectListItemDlg.h"
@@ -24,6 +25,7 @@
 #include "hvwatchdog/TrayIcon.h"
 #include "hvwatchdog/WdSettings.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
+#include "winui/CommonDialogs.h"
 #include "winui/Translate.h"
 
 namespace hv {
@@ -290,6 +292,7 @@ void TfrmHvWatchdog::ReadSettings() {
       AddLogLine(e.Message());
     }
   }
+  SuiteSettings.PrinterSettings = LoadPrinterSettings(MainIniName, L"Printer");
   if (LogDir.empty() || !IsDirectory(LogDir)) LogDir = SettingsDir;
   Monitor.Defaults = {driveId, noCompress};
   Monitor.LogDir = LogDir;
@@ -695,8 +698,18 @@ void TfrmHvWatchdog::bbQuitClick() {
 }
 
 void TfrmHvWatchdog::bbShowLogClick() {
+  TOpenDialog dlg;
+  dlg.Title = _(L"Select log file");
   // The daily logs are in the log folder.
-  ShellExecuteW(Handle(), L"open", LogDir.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  dlg.InitialDir = LogDir;
+  dlg.FileName = L"HvWatchdog*.log";
+  dlg.DefaultExt = L"log";
+  dlg.Filter = SafeFormat(_(L"Watchdog logs|*.%s|all|*.*"), L"log");
+  dlg.Options |= ofPathMustExist | ofFileMustExist;
+  if (!dlg.Execute(Handle())) return;
+  ShowTextFileEx(ProgVersName, dlg.FileName, _(L"Previous section"), _(L"Next section"), L"Harvane -",
+                 _(L"Previous error"), _(L"Next error"), L"  *** ", SafeFormat(_(L"Log files|*.%s|all|*.*"), L"log"),
+                 TPoint{0, -1}, 0, TShowDlgType::stModal, kLogButtons, SuiteSettings.PrinterSettings, 0);
 }
 
 void TfrmHvWatchdog::bbCopyClick() {

@@ -181,11 +181,14 @@ void TQlCore::SetProfile(const std::wstring& profile) {
   ReTaskName = RestoreJobName(BuTaskName);
 }
 
+bool TQlCore::ReadProfiles() {
+  ProfFound = FindProfiles(QlApp, ProfileList, QlEnc);
+  if (!ProfFound) FUi.ShowError(_(L"No Thunderbird profiles found!"));
+  return ProfFound;
+}
+
 bool TQlCore::ReloadProfiles() {
-  if (!FindProfiles(QlApp, ProfileList, QlEnc)) {
-    FUi.ShowError(_(L"No Thunderbird profiles found!"));
-    return false;
-  }
+  if (!ReadProfiles()) return false;
   if (ProfileList.NotInList(MailProfile)) {
     FUi.ShowError(SafeFormat(_(L"Profile \"%s\" not found!"), ProfileList.GetProfileName(MailProfile)));
     return false;
@@ -207,6 +210,11 @@ bool TQlCore::LoadJob() {
   Job = job;
   Changed = false;
   return true;
+}
+
+std::wstring TQlCore::LogFileName() const {
+  if (BuTaskName.empty() || FileExists(BuTaskName)) return GetTaskLogName(BuTaskName);
+  return ExpandTaskLogName(BuTaskName, JobLogName(Options.LogDir), DestDir, GetLogFolder());
 }
 
 bool TQlCore::WriteJob(const std::wstring& jobFile, bool unattended) {

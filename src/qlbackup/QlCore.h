@@ -60,9 +60,13 @@ class TQlCore {
   // Makes the profile current: its folder and its job file names.
   void SetProfile(const std::wstring& profile);
   bool ReloadProfiles();
+  // Reads "profiles.ini" again; false (reported) when it offers no profile.
+  bool ReadProfiles();
   void UpdateProfilesIni();
 
   bool LoadJob();
+  // The main program's log of the profile's backup job; before the job is written, the log it will name.
+  std::wstring LogFileName() const;
   bool WriteJob(const std::wstring& jobFile, bool unattended);
   // Result: 0 success, the main program's code, kRunStartFailed, kRunWaitFailed or kRunNotStarted.
   int RunBackup(const std::wstring& jobFile, bool unattended);

@@ -38,6 +38,8 @@ std::wstring GetJobFileName(std::wstring_view jobDir, std::wstring_view profile)
   return ReplaceExtension(AddPathDelimiter(jobDir) + L"ql-" + ReplaceInvalidChars(profile, L'_'), L"buj");
 }
 
+std::wstring JobLogName(std::wstring_view logDir) { return std::wstring(logDir) + L"%taskname%" + L"." + L"log"; }
+
 std::wstring RestoreJobName(std::wstring_view backupJob) { return ReplaceExtension(backupJob, L"rsj"); }
 
 void WriteJobFile(std::wstring_view fileName, const TBackupJob& job, const TJobContext& c) {
@@ -61,7 +63,7 @@ void WriteJobFile(std::wstring_view fileName, const TBackupJob& job, const TJobC
   ini.WriteBool(g, L"FixPassword", job.FixPwd);
   ini.WriteString(g, L"Password", EncryptPassword(job.CryptPwd));
   ini.WriteInteger(g, L"LogFile", c.LogFile);
-  ini.WriteString(g, L"LogName", c.LogDir + L"%taskname%" + L"." + L"log");
+  ini.WriteString(g, L"LogName", JobLogName(c.LogDir));
   ini.WriteInteger(g, L"Timespan", 2);
   ini.WriteInteger(g, L"IgnoreDst", 1);
   for (const wchar_t* key : {L"AllowJunctions", L"FollowJunctions", L"ScanDirectories", L"NoWriteCache",
@@ -130,7 +132,7 @@ void WriteRestoreJobFile(std::wstring_view fileName, const TRestoreJob& j) {
   for (const wchar_t* key : {L"Origin", L"Overwrite", L"RestoreMode"}) ini.WriteInteger(r, key, 0);
   ini.WriteBool(r, L"ClearDest", j.ClearDest);
   ini.WriteInteger(r, L"LogFile", j.LogFile);
-  ini.WriteString(r, L"LogName", j.LogDir + L"%taskname%" + L"." + L"log");
+  ini.WriteString(r, L"LogName", JobLogName(j.LogDir));
   ini.WriteInteger(r, L"CreationTime", 1);
   for (const wchar_t* key : {L"CopyPermissions", L"AllowJunctions", L"CopySummary", L"EmptyDirs"})
     ini.WriteInteger(r, key, 0);

@@ -50,6 +50,9 @@ inline constexpr std::wstring_view kNoCompTypes =
     L"png,pptx,rar,webm,webp,xlsm,xlsx,xpi,zip,zipx";
 inline constexpr std::wstring_view kProfileInfoFile = L"bu-profiles.ini";
 
+// "LogName" of the jobs: logDir (with "\" or empty) + "%taskname%.log".
+std::wstring JobLogName(std::wstring_view logDir);
+
 // jobDir (with "\") + "ql-" + the profile name with invalid characters as "_", extension "buj".
 std::wstring GetJobFileName(std::wstring_view jobDir, std::wstring_view profile);
 std::wstring RestoreJobName(std::wstring_view backupJob);

@@ -387,6 +387,11 @@ void TMainForm::bbRestoreClick() {
 
 void TMainForm::bbProfileClick() {
   if (Core.Busy()) return;
+  // A profile added while the program runs is offered as well.
+  if (!Core.ReadProfiles()) {
+    Close();
+    return;
+  }
   std::wstring profile = Core.MailProfile;
   if (!Core.SelectProfile(profile)) return;
   // The edits of the profile shown so far are kept before another one is loaded.
@@ -549,7 +554,7 @@ void TMainForm::bbWinTaskClick() {
 }
 
 void TMainForm::bbShowLogClick() {
-  const std::wstring log = GetTaskLogName(Core.BuTaskName);
+  const std::wstring log = Core.LogFileName();
   if (log.empty() || GetFileAttributesW(log.c_str()) == INVALID_FILE_ATTRIBUTES) {
     ShowError(_(L"Log file not found: ") + log);
     return;

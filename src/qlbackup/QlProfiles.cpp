@@ -169,7 +169,9 @@ std::wstring TProfileList::GetFullPath(std::wstring_view name) const {
 }
 
 void TProfileList::SetDefault(std::wstring_view name) {
-  const size_t i = IndexOf(name);
+  // First: the shown name of the default follows DefProfile.
+  DefProfile = name;
+  const size_t i = IndexOf(DefProfile);
   if (i != npos) {
     for (auto& [n, p] : FItems) {
       p.ProfileName = n;
@@ -178,7 +180,6 @@ void TProfileList::SetDefault(std::wstring_view name) {
     FItems[i].second.ProfileName = DisplayName(FItems[i].first);
     FItems[i].second.Default = true;
   }
-  DefProfile = name;
 }
 
 std::wstring TProfileList::DefaultProfile() {

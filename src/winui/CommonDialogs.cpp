@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cderr.h>
 #include <commctrl.h>
+#include <winspool.h>
 
 #include "winui/Dpi.h"
 #include "winui/Forms.h"
@@ -225,6 +226,80 @@ void TPrintDialog::SetPrinterDC(HDC dc, bool owned) {
   FDC = dc;
 }
 
+HGLOBAL MakeDevNames(std::wstring_view driver, std::wstring_view device, std::wstring_view port) {
+  const size_t chars = driver.size() + device.size() + port.size() + 3;
+  const size_t head = (sizeof(DEVNAMES) + sizeof(wchar_t) - 1) / sizeof(wchar_t);
+  if (head + chars > 0xFFFF) return nullptr;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (head + chars) * sizeof(wchar_t));
+  if (!mem) return nullptr;
+  auto* names = static_cast<DEVNAMES*>(GlobalLock(mem));
+  auto* text = reinterpret_cast<wchar_t*>(names);
+  size_t at = head;
+  auto put = [&](std::wstring_view s) {
+    const auto offset = static_cast<WORD>(at);
+    std::copy(s.begin(), s.end(), text + at);
+    at += s.size() + 1;
+    return offset;
+  };
+  names->wDriverOffset = put(driver);
+  names->wDeviceOffset = put(device);
+  names->wOutputOffset = put(port);
+  GlobalUnlock(mem);
+  return mem;
+}
+
+std::wstring DevNamesDevice(HGLOBAL devNames) {
+  std::wstring name;
+  if (auto* names = devNames ? static_cast<DEVNAMES*>(GlobalLock(devNames)) : nullptr) {
+    name = reinterpret_cast<const wchar_t*>(names) + names->wDeviceOffset;
+    GlobalUnlock(devNames);
+  }
+  return name;
+}
+
+std::wstring TPrintDialog::InstalledPrinter(std::wstring_view name) {
+  const auto same = [&](const std::wstring& p) {
+    return CompareStringOrdinal(p.c_str(), static_cast<int>(p.size()), name.data(), static_cast<int>(name.size()),
+                                TRUE) == CSTR_EQUAL;
+  };
+  if (TestPrinters) {
+    const std::vector<std::wstring> printers = TestPrinters();
+    if (!name.empty() && std::any_of(printers.begin(), printers.end(), same)) return std::wstring(name);
+    return printers.empty() ? std::wstring() : printers.front();
+  }
+  std::wstring wanted(name);
+  HANDLE h = nullptr;
+  if (!wanted.empty() && OpenPrinterW(wanted.data(), &h, nullptr)) {
+    ClosePrinter(h);
+    return wanted;
+  }
+  wchar_t buf[512];
+  DWORD size = static_cast<DWORD>(std::size(buf));
+  return GetDefaultPrinterW(buf, &size) ? buf : L"";
+}
+
+namespace {
+
+// The port of an installed printer; empty when it cannot be read.
+std::wstring PrinterPort(std::wstring name) {
+  HANDLE h = nullptr;
+  if (name.empty() || !OpenPrinterW(name.data(), &h, nullptr)) return {};
+  std::wstring port;
+  DWORD needed = 0;
+  GetPrinterW(h, 2, nullptr, 0, &needed);
+  if (needed > 0) {
+    std::vector<BYTE> buf(needed);
+    if (GetPrinterW(h, 2, buf.data(), needed, &needed)) {
+      const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buf.data());
+      if (info->pPortName) port = info->pPortName;
+    }
+  }
+  ClosePrinter(h);
+  return port;
+}
+
+}  // namespace
+
 bool TPrintDialog::DoExecute(HWND owner) {
   SetPrinterDC(nullptr, false);
   PRINTDLGW pd{};
@@ -232,19 +307,22 @@ bool TPrintDialog::DoExecute(HWND owner) {
   pd.hwndOwner = owner;
   pd.Flags = PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE | (SelectionEnabled ? 0 : PD_NOSELECTION) | PD_NOPAGENUMS;
   pd.nCopies = static_cast<WORD>(std::max(Copies, 1));
+  if (!PrinterName.empty()) pd.hDevNames = MakeDevNames(L"winspool", PrinterName, PrinterPort(PrinterName));
   BOOL ok = PrintDlgW(&pd);
   if (!ok) FLastError = CommDlgExtendedError();
+  if (!ok && FLastError == PDERR_PRINTERNOTFOUND && pd.hDevNames) {
+    // The printer went away: the system's default instead.
+    GlobalFree(pd.hDevNames);
+    pd.hDevNames = nullptr;
+    FLastError = 0;
+    ok = PrintDlgW(&pd);
+    if (!ok) FLastError = CommDlgExtendedError();
+  }
   if (ok) {
     SetPrinterDC(pd.hDC, true);
     PrintSelection = (pd.Flags & PD_SELECTION) != 0;
     Copies = pd.nCopies;
-    if (pd.hDevNames) {
-      auto* names = static_cast<DEVNAMES*>(GlobalLock(pd.hDevNames));
-      if (names) {
-        PrinterName = reinterpret_cast<const wchar_t*>(names) + names->wDeviceOffset;
-        GlobalUnlock(pd.hDevNames);
-      }
-    }
+    if (pd.hDevNames) PrinterName = DevNamesDevice(pd.hDevNames);
   }
   if (pd.hDevMode) GlobalFree(pd.hDevMode);
   if (pd.hDevNames) GlobalFree(pd.hDevNames);

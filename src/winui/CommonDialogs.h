@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "winui/Handles.h"
@@ -113,6 +114,11 @@ class TFindDialog : public TCommonDialog {
   HWND FWnd = nullptr, FOwner = nullptr;
 };
 
+// The DEVNAMES block the print dialog starts with (GlobalFree by the caller; null without memory),
+// and its device name.
+HGLOBAL MakeDevNames(std::wstring_view driver, std::wstring_view device, std::wstring_view port);
+std::wstring DevNamesDevice(HGLOBAL devNames);
+
 class TPrintDialog : public TCommonDialog {
  public:
   ~TPrintDialog() override;
@@ -120,11 +126,18 @@ class TPrintDialog : public TCommonDialog {
   bool SelectionEnabled = false;
   bool PrintSelection = false;
   int Copies = 1;
-  // Out: a device context of the chosen printer (owned by the dialog) and its name.
-  HDC PrinterDC() const { return FDC; }
+  // In: the printer the dialog starts on (empty or not installed: the system's default);
+  // out: the printer chosen.
   std::wstring PrinterName;
+  // Out: a device context of the chosen printer, owned by the dialog.
+  HDC PrinterDC() const { return FDC; }
   // A test hands in the device context to print on (a metafile, say); owned: deleted with DeleteDC.
   void SetPrinterDC(HDC dc, bool owned);
+
+  // The printer named when it is installed, else the system's default; empty without printers.
+  static std::wstring InstalledPrinter(std::wstring_view name);
+  // When set, the installed printers (the default first) instead of the system's: Wine has none.
+  static inline std::function<std::vector<std::wstring>()> TestPrinters;
 
  protected:
   bool DoExecute(HWND owner) override;

@@ -12,7 +12,7 @@ namespace {
 
 std::wstring Hex8(uint32_t v) {
   wchar_t buf[16];
-  swprintf(buf, std::size(buf), L"0x%.8x", v);
+  swprintf(buf, std::size(buf), L"0x%.8X", v);
   return buf;
 }
 

@@ -78,6 +78,10 @@ TEST(SystemErrorText, ShapeOnWindowsSix) {
   EXPECT_TRUE(std::regex_match(t, known)) << testing::PrintToString(t);
   EXPECT_EQ(t, SystemErrorText(2));
   EXPECT_EQ(SystemErrorTextForVersion(0x20000005, 10), L"Error code = 0x20000005");
+  // Hexadecimal letters in upper case, as the suite's formatter writes %x.
+  EXPECT_EQ(SystemErrorTextForVersion(0x2000ABCD, 10), L"Error code = 0x2000ABCD");
+  EXPECT_EQ(SystemErrorTextForVersion(0x2000ABCD, 10), L"Error code = " + SafeFormat(L"0x%.8x", 0x2000ABCDu));
+  EXPECT_TRUE(SystemErrorTextForVersion(E_OUTOFMEMORY, 10).ends_with(L" (0x8007000E)"));
 }
 
 TEST(SystemErrorText, FacilitiesBeforeWindowsSix) {
@@ -86,6 +90,7 @@ TEST(SystemErrorText, FacilitiesBeforeWindowsSix) {
   EXPECT_EQ(SystemErrorTextForVersion(0x80800001, 5), L"Error in SHFileOperation (0x80800001)");
   EXPECT_EQ(SystemErrorTextForVersion(0x80810001, 5), L"ShellExecute error (0x80810001)");
   EXPECT_EQ(SystemErrorTextForVersion(0x80090001, 5), L"Unknown system error code (0x80090001)");
+  EXPECT_EQ(SystemErrorTextForVersion(0x800900AB, 5), L"Unknown system error code (0x800900AB)");
   // facility 7: the text of the low word, then the whole code
   std::wstring access = SystemErrorTextForVersion(ERROR_ACCESS_DENIED, 10);
   std::wstring t = SystemErrorTextForVersion(0x80070005, 5);

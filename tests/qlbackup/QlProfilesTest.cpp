@@ -43,6 +43,7 @@ TEST(QlProfilesTest, EveryVariantGivesItsProfilesAndDefault) {
     for (size_t i = 0; i < list.Count(); ++i) EXPECT_EQ(list.Name(i), v.Profiles[i]);
     EXPECT_EQ(list.DefProfile, v.Default);
     EXPECT_EQ(list.GetProfileName(v.Default), L"Default user");
+    EXPECT_EQ(list.Profile(list.IndexOf(v.Default)).ProfileName, L"Default user");  // as the picker lists it
     size_t defaults = 0;
     for (size_t i = 0; i < list.Count(); ++i) defaults += list.Profile(i).Default;
     EXPECT_EQ(defaults, 1u);

@@ -462,16 +462,22 @@ std::wstring GetTaskLogName(std::wstring_view jobFile) { return GetTaskLogName(j
 std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFolder) {
   if (jobFile.empty() || !FileExists(jobFile)) return {};
   const TUnicodeIniFile ini = TUnicodeIniFile::CreateForRead(jobFile);
-  std::wstring log = ini.ReadString(L"Global", L"LogName", L"");
+  const std::wstring log = ini.ReadString(L"Global", L"LogName", L"");
   if (log.empty()) return {};
-  if (TextPos(L"%taskname%", log) != std::wstring::npos)
-    log = ReplaceTextAll(log, L"%taskname%", DeleteExtension(ExtractFileName(jobFile)));
   std::wstring dest = ini.ReadString(L"Global", L"Destination", L"");
   if (TextPos(L"%dest%", log) == 0 && IsVolumePath(dest)) {
     const int count = static_cast<int>(ini.ReadInt64(L"Global", L"BackupCount", 1));
     const std::wstring volume = ini.ReadString(L"Dir000", L"Volume", L"");
     dest = ExpandVolumeEnvPlaceholders(GetVolumePath(dest, false), volume, count);
   }
+  return ExpandTaskLogName(jobFile, log, dest, logFolder);
+}
+
+std::wstring ExpandTaskLogName(std::wstring_view jobFile, std::wstring_view logName, std::wstring_view dest,
+                               std::wstring_view logFolder) {
+  std::wstring log(logName);
+  if (TextPos(L"%taskname%", log) != std::wstring::npos)
+    log = ReplaceTextAll(log, L"%taskname%", DeleteExtension(ExtractFileName(jobFile)));
   const std::wstring name = ExpandLogNamePlaceholders(log, dest);
   if (IsAbsolutePath(name)) return name;
   return AddPath(logFolder, name);

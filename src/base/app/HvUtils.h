@@ -156,5 +156,8 @@ std::wstring ExpandVolumeEnvPlaceholders(std::wstring_view text, std::wstring_vi
 // (GetLogFolder without it). Empty when the job file is missing or names no log.
 std::wstring GetTaskLogName(std::wstring_view jobFile);
 std::wstring GetTaskLogName(std::wstring_view jobFile, std::wstring_view logFolder);
+// The same for a job not written yet, from the "LogName" and "Destination" it will hold.
+std::wstring ExpandTaskLogName(std::wstring_view jobFile, std::wstring_view logName, std::wstring_view dest,
+                               std::wstring_view logFolder);
 
 }  // namespace hv

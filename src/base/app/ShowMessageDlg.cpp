@@ -41,6 +41,34 @@ void SetButton(TButton& b, const wchar_t* caption, int result) {
 
 }  // namespace
 
+TMsgBoxLayout MessageBoxLayout(TMsgDialogType type, UINT dpi, int workAreaWidth,
+                               const std::function<SIZE(int width)>& measure) {
+  auto s = [dpi](int v) { return hv::Scale(v, dpi); };
+  const int top = s(kMargin96), left = s(kTextLeft96), iconSize = s(kIconSize96), bh = s(kButtonHeight96);
+  const int bw = s(kButtonWidth96), cw = s(kCloseWidth96), gap = s(kButtonGap96);
+  const int rowWidth = bw + cw + (type == TMsgDialogType::mdtConfirmYesNo ? bw : 0);
+  TMsgBoxLayout l;
+  SIZE text = measure(0);
+  const int maxText = std::max(rowWidth, workAreaWidth / 2);
+  if (text.cx > maxText) {
+    l.WrapWidth = maxText;
+    text = measure(maxText);
+  }
+  const int textHeight = std::max<int>(text.cy, type == TMsgDialogType::mdtCustom ? 2 * top : top + iconSize);
+  const int clientWidth = 2 * top + left + std::max<int>(text.cx, rowWidth);
+  l.Client = {clientWidth, textHeight + 3 * top + bh};
+  l.Icon = {s(kIconLeft96), top, s(kIconLeft96) + iconSize, top + iconSize};
+  l.Text = {left, top, clientWidth - top, top + textHeight};
+  const int btTop = 2 * top + textHeight;
+  int x = clientWidth - top - cw;
+  l.Close = {x, btTop, x + cw, btTop + bh};
+  x -= gap + bw;
+  l.Center = {x, btTop, x + bw, btTop + bh};
+  x -= gap + bw;
+  l.Left = {x, btTop, x + bw, btTop + bh};
+  return l;
+}
+
 TShowMsgDialog::TShowMsgDialog() {
   BorderStyle = TBorderStyle::bsToolWindow;
   KeyPreview = true;
@@ -135,23 +163,20 @@ int TShowMsgDialog::Execute(TPoint pos, std::wstring_view text, int delay, TMsgD
 }
 
 void TShowMsgDialog::Relayout(UINT dpi) {
-  const int top = hv::Scale(kMargin96, dpi), left = hv::Scale(kTextLeft96, dpi);
-  const int iconSize = hv::Scale(kIconSize96, dpi), bh = hv::Scale(kButtonHeight96, dpi);
-  const int bw = hv::Scale(kButtonWidth96, dpi), cw = hv::Scale(kCloseWidth96, dpi), gap = hv::Scale(kButtonGap96, dpi);
-  int rowWidth = bw + cw + (FDlgType == TMsgDialogType::mdtConfirmYesNo ? bw : 0);
-  SIZE text = GetTextSize(FCaption, Font());
-  int textHeight = std::max<int>(text.cy, FDlgType == TMsgDialogType::mdtCustom ? 2 * top : top + iconSize);
-  int clientWidth = 2 * top + left + std::max<int>(text.cx, rowWidth);
-  int clientHeight = textHeight + 3 * top + bh;
-  SetClientSize(clientWidth, clientHeight);
-  imgIcon.SetBounds(hv::Scale(kIconLeft96, dpi), top, iconSize, iconSize);
-  stInfo.SetBounds(left, top, clientWidth - left - top, textHeight);
-  int btTop = 2 * top + textHeight, x = clientWidth - top - cw;
-  btClose.SetBounds(x, btTop, cw, bh);
-  x -= gap + bw;
-  btCenter.SetBounds(x, btTop, bw, bh);
-  x -= gap + bw;
-  btLeft.SetBounds(x, btTop, bw, bh);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof(mi);
+  const int workAreaWidth =
+      GetMonitorInfoW(Monitor(), &mi) ? mi.rcWork.right - mi.rcWork.left : GetSystemMetrics(SM_CXSCREEN);
+  const TMsgBoxLayout l = MessageBoxLayout(FDlgType, dpi, workAreaWidth, [this](int width) {
+    return width > 0 ? GetWrappedTextSize(FCaption, Font(), width) : GetTextSize(FCaption, Font());
+  });
+  auto place = [](TControl& c, const RECT& r) { c.SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top); };
+  SetClientSize(l.Client.cx, l.Client.cy);
+  place(imgIcon, l.Icon);
+  place(stInfo, l.Text);
+  place(btClose, l.Close);
+  place(btCenter, l.Center);
+  place(btLeft, l.Left);
   if (const wchar_t* icon = TypeInfo(FDlgType).Icon) imgIcon.SetSystemIcon(icon);
 }
 

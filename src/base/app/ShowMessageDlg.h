@@ -2,6 +2,7 @@
 // The suite's message box: placed by the suite's position rule, scaled to the monitor, translated,
 // optionally closing itself after a delay; the text may carry a title: "title|message".
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,18 @@ enum class TMsgDialogType : uint8_t {
   mdtInformation, mdtWarning, mdtError, mdtConfirm, mdtConfirmError, mdtConfirmRetry, mdtConfirmCancel,
   mdtConfirmYesNo, mdtCustom
 };
+
+// Where the box puts its parts, in client pixels.
+struct TMsgBoxLayout {
+  SIZE Client{};
+  RECT Icon{}, Text{}, Left{}, Center{}, Close{};
+  int WrapWidth = 0;  // the message's lines are wrapped at this width; 0: shown as written
+};
+// measure(width): the size of the message in the box's font with its lines wrapped at width
+// (0: as written). Lines wider than half the work area are wrapped, so the box stays readable and
+// fits the work area; the box is as wide as the message or the button row needs.
+TMsgBoxLayout MessageBoxLayout(TMsgDialogType type, UINT dpi, int workAreaWidth,
+                               const std::function<SIZE(int width)>& measure);
 
 class TShowMsgDialog : public TForm {
  public:

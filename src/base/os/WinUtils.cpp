@@ -222,6 +222,15 @@ SIZE GetTextSize(std::wstring_view text, HFONT font) {
     return SIZE{GetMaxLineWidth(text, dc), CountLines(text) * x.cy};
   });
 }
+SIZE GetWrappedTextSize(std::wstring_view text, HFONT font, int width) {
+  return WithFont(font, [&](HDC dc) {
+    RECT r{0, 0, width, 0};
+    if (!text.empty())
+      DrawTextW(dc, text.data(), static_cast<int>(text.size()), &r,
+                DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+  });
+}
 
 // --- small control helpers
 

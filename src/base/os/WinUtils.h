@@ -53,6 +53,8 @@ int GetMaxLineWidthFont(std::wstring_view text, HFONT font);
 int GetMaxItemWidth(const std::vector<std::wstring>& items, HFONT font);
 int CountLines(std::wstring_view text);
 SIZE GetTextSize(std::wstring_view text, HFONT font);
+// The size of text as a static text of that width shows it: its lines wrapped between words.
+SIZE GetWrappedTextSize(std::wstring_view text, HFONT font, int width);
 
 // Static texts and read-only edits among the children (recursively) get or lose tab stops.
 void SetReadOnlyTabStops(HWND parent, bool tabStop);

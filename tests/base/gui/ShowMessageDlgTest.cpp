@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "base/app/LangUtils.h"
+#include "base/os/WinUtils.h"
 #include "support/TestSupport.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"
@@ -201,6 +205,105 @@ TEST_F(ShowMessageDlgTest, SizeFollowsTheTextAndStaysInTheWorkArea) {
   EXPECT_GT(info.right - info.left, 500);  // wider than the designed text for a long line
   EXPECT_LE(close.right, box.right);
   EXPECT_GE(close.top, info.bottom);
+}
+
+// Every character 7 pixels wide, lines 13 high; with a width, the words of a line are wrapped.
+SIZE FixedMeasure(const std::wstring& text, int width) {
+  int widest = 0, lines = 0;
+  std::wistringstream in(text);
+  for (std::wstring line; std::getline(in, line, L'\n');) {
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    if (width <= 0) {
+      widest = std::max(widest, static_cast<int>(line.size()) * 7);
+      ++lines;
+      continue;
+    }
+    std::wistringstream words(line);
+    int current = -1;
+    for (std::wstring w; words >> w;) {
+      const int wide = static_cast<int>(w.size()) * 7, withBlank = current < 0 ? wide : current + 7 + wide;
+      if (current >= 0 && withBlank <= width) {
+        current = withBlank;
+        continue;
+      }
+      if (current >= 0) widest = std::max(widest, current);
+      current = wide;
+      ++lines;
+    }
+    widest = std::max(widest, current);
+    if (current < 0) ++lines;
+  }
+  return {widest, lines * 13};
+}
+
+TEST(MessageBoxLayout, LongLinesWrapAtHalfTheWorkArea) {
+  using enum TMsgDialogType;
+  std::wstring sentence;  // 1148 pixels on one line
+  for (int i = 0; i < 20; ++i) sentence += L"restore ";
+  sentence += L"mail";
+  struct Case {
+    TMsgDialogType type;
+    UINT dpi;
+    int workArea;
+    std::wstring text;
+    int wrap;  // 0: not wrapped
+    SIZE client;
+  } cases[] = {
+      // The designed box: 2 x 15 + 45 + the wider of text and buttons (87 + 112); the icon's height at least.
+      {mdtInformation, 96, 1280, L"Short", 0, {75 + 199, 47 + 45 + 32}},
+      {mdtConfirmYesNo, 96, 1280, L"Short", 0, {75 + 286, 47 + 45 + 32}},
+      {mdtCustom, 96, 1280, L"Short", 0, {75 + 199, 30 + 45 + 32}},
+      {mdtInformation, 96, 1280, L"one\r\ntwo\r\nthree\r\nfour", 0, {75 + 199, 52 + 45 + 32}},
+      // Wrapped at 640: 11 words (609 pixels) on the first line, two lines.
+      {mdtConfirm, 96, 1280, sentence, 640, {75 + 609, 47 + 45 + 32}},
+      {mdtConfirm, 96, 2560, sentence, 0, {75 + 1148, 47 + 45 + 32}},
+      // A narrow work area: wrapped at the button row's width, 5 lines.
+      {mdtConfirmYesNo, 96, 400, sentence, 286, {75 + 286, 65 + 45 + 32}},
+      // 150 %: margins 23, text left 68, icon and buttons 48 high.
+      {mdtInformation, 144, 1280, sentence, 640, {46 + 68 + 609, 71 + 69 + 48}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text.substr(0, 20)) + " dpi " + std::to_string(c.dpi) + " work area " +
+                 std::to_string(c.workArea));
+    const TMsgBoxLayout l = MessageBoxLayout(c.type, c.dpi, c.workArea, [&](int w) { return FixedMeasure(c.text, w); });
+    EXPECT_EQ(l.WrapWidth, c.wrap);
+    EXPECT_EQ(l.Client.cx, c.client.cx);
+    EXPECT_EQ(l.Client.cy, c.client.cy);
+    // The text lies right of the icon and holds the measured lines; the buttons end at the right margin below it.
+    const SIZE text = FixedMeasure(c.text, l.WrapWidth);
+    EXPECT_GE(l.Text.left, l.Icon.right);
+    EXPECT_GE(l.Text.right - l.Text.left, text.cx);
+    EXPECT_GE(l.Text.bottom - l.Text.top, text.cy);
+    EXPECT_EQ(l.Close.right, l.Client.cx - MulDiv(15, static_cast<int>(c.dpi), 96));
+    EXPECT_EQ(l.Close.top, l.Text.bottom + MulDiv(15, static_cast<int>(c.dpi), 96));
+    EXPECT_LT(l.Center.right, l.Close.left);
+    EXPECT_LT(l.Left.right, l.Center.left);
+  }
+}
+
+// A sentence wider than half the work area wraps in the real box: every line shows.
+TEST_F(ShowMessageDlgTest, ALongSentenceWrapsInsideTheWorkArea) {
+  std::wstring text = L"Restoring mail data to";
+  for (int i = 0; i < 12; ++i) text += L" \"C:\\Users\\Somebody\\AppData\"";
+  text += L" will overwrite all existing mails!";
+  RECT box{}, info{};
+  SIZE needed{}, line{};
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    auto& d = dynamic_cast<TShowMsgDialog&>(f);
+    GetWindowRect(d.Handle(), &box);
+    GetWindowRect(d.stInfo.Handle(), &info);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(d.stInfo.Handle(), WM_GETFONT, 0, 0));
+    needed = GetWrappedTextSize(text, font, info.right - info.left);
+    line = GetTextSize(L"X", font);
+    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"msgbox-long-sentence"));
+    d.ModalResult = mrCancel;
+  };
+  MessageDialogEx({-1, 0}, text, 0, TMsgDialogType::mdtConfirm, TMsgDlgBtn::mbYes, TDefaultMonitor::dmPrimary);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_LE(box.right - box.left, (work.right - work.left) / 2 + 150);
+  EXPECT_GE(needed.cy, 3 * line.cy);
+  EXPECT_GE(info.bottom - info.top, needed.cy);  // no line cut off
 }
 
 TEST_F(ShowMessageDlgTest, TranslatedBoxAndDarkScheme) {

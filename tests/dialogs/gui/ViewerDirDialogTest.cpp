@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "base/app/ShowMessageDlg.h"
@@ -147,6 +148,56 @@ TEST_F(ViewerDirDialogTest, ViewerSearchesAndJumpsBetweenSectionsAndErrors) {
   });
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_EQ(Boxes[0], L"\"missing\" not found!");
+}
+
+// Printing starts the print dialog on the printer of the settings; one that is not installed gives
+// the default printer, and without any printer there is nothing to print on.
+TEST_F(ViewerDirDialogTest, PrintStartsOnThePrinterOfTheSettings) {
+  const std::wstring file = Dir / L"print.log";
+  ASSERT_TRUE(hvtest::WriteBytes(file, "first line\r\nsecond line\r\n"));
+  struct Case {
+    std::vector<std::wstring> installed;
+    const wchar_t* wanted;
+    const wchar_t* start;  // null: printing is not offered
+  };
+  const Case cases[] = {
+      {{L"Default Laser", L"Office"}, L"Office", L"Office"},
+      {{L"Default Laser", L"Office"}, L"Gone", L"Default Laser"},
+      {{}, L"Office", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.wanted)));
+    TPrintDialog::TestPrinters = [&] { return c.installed; };
+    std::optional<std::wstring> started;
+    HDC emf = nullptr;
+    TCommonDialog::TestAnswer = [&](TCommonDialog& d) -> std::optional<bool> {
+      auto* print = dynamic_cast<TPrintDialog*>(&d);
+      if (!print) return false;
+      started = print->PrinterName;
+      emf = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+      print->SetPrinterDC(emf, false);
+      return true;
+    };
+    bool printable = false;
+    TTestHooks::OnFormShown = [&](TForm& f) {
+      if (auto* v = dynamic_cast<TShowTextDialog*>(&f)) {
+        Pump();
+        printable = v->PrintBtn.Enabled();
+        v->Memo.SetSel(0, 0);
+        if (printable) v->PrintBtn.Click();
+        v->ModalResult = mrCancel;
+      }
+    };
+    TPrinterSettings settings;
+    settings.PrtName = c.wanted;
+    ShowTextFileEx(L"Log", file, L"", L"", L"", L"", L"", L"", L"", {-1, -1}, 0, TShowDlgType::stModal, kAll,
+                   settings, 0);
+    TCommonDialog::TestAnswer = nullptr;
+    TPrintDialog::TestPrinters = nullptr;
+    EXPECT_EQ(printable, c.start != nullptr);
+    EXPECT_EQ(started, c.start ? std::optional<std::wstring>(c.start) : std::nullopt);
+    if (emf) DeleteEnhMetaFile(CloseEnhMetaFile(emf));
+  }
 }
 
 TEST_F(ViewerDirDialogTest, ViewerSwitchesCodePageAndDropsZeroBytes) {

@@ -5,11 +5,12 @@
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/settings/IniFileUtils.h"
-#include "dialogs/InputString.h"
+#include "dialogs/InpText.h"
 #include "dialogs/NewPwdDlg.h"
 #include "hvstarter/MailDlg.h"
 #include "support/TestSupport.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
 
 namespace hv::hvstarter {
 namespace {
@@ -47,8 +48,11 @@ TEST_F(StarterMailDlgTest, EditedStoredAndHistoriesKept) {
       return std::nullopt;
     };
     TTestHooks::OnFormShown = [&](TForm& f) {
-      if (auto* in = dynamic_cast<TInputStringDialog*>(&f)) {
+      if (auto* in = dynamic_cast<TInputTextDialog*>(&f)) {
+        // The address history is offered.
         EXPECT_EQ(in->Caption(), L"New mail recipient");
+        EXPECT_EQ(in->Descriptor.Text(), L"Address:");
+        EXPECT_EQ(in->TextFeld.Items(), (std::vector<std::wstring>{L"old@example.org"}));
         in->TextFeld.SetText(L" new@example.org ");
         in->OKBtn.Click();
         return;
@@ -122,13 +126,36 @@ TEST_F(StarterMailDlgTest, EditedStoredAndHistoriesKept) {
     };
     EXPECT_FALSE(d.Execute(L"", false, data));
     EXPECT_EQ(data.Server, before.Server);
+
+    // "Edit" (and a double click) asks with the selected address; its texts come from the dialogs' catalogue.
+    SetCatalog(L"dialogs", {{L"Edit mail recipient", L"Mail-Empf\u00E4nger bearbeiten"}, {L"Address:", L"Adresse:"}});
+    std::vector<std::wstring> asked;
+    TTestHooks::OnFormShown = [&](TForm& f) {
+      if (auto* in = dynamic_cast<TInputTextDialog*>(&f)) {
+        asked = {in->Caption(), in->Descriptor.Text(), in->TextFeld.Text()};
+        EXPECT_TRUE(SaveScreenshot(in->Handle(), L"StarterEditRecipient"));
+        in->TextFeld.SetText(L"changed@example.org");
+        in->OKBtn.Click();
+        return;
+      }
+      if (&f != &d) return;
+      d.lbRecipients.SetItemIndex(0);
+      d.btnEdit.Click();
+      EXPECT_EQ(d.lbRecipients.Items(), (std::vector<std::wstring>{L"changed@example.org"}));
+      d.CancelBtn.Click();
+    };
+    EXPECT_FALSE(d.Execute(L"", false, data));
+    ClearCatalogs();
+    EXPECT_EQ(asked, (std::vector<std::wstring>{L"Mail-Empf\u00E4nger bearbeiten", L"Adresse:", L"new@example.org"}));
+    EXPECT_EQ(d.History().front(), L"changed@example.org");
   }
   // The dialog wrote its histories when it went away.
   const auto ini = TUnicodeIniFile::CreateForRead(iniName);
   EXPECT_EQ(ini.ReadString(L"SmtpServer", L"History0", L""), L"smtp.three");
   EXPECT_EQ(ini.ReadString(L"SmtpServer", L"History1", L""), L"smtp.one");
-  EXPECT_EQ(ini.ReadString(L"MailTo", L"Address0", L""), L"Backup Box");
-  EXPECT_EQ(ini.ReadString(L"MailTo", L"Address1", L""), L"new@example.org");
+  EXPECT_EQ(ini.ReadString(L"MailTo", L"Address0", L""), L"changed@example.org");
+  EXPECT_EQ(ini.ReadString(L"MailTo", L"Address1", L""), L"Backup Box");
+  EXPECT_EQ(ini.ReadString(L"MailTo", L"Address2", L""), L"new@example.org");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "base/text/StringUtils.h"
 #include "dialogs/EditHistListDlg.h"
 #include "dialogs/InpText.h"
-#include "dialogs/InputString.h"
+#include "dialogs/InpText.h"
 #include "dialogs/NewPwdDlg.h"
 #include "dialogs/PwdDlg.h"
 #include "dialogs/ShellDirDlg.h"
@@ -317,7 +317,7 @@ TEST_F(StarterMainTest, PasswordModeStatusAndDelayControls) {
 TEST_F(StarterMainTest, MailSettingsFromTheWindowStoredInTheIni) {
   WriteIni({{L"G", L"", L"", {}}});
   int round = 0;
-  On<TInputStringDialog>([&](TInputStringDialog& d) {
+  On<TInputTextDialog>([&](TInputTextDialog& d) {
     d.TextFeld.SetText(L"admin@example.org");
     Click(d.OKBtn);
   });

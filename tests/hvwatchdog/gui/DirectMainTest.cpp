@@ -16,7 +16,9 @@
 #include "hvwatchdog/ShowHint.h"
 #include "hvwatchdog/TrayIcon.h"
 #include "hvwatchdog/WdSettings.h"
+#include "dialogs/ShowMemo.h"
 #include "support/TestSupport.h"
+#include "winui/CommonDialogs.h"
 #include "winui/TestHooks.h"
 
 namespace hv {
@@ -387,6 +389,60 @@ TEST_F(MainFormTest, SettingsMenuStartOnLogonSizeAndVersion) {
   form.pmSettings.Items(4).Click();
   EXPECT_EQ(boxes.Last().rfind(ProgramVersionInfo().InternalName, 0), 0u) << boxes.Last();
   EXPECT_NE(boxes.Last().find(form.ProgVersDate), std::wstring::npos);
+}
+
+// "Show log" asks for a log in the log folder and shows it in the viewer; cancelling shows nothing.
+TEST_F(MainFormTest, ShowLogAsksForTheLogAndShowsItInTheViewer) {
+  TSettingsKey key(Settings);
+  const std::wstring logs = Tmp / L"logs";
+  CreateDirectoryW(logs.c_str(), nullptr);
+  {
+    TUnicodeIniFile ini = TUnicodeIniFile::CreateForWrite(Settings + L"\\Harvane.ini", false);
+    ini.WriteString(L"Config", L"ProtDir", logs);
+    ini.WriteString(L"Printer", L"Printer", L"Office");
+    ini.UpdateFile();
+  }
+  const std::wstring log = logs + L"\\HvWatchdog 2026-12-01.log";
+  ASSERT_TRUE(WriteBytes(log, "Harvane - run\r\n  *** copy failed\r\n"));
+  std::vector<std::wstring> asked;
+  bool choose = false;
+  TCommonDialog::TestAnswer = [&](TCommonDialog& d) -> std::optional<bool> {
+    auto* open = dynamic_cast<TOpenDialog*>(&d);
+    if (!open) return false;
+    asked = {open->Title, open->InitialDir, open->FileName, open->DefaultExt, open->Filter};
+    EXPECT_TRUE(open->Options & ofFileMustExist);
+    if (choose) open->FileName = log;
+    return choose;
+  };
+  std::wstring viewed, title, printer;
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (auto* v = dynamic_cast<TShowTextDialog*>(&f)) {
+      viewed = v->TextName();
+      title = v->Title();
+      printer = v->PrinterSettings.PrtName;
+      EXPECT_TRUE(v->Modal());
+      EXPECT_TRUE(v->NextErrBtn.Visible());
+      EXPECT_FALSE(v->DeleteBtn.Visible());
+      SaveScreenshot(v->Handle(), L"hvwatchdog-show-log");
+      v->ModalResult = mrCancel;
+    }
+  };
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  form.CheckForce();
+  EXPECT_EQ(form.LogDir, logs);
+  form.bbShowLog.Click();  // cancelled
+  EXPECT_EQ(asked, (std::vector<std::wstring>{L"Select log file", logs, L"HvWatchdog*.log", L"log",
+                                               L"Watchdog logs|*.log|all|*.*"}));
+  EXPECT_TRUE(viewed.empty());
+  choose = true;
+  TPrintDialog::TestPrinters = [] { return std::vector<std::wstring>{L"Default Laser", L"Office"}; };
+  form.bbShowLog.Click();
+  TPrintDialog::TestPrinters = nullptr;
+  TCommonDialog::TestAnswer = nullptr;
+  EXPECT_EQ(viewed, log);
+  EXPECT_EQ(title, form.ProgVersName);
+  EXPECT_EQ(printer, L"Office");  // the main program's printer settings
+  form.Close();
 }
 
 // A drive letter that names no drive here.

@@ -302,6 +302,37 @@ TEST_F(QlCommandsTest, EditsKeptWhenAnotherProfileIsShown) {
   EXPECT_EQ(JobValue(L"Compress", L"beta"), L"1");
 }
 
+// The profile button reads "profiles.ini" again: a profile added meanwhile is offered; without any
+// profile left the window closes.
+TEST_F(QlCommandsTest, ProfileButtonOffersAProfileAddedMeanwhile) {
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
+  const std::wstring profilesIni = tb.Dir + L"\\profiles.ini";
+  std::vector<std::wstring> offered;
+  Answer = [&](TForm& f) {
+    if (auto* d = dynamic_cast<TSelectProfileDialog*>(&f)) {
+      for (int i = 0; i < d->lbProfiles.Count(); ++i) offered.push_back(d->lbProfiles.Item(i));
+      d->lbProfiles.SetItemIndex(1);
+      d->ModalResult = mrOk;
+    }
+  };
+  bool closed = false;
+  Run([&](TMainForm& form) {
+    EXPECT_EQ(form.leProfile.Text(), L"Default user");
+    fs::create_directories(fs::path(tb.Dir + L"\\Profiles\\n3w.added"));
+    hvtest::WriteBytes(profilesIni, hvtest::ReadBytes(profilesIni) +
+                                        "\r\n[Profile1]\r\nName=added\r\nIsRelative=1\r\nPath=Profiles/n3w.added\r\n");
+    Click(form.bbProfile);
+    EXPECT_EQ(form.leProfile.Text(), L"added");
+    EXPECT_EQ(form.Core.BuTaskName, form.Core.JobDir + L"ql-added.buj");
+    DeleteFileW(profilesIni.c_str());
+    Click(form.bbProfile);
+    closed = !IsWindowVisible(form.Handle());
+  });
+  EXPECT_EQ(offered, (std::vector<std::wstring>{L"Default user", L"added"}));
+  EXPECT_EQ(Boxes, std::vector<std::wstring>{L"No Thunderbird profiles found!"});
+  EXPECT_TRUE(closed);
+}
+
 TEST_F(QlCommandsTest, FixedPasswordAskedOnlyWhenTheUserTicksIt) {
   qle2e::TThunderbirdInstall tb(L"single", ProgramName());
   std::vector<std::wstring> titles;
@@ -428,12 +459,15 @@ TEST_F(QlCommandsTest, LogViewerAndInfo) {
     hvtest::SaveScreenshot(v->Handle(), L"qlbackup-show-log");
     v->ModalResult = mrOk;
   };
-  std::wstring log, about;
+  std::wstring log, about, before;
   Run([&](TMainForm& form) {
-    Click(form.bbShowLog);  // no job yet: no log named
+    before = form.Core.LogFileName();
+    DeleteFileW(before.c_str());
+    Click(form.bbShowLog);  // no job yet
     ASSERT_TRUE(form.Core.WriteJob(form.Core.BuTaskName, false));
     log = GetTaskLogName(form.Core.BuTaskName);
     ASSERT_FALSE(log.empty());
+    EXPECT_EQ(before, log);
     DeleteFileW(log.c_str());
     Click(form.bbShowLog);  // named, not there
     fs::create_directories(fs::path(log).parent_path());
@@ -444,7 +478,7 @@ TEST_F(QlCommandsTest, LogViewerAndInfo) {
     Click(form.bbInfo);
   });
   ASSERT_EQ(Boxes.size(), 3u) << testing::PrintToString(Boxes);
-  EXPECT_EQ(Boxes[0], L"Log file not found: ");
+  EXPECT_EQ(Boxes[0], L"Log file not found: " + log);  // before the job exists: the log it will name
   EXPECT_EQ(Boxes[1], L"Log file not found: " + log);
   EXPECT_EQ(Boxes[2], about);
   EXPECT_TRUE(SameFileName(viewed, log));

@@ -131,6 +131,53 @@ TEST_F(CommonDialogsTest, SeamAnswersEachDialog) {
   print.SetPrinterDC(nullptr, false);
 }
 
+// The print dialog starts on the printer named: its device names carry it. A name that is not
+// installed gives the default printer, none without printers.
+TEST_F(CommonDialogsTest, PrintDialogStartsOnTheNamedPrinter) {
+  HGLOBAL names = MakeDevNames(L"winspool", L"Office Laser", L"LPT1:");
+  ASSERT_NE(names, nullptr);
+  const auto* dn = static_cast<const DEVNAMES*>(GlobalLock(names));
+  const auto* text = reinterpret_cast<const wchar_t*>(dn);
+  EXPECT_STREQ(text + dn->wDriverOffset, L"winspool");
+  EXPECT_STREQ(text + dn->wDeviceOffset, L"Office Laser");
+  EXPECT_STREQ(text + dn->wOutputOffset, L"LPT1:");
+  EXPECT_GE(dn->wDriverOffset * sizeof(wchar_t), sizeof(DEVNAMES));
+  GlobalUnlock(names);
+  EXPECT_EQ(DevNamesDevice(names), L"Office Laser");
+  GlobalFree(names);
+  EXPECT_EQ(DevNamesDevice(nullptr), L"");
+
+  struct Case {
+    std::vector<std::wstring> installed;
+    const wchar_t* wanted;
+    const wchar_t* start;
+  };
+  const Case cases[] = {
+      {{L"Default Laser", L"Office"}, L"Office", L"Office"},
+      {{L"Default Laser", L"Office"}, L"OFFICE", L"OFFICE"},
+      {{L"Default Laser", L"Office"}, L"Gone", L"Default Laser"},
+      {{L"Default Laser", L"Office"}, L"", L"Default Laser"},
+      {{}, L"Office", L""},
+  };
+  for (const Case& c : cases) {
+    TPrintDialog::TestPrinters = [&] { return c.installed; };
+    EXPECT_EQ(TPrintDialog::InstalledPrinter(c.wanted), c.start) << c.wanted;
+  }
+  TPrintDialog::TestPrinters = nullptr;
+
+  // The system's dialog on a printer that is not there (Wine has none) gives no printer.
+  TPrintDialog print;
+  print.PrinterName = L"Office";
+  bool shown = false;
+  TWhenShown cancel([&](HWND d) {
+    shown = true;
+    PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_FALSE(print.Execute(Owner()));
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(print.PrinterDC(), nullptr);
+}
+
 TEST_F(CommonDialogsTest, SystemOpenDialogCancelAndChoose) {
   TOpenDialog open;
   open.Title = L"Select log file";
