@@ -23,6 +23,7 @@ void TControl::Unlink() {
     RemoveWindowSubclass(FHandle, SubclassProc, kSubclassId);
     RemovePropW(FHandle, kControlProp);
     RemovePropW(FHandle, kDefaultButtonProp);
+    RemovePropW(FHandle, kScrollStateProp);
     if (FForm) FForm->UnregisterControl(this);
     FHandle = nullptr;
   }
@@ -56,7 +57,12 @@ LRESULT CALLBACK TControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
     return r;
   }
   try {
-    return self->ControlProc(msg, wp, lp);
+    LRESULT r = self->ControlProc(msg, wp, lp);
+    if (msg == WM_NCPAINT)
+      TStyleManager::PaintNonClient(wnd);
+    else
+      TStyleManager::RefreshScrollBars(wnd, msg);
+    return r;
   } catch (...) {
     Application().HandleException();
     return 0;
