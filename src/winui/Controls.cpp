@@ -62,6 +62,11 @@ LRESULT CALLBACK TControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
       TStyleManager::PaintNonClient(wnd);
     else
       TStyleManager::RefreshScrollBars(wnd, msg);
+    if (msg == WM_PAINT && !TStyleManager::IsSystemStyle()) {
+      wchar_t cls[16];
+      if (GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"ComboBox") == 0)
+        TStyleManager::PaintComboFrame(wnd);
+    }
     return r;
   } catch (...) {
     Application().HandleException();

@@ -283,6 +283,29 @@ void TStyleManager::PaintNonClient(HWND wnd) {
   SetPropW(wnd, kScrollStateProp, reinterpret_cast<HANDLE>(ScrollState(wnd)));
 }
 
+void TStyleManager::PaintComboFrame(HWND wnd) {
+  const TColorScheme& s = Active();
+  if (s.System) return;
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  if ((GetWindowLongW(wnd, GWL_STYLE) & 3) == CBS_SIMPLE || !GetComboBoxInfo(wnd, &info)) return;
+  RECT r{};
+  GetClientRect(wnd, &r);
+  HDC dc = GetDC(wnd);
+  if (!dc) return;
+  bool enabled = IsWindowEnabled(wnd);
+  PaintClientEdge(wnd, dc, r, s);
+  RECT b = info.rcButton;
+  // The ring around the item that the system leaves in the window colour.
+  RECT item{r.left + 2, r.top + 2, b.right > b.left ? b.left : r.right - 2, r.bottom - 2};
+  FrameRect(dc, &item, Brush(s.Edit));
+  if (b.right > b.left) {
+    FillRect(dc, &b, Brush(info.stateButton & STATE_SYSTEM_PRESSED ? s.ButtonPressed : s.Button));
+    PaintArrow(dc, b, true, false, enabled ? s.ButtonText : s.GrayText);
+  }
+  ReleaseDC(wnd, dc);
+}
+
 void TStyleManager::RefreshScrollBars(HWND wnd, UINT msg) {
   if (Active().System || msg == WM_NCPAINT || msg == WM_NCDESTROY || msg == WM_DESTROY) return;
   size_t state = ScrollState(wnd);

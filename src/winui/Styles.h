@@ -56,6 +56,9 @@ class TStyleManager {
   // In a dark scheme: the sunken edge (WS_EX_CLIENTEDGE) and the scroll bars of a control, which
   // the system draws in light colours, painted over in the scheme's colours (after WM_NCPAINT).
   static void PaintNonClient(HWND wnd);
+  // In a dark scheme: the sunken frame and the arrow button of a drop-down combo box painted over in
+  // the scheme's colours (after its WM_PAINT).
+  static void PaintComboFrame(HWND wnd);
   // The system redraws scroll bars outside WM_NCPAINT when they move: call after every message of
   // a control; paints them again in a dark scheme when their state changed.
   static void RefreshScrollBars(HWND wnd, UINT msg);

@@ -654,6 +654,7 @@ class TSchemePartsForm : public TForm {
   TCheckBox cbDisabled;
   TMemo moLog;
   TButton btOk;
+  TComboBox cbUnit;
 
   TSchemePartsForm() {
     BorderStyle = TBorderStyle::bsDialog;
@@ -671,6 +672,9 @@ class TSchemePartsForm : public TForm {
     pcPages.AddPage(L"Second");
     cbDisabled.Create(*this, L"Disabled option", {10, 10, 200, 20}, first.Handle());
     edReadOnly.Create(*this, L"read-only", {10, 130, 200, 24}, nullptr, true);
+    cbUnit.Create(*this, TComboBoxStyle::csDropDownList, {220, 130, 130, 24});
+    cbUnit.Add(L"minutes");
+    cbUnit.SetItemIndex(0);
     cbDisabled.SetEnabled(false);
     std::wstring log;
     for (int i = 0; i < 40; ++i) log += L"line " + std::to_wstring(i) + L" of a long log that scrolls sideways too\r\n";
@@ -717,6 +721,15 @@ TEST_F(ControlsTest, DarkSchemePaintsTabsEditFramesScrollBarsAndDisabledTextInIt
     for (POINT p : {POINT{0, 0}, POINT{w - 1, h - 1}, POINT{w / 2, h - 1}, POINT{w - 1, h / 2}})
       EXPECT_EQ(WindowPixel(ed, p.x, p.y), s.Border) << p.x << "," << p.y;
     EXPECT_EQ(WindowPixel(ed, w - 2, h - 2), s.Face);
+    // The drop-down list: its frame, the ring round its item and its arrow button.
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetComboBoxInfo(f.cbUnit.Handle(), &info));
+    RECT cc{};
+    GetClientRect(f.cbUnit.Handle(), &cc);
+    EXPECT_EQ(WindowPixel(f.cbUnit.Handle(), cc.right / 3, cc.bottom - 1), s.Border);
+    EXPECT_EQ(WindowPixel(f.cbUnit.Handle(), cc.right / 3, cc.bottom - 3), s.Edit);
+    EXPECT_EQ(WindowPixel(f.cbUnit.Handle(), info.rcButton.left + 1, info.rcButton.top + 1), s.Button);
     // The disabled check box writes its caption in the disabled colour, nothing brighter.
     HWND cb = f.cbDisabled.Handle();
     RECT cr{};
