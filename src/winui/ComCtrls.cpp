@@ -446,7 +446,8 @@ void TPageControl::Arrange() {
   if (FTabsVisible) {
     SendMessageW(FTab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
     using TRegion = TUniqueHandle<TGdiObjectTraits<HRGN>>;
-    TRegion outside(CreateRectRgn(0, 0, rc.right, rc.bottom)), inside(CreateRectRgn(page.left, page.top, page.right, page.bottom));
+    TRegion outside(CreateRectRgn(0, 0, rc.right, rc.bottom));
+    TRegion inside(CreateRectRgn(page.left, page.top, page.right, page.bottom));
     CombineRgn(outside.Get(), outside.Get(), inside.Get(), RGN_DIFF);
     if (SetWindowRgn(FTab, outside.Get(), TRUE)) outside.Release();  // the window owns it now
   }
@@ -506,20 +507,25 @@ void TPageControl::PaintDarkTabs(HDC dc) {
   RECT body = rc;
   int n = static_cast<int>(SendMessageW(FTab, TCM_GETITEMCOUNT, 0, 0));
   RECT sel{};
-  for (int i = 0; i < n; ++i) {
-    RECT r{};
-    SendMessageW(FTab, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
-    body.top = std::max(body.top, r.bottom);
-    if (i == FActive) {
-      InflateRect(&r, 2, 0);  // the selected tab stands out, as the system draws it
-      r.top -= 2;
-      sel = r;
-    }
+  auto draw = [&](int i, RECT r) {
     DrawTab(dc, i, r);
     RECT edges[] = {{r.left, r.top, r.right, r.top + 1}, {r.left, r.top, r.left + 1, r.bottom},
                     {r.right - 1, r.top, r.right, r.bottom}};
     for (const RECT& e : edges) FillRect(dc, &e, border);
+  };
+  for (int i = 0; i < n; ++i) {
+    RECT r{};
+    SendMessageW(FTab, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+    body.top = std::max(body.top, r.bottom);
+    if (i != FActive) {
+      draw(i, r);
+      continue;
+    }
+    InflateRect(&r, 2, 0);  // the selected tab stands out over its neighbours, as the system draws it
+    r.top -= 2;
+    sel = r;
   }
+  if (sel.right > sel.left) draw(FActive, sel);
   FrameRect(dc, &body, border);
   if (sel.right > sel.left) {
     RECT gap{sel.left + 1, body.top, sel.right - 1, body.top + 1};  // the selected tab opens into its page

@@ -581,7 +581,8 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
       auto& nm = *reinterpret_cast<NMHDR*>(lp);
       LRESULT result = 0;
-      if (bool radio = false; nm.code == NM_CUSTOMDRAW && !TStyleManager::IsSystemStyle() && IsCheckOrRadio(nm.hwndFrom, radio))
+      bool radio = false;
+      if (nm.code == NM_CUSTOMDRAW && !TStyleManager::IsSystemStyle() && IsCheckOrRadio(nm.hwndFrom, radio))
         return DrawDarkCheck(nm, radio);
       if (TControl* c = TControl::FromHandle(nm.hwndFrom); c && c->HandleNotify(nm, result)) return result;
       if (OnNotify(nm, result)) return result;

@@ -249,7 +249,8 @@ size_t ScrollState(HWND wnd) {
     si.cbSize = sizeof(si);
     si.fMask = SIF_ALL;
     if (!GetScrollInfo(wnd, bar, &si)) continue;
-    for (int v : {si.nMin, si.nMax, static_cast<int>(si.nPage), si.nPos, si.nTrackPos}) h = h * 1000003u ^ static_cast<size_t>(v);
+    for (int v : {si.nMin, si.nMax, static_cast<int>(si.nPage), si.nPos, si.nTrackPos})
+      h = h * 1000003u ^ static_cast<size_t>(v);
   }
   return h | 1;
 }

@@ -754,7 +754,8 @@ TEST_F(ControlsTest, DarkSchemePaintsTabsEditFramesScrollBarsAndDisabledTextInIt
     GetWindowRect(memo, &mr);
     const RECT& bar = sbi.rcScrollBar;
     int x = (bar.left + bar.right) / 2 - mr.left;
-    int track = bar.bottom - (bar.right - bar.left) - 3 - mr.top, thumb = bar.top + (sbi.xyThumbTop + sbi.xyThumbBottom) / 2 - mr.top;
+    int track = bar.bottom - (bar.right - bar.left) - 3 - mr.top;
+    int thumb = bar.top + (sbi.xyThumbTop + sbi.xyThumbBottom) / 2 - mr.top;
     EXPECT_EQ(WindowPixel(memo, x, track), s.Window);
     EXPECT_LT(Brightest(WindowPixel(memo, x, thumb)), 0x80);
     SaveScreenshot(f.Handle(), L"winui-scheme-parts-dark");
