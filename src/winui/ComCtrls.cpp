@@ -354,24 +354,42 @@ LRESULT TTabSheet::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 // --- TPageControl
 
-namespace {
-LRESULT CALLBACK TabSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-  if (msg == WM_ERASEBKGND) {
-    RECT r;
-    GetClientRect(wnd, &r);
-    FillRect(reinterpret_cast<HDC>(wp), &r, TStyleManager::Brush(TStyleManager::SysColor(COLOR_BTNFACE)));
-    return 1;
+LRESULT CALLBACK TPageControl::TabSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+  auto* self = reinterpret_cast<TPageControl*>(ref);
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(wnd, &r);
+      FillRect(reinterpret_cast<HDC>(wp), &r, TStyleManager::Brush(TStyleManager::SysColor(COLOR_BTNFACE)));
+      return 1;
+    }
+    case WM_PAINT:
+      // The system draws the frames in light colours: in a dark scheme the control draws itself.
+      if (TStyleManager::IsSystemStyle()) break;
+      try {
+        TPaintDC dc(wnd);
+        self->PaintDarkTabs(dc.Get());
+      } catch (...) {
+        Application().HandleException();
+      }
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: {
+      LRESULT r = DefSubclassProc(wnd, msg, wp, lp);
+      InvalidateRect(wnd, nullptr, FALSE);
+      return r;
+    }
   }
   return DefSubclassProc(wnd, msg, wp, lp);
 }
-}  // namespace
 
 void TPageControl::Create(TForm& form, const TRect96& r96, HWND parent) {
   TPanel::Create(form, r96, parent);
   FTab = CreateWindowExW(0, WC_TABCONTROLW, L"",
                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | TCS_OWNERDRAWFIXED | TCS_FOCUSONBUTTONDOWN,
                          0, 0, 0, 0, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-  SetWindowSubclass(FTab, TabSubclassProc, 1, 0);
+  SetWindowSubclass(FTab, TabSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(FTab, WM_SETFONT, reinterpret_cast<WPARAM>(form.Font()), FALSE);
   Arrange();
 }
@@ -390,7 +408,8 @@ TTabSheet& TPageControl::AddPage(std::wstring_view caption) {
   s.TPanel::Create(*Form(), {}, Handle());
   s.TranslateText = true;
   s.SetText(caption);
-  SetWindowPos(FTab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The tabs come first in the tab order; their window leaves the page area to the pages.
+  SetWindowPos(FTab, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (FActive < 0) FActive = 0;
   Arrange();
   return s;
@@ -424,7 +443,14 @@ void TPageControl::Arrange() {
   SetWindowPos(FTab, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(FTab, FTabsVisible ? SW_SHOWNA : SW_HIDE);
   RECT page = rc;
-  if (FTabsVisible) SendMessageW(FTab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  if (FTabsVisible) {
+    SendMessageW(FTab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    using TRegion = TUniqueHandle<TGdiObjectTraits<HRGN>>;
+    TRegion outside(CreateRectRgn(0, 0, rc.right, rc.bottom));
+    TRegion inside(CreateRectRgn(page.left, page.top, page.right, page.bottom));
+    CombineRgn(outside.Get(), outside.Get(), inside.Get(), RGN_DIFF);
+    if (SetWindowRgn(FTab, outside.Get(), TRUE)) outside.Release();  // the window owns it now
+  }
   if (FActive >= 0 && SendMessageW(FTab, TCM_GETCURSEL, 0, 0) != FActive)
     SendMessageW(FTab, TCM_SETCURSEL, static_cast<WPARAM>(FActive), 0);
   for (auto& p : FPages) {
@@ -440,21 +466,71 @@ void TPageControl::Arrange() {
   }
 }
 
-void TPageControl::DrawTab(const DRAWITEMSTRUCT& di) {
-  bool selected = static_cast<int>(di.itemID) == FActive;
+void TPageControl::DrawTab(HDC dc, int index, const RECT& rect) {
+  bool selected = index == FActive;
   const TColorScheme& s = TStyleManager::Active();
   COLORREF bk = s.System ? GetSysColor(COLOR_BTNFACE) : selected ? s.Face : s.Button;
-  FillRect(di.hDC, &di.rcItem, TStyleManager::Brush(bk));
+  FillRect(dc, &rect, TStyleManager::Brush(bk));
   wchar_t buf[256] = L"";
   TCITEMW item{};
   item.mask = TCIF_TEXT;
   item.pszText = buf;
   item.cchTextMax = static_cast<int>(std::size(buf));
-  SendMessageW(FTab, TCM_GETITEMW, di.itemID, reinterpret_cast<LPARAM>(&item));
-  SetBkMode(di.hDC, TRANSPARENT);
-  SetTextColor(di.hDC, TStyleManager::SysColor(COLOR_BTNTEXT));
-  RECT r = di.rcItem;
-  DrawTextW(di.hDC, buf, -1, &r, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+  SendMessageW(FTab, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, TStyleManager::SysColor(IsWindowEnabled(FTab) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  LRESULT ui = SendMessageW(FTab, WM_QUERYUISTATE, 0, 0);
+  RECT r = rect;
+  DrawTextW(dc, buf, -1, &r, DT_SINGLELINE | DT_CENTER | DT_VCENTER | ((ui & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0));
+  if (GetFocus() == FTab && index == SendMessageW(FTab, TCM_GETCURFOCUS, 0, 0) && !(ui & UISF_HIDEFOCUS)) {
+    // The focus mark around the caption, as the system draws it.
+    RECT f{};
+    DrawTextW(dc, buf, -1, &f, DT_SINGLELINE | DT_CALCRECT);
+    int w = f.right - f.left, h = f.bottom - f.top, pad = Scale(2, FormDpi(*this));
+    f.left = (rect.left + rect.right - w) / 2 - pad;
+    f.right = f.left + w + 2 * pad;
+    f.top = (rect.top + rect.bottom - h) / 2 - pad / 2;
+    f.bottom = f.top + h + pad;
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
+    DrawFocusRect(dc, &f);
+  }
+}
+
+void TPageControl::PaintDarkTabs(HDC dc) {
+  const TColorScheme& s = TStyleManager::Active();
+  RECT rc{};
+  GetClientRect(FTab, &rc);
+  FillRect(dc, &rc, TStyleManager::Brush(s.Face));
+  TSelectObject font(dc, reinterpret_cast<HFONT>(SendMessageW(FTab, WM_GETFONT, 0, 0)));
+  HBRUSH border = TStyleManager::Brush(s.Border);
+  RECT body = rc;
+  int n = static_cast<int>(SendMessageW(FTab, TCM_GETITEMCOUNT, 0, 0));
+  RECT sel{};
+  auto draw = [&](int i, RECT r) {
+    DrawTab(dc, i, r);
+    RECT edges[] = {{r.left, r.top, r.right, r.top + 1}, {r.left, r.top, r.left + 1, r.bottom},
+                    {r.right - 1, r.top, r.right, r.bottom}};
+    for (const RECT& e : edges) FillRect(dc, &e, border);
+  };
+  for (int i = 0; i < n; ++i) {
+    RECT r{};
+    SendMessageW(FTab, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+    body.top = std::max(body.top, r.bottom);
+    if (i != FActive) {
+      draw(i, r);
+      continue;
+    }
+    InflateRect(&r, 2, 0);  // the selected tab stands out over its neighbours, as the system draws it
+    r.top -= 2;
+    sel = r;
+  }
+  if (sel.right > sel.left) draw(FActive, sel);
+  FrameRect(dc, &body, border);
+  if (sel.right > sel.left) {
+    RECT gap{sel.left + 1, body.top, sel.right - 1, body.top + 1};  // the selected tab opens into its page
+    FillRect(dc, &gap, TStyleManager::Brush(s.Face));
+  }
 }
 
 LRESULT TPageControl::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -473,7 +549,7 @@ LRESULT TPageControl::ControlProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM: {
       auto& di = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
       if (di.hwndItem != FTab) break;
-      DrawTab(di);
+      DrawTab(di.hDC, static_cast<int>(di.itemID), di.rcItem);
       return TRUE;
     }
     case WM_SIZE:

@@ -167,7 +167,9 @@ class TPageControl : public TPanel {
   friend class TTabSheet;
   void Arrange();
   void SetTabText(int index, const std::wstring& text);
-  void DrawTab(const DRAWITEMSTRUCT& di);
+  void DrawTab(HDC dc, int index, const RECT& rect);
+  void PaintDarkTabs(HDC dc);
+  static LRESULT CALLBACK TabSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   HWND FTab = nullptr;
   std::vector<std::unique_ptr<TTabSheet>> FPages;
   int FActive = -1;

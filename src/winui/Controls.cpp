@@ -23,6 +23,7 @@ void TControl::Unlink() {
     RemoveWindowSubclass(FHandle, SubclassProc, kSubclassId);
     RemovePropW(FHandle, kControlProp);
     RemovePropW(FHandle, kDefaultButtonProp);
+    RemovePropW(FHandle, kScrollStateProp);
     if (FForm) FForm->UnregisterControl(this);
     FHandle = nullptr;
   }
@@ -56,7 +57,17 @@ LRESULT CALLBACK TControl::SubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
     return r;
   }
   try {
-    return self->ControlProc(msg, wp, lp);
+    LRESULT r = self->ControlProc(msg, wp, lp);
+    if (msg == WM_NCPAINT)
+      TStyleManager::PaintNonClient(wnd);
+    else
+      TStyleManager::RefreshScrollBars(wnd, msg);
+    if (msg == WM_PAINT && !TStyleManager::IsSystemStyle()) {
+      wchar_t cls[16];
+      if (GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"ComboBox") == 0)
+        TStyleManager::PaintComboFrame(wnd);
+    }
+    return r;
   } catch (...) {
     Application().HandleException();
     return 0;

@@ -55,7 +55,86 @@ bool IsPushButton(HWND wnd) {
   return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW;
 }
 
+bool IsCheckOrRadio(HWND wnd, bool& radio) {
+  wchar_t cls[16];
+  if (!GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) || lstrcmpiW(cls, L"Button") != 0) return false;
+  LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
+  radio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+  return radio || type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> list;
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) list.push_back(c);
+  return list;
+}
+
+void ArrangeChildren(HWND parent) {
+  std::vector<HWND> children = ChildWindows(parent);
+  std::vector<RECT> rects;
+  for (HWND c : children) {
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    rects.push_back(r);
+  }
+  HWND after = HWND_TOP;
+  for (size_t i : ReadingOrder(rects)) {
+    SetWindowPos(children[i], after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    after = children[i];
+  }
+  for (HWND c : children)
+    if (GetWindowLongW(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) ArrangeChildren(c);
+}
+
 }  // namespace
+
+std::vector<size_t> ReadingOrder(const std::vector<RECT>& rects) {
+  const size_t n = rects.size();
+  // First rows: sorted by top, a rectangle that starts above the middle of every one of the row
+  // so far joins it; left to right within a row.
+  std::vector<size_t> rows(n);
+  for (size_t i = 0; i < n; ++i) rows[i] = i;
+  std::stable_sort(rows.begin(), rows.end(), [&](size_t a, size_t b) { return rects[a].top < rects[b].top; });
+  auto byLeft = [&](size_t a, size_t b) { return rects[a].left < rects[b].left; };
+  auto middle = [](const RECT& r) { return (r.top + r.bottom) / 2; };
+  size_t rowStart = 0;
+  LONG rowMiddle = 0;
+  for (size_t i = 0; i <= n; ++i) {
+    if (i < n && i > rowStart && rects[rows[i]].top < rowMiddle) {
+      rowMiddle = std::min(rowMiddle, middle(rects[rows[i]]));
+      continue;
+    }
+    std::stable_sort(rows.begin() + static_cast<ptrdiff_t>(rowStart), rows.begin() + static_cast<ptrdiff_t>(i), byLeft);
+    rowStart = i;
+    if (i < n) rowMiddle = middle(rects[rows[i]]);
+  }
+  // Then a tall rectangle (a group box beside several lines) waits for what lies wholly above it
+  // and for what lies left of it on its line (each one's middle within the other's height).
+  auto within = [](LONG y, const RECT& r) { return y >= r.top && y < r.bottom; };
+  auto before = [&](const RECT& a, const RECT& b) {
+    bool sameLine = within(middle(a), b) && within(middle(b), a);
+    return a.bottom <= b.top || (sameLine && a.right <= b.left);
+  };
+  std::vector<size_t> order;
+  std::vector<bool> done(n, false);
+  while (order.size() < n) {
+    size_t pick = n;
+    for (size_t i : rows) {
+      if (done[i]) continue;
+      if (pick == n) pick = i;  // the first left, should the rule go round in a circle
+      bool free = true;
+      for (size_t j = 0; j < n && free; ++j) free = done[j] || j == i || !before(rects[j], rects[i]);
+      if (free) {
+        pick = i;
+        break;
+      }
+    }
+    done[pick] = true;
+    order.push_back(pick);
+  }
+  return order;
+}
 
 // --- TForm
 
@@ -116,8 +195,11 @@ void TForm::Create(HWND owner) {
   Translate();
   SetClientSize(Scale(ClientWidth96), Scale(ClientHeight96));
   Relayout(FDpi);
+  if (ReadingTabOrder) ArrangeTabOrder();
   TStyleManager::ApplyToWindow(FHandle);
 }
+
+void TForm::ArrangeTabOrder() { ArrangeChildren(FHandle); }
 
 int TForm::Scale(int v96) const { return hv::Scale(v96, FDpi); }
 
@@ -403,6 +485,64 @@ void TForm::DrawDarkButton(const DRAWITEMSTRUCT& di) {
   }
 }
 
+// Check boxes and radio buttons in a dark scheme: the system greys a disabled caption by embossing it
+// in light colours, so they are drawn here (custom draw of the button).
+LRESULT TForm::DrawDarkCheck(const NMHDR& nm, bool radio) {
+  const auto& cd = reinterpret_cast<const NMCUSTOMDRAW&>(nm);
+  if (cd.dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;
+  const TColorScheme& s = TStyleManager::Active();
+  HWND b = cd.hdr.hwndFrom;
+  HDC dc = cd.hdc;
+  RECT r = cd.rc;
+  bool enabled = IsWindowEnabled(b);
+  LRESULT check = SendMessageW(b, BM_GETCHECK, 0, 0);
+  FillRect(dc, &r, TStyleManager::Brush(s.Face));
+  int size = Scale(13);
+  RECT box{r.left, r.top + (r.bottom - r.top - size) / 2, r.left + size, 0};
+  box.bottom = box.top + size;
+  if (radio) {
+    TPenHandle pen(CreatePen(PS_SOLID, 1, enabled ? s.Border : s.GrayText));
+    TSelectObject p(dc, pen.Get());
+    {
+      TSelectObject br(dc, TStyleManager::Brush(s.Edit));
+      Ellipse(dc, box.left, box.top, box.right, box.bottom);
+    }
+    if (check == BST_CHECKED) {
+      int inset = std::max(size / 4, 2);
+      TPenHandle dotPen(CreatePen(PS_SOLID, 1, enabled ? s.EditText : s.GrayText));
+      TSelectObject dp(dc, dotPen.Get());
+      TSelectObject br(dc, TStyleManager::Brush(enabled ? s.EditText : s.GrayText));
+      Ellipse(dc, box.left + inset, box.top + inset, box.right - inset, box.bottom - inset);
+    }
+  } else if (check == BST_INDETERMINATE) {
+    TStyleManager::DrawGrayedCheckBox(dc, box, size, enabled);
+  } else {
+    TStyleManager::DrawCheckBox(dc, box, size, check == BST_CHECKED, enabled);
+  }
+  int n = GetWindowTextLengthW(b);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(b, text.data(), n + 1)));
+  LRESULT ui = SendMessageW(b, WM_QUERYUISTATE, 0, 0);
+  UINT flags = (GetWindowLongW(b, GWL_STYLE) & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+  if (ui & UISF_HIDEACCEL) flags |= DT_HIDEPREFIX;
+  RECT t{box.right + Scale(4), r.top, r.right, r.bottom};
+  RECT calc = t;
+  DrawTextW(dc, text.c_str(), -1, &calc, flags | DT_CALCRECT);
+  int h = calc.bottom - calc.top;
+  t.top = r.top + std::max(0L, (r.bottom - r.top - h) / 2);
+  t.bottom = t.top + h;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, enabled ? s.FaceText : s.GrayText);
+  DrawTextW(dc, text.c_str(), -1, &t, flags);
+  if (GetFocus() == b && !(ui & UISF_HIDEFOCUS) && !text.empty()) {
+    RECT f{t.left - 1, t.top, std::min(t.left + (calc.right - calc.left) + 1, r.right), t.bottom};
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
+    DrawFocusRect(dc, &f);
+  }
+  return CDRF_SKIPDEFAULT;
+}
+
 LRESULT CALLBACK TForm::StaticWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   TForm* self = nullptr;
   if (msg == WM_NCCREATE) {
@@ -441,6 +581,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY: {
       auto& nm = *reinterpret_cast<NMHDR*>(lp);
       LRESULT result = 0;
+      bool radio = false;
+      if (nm.code == NM_CUSTOMDRAW && !TStyleManager::IsSystemStyle() && IsCheckOrRadio(nm.hwndFrom, radio))
+        return DrawDarkCheck(nm, radio);
       if (TControl* c = TControl::FromHandle(nm.hwndFrom); c && c->HandleNotify(nm, result)) return result;
       if (OnNotify(nm, result)) return result;
       break;

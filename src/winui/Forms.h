@@ -29,6 +29,10 @@ enum class TDefaultMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
 // bsNone: a borderless pop-up (drop-down lists and the like).
 enum class TBorderStyle { bsSizeable, bsDialog, bsToolWindow, bsNone };
 
+// Indices of the rectangles in reading order: top to bottom, left to right within a line; a tall
+// rectangle beside several lines comes after those of them that lie left of it.
+std::vector<size_t> ReadingOrder(const std::vector<RECT>& rects);
+
 struct TPoint {
   int X = 0, Y = 0;
   bool operator==(const TPoint&) const = default;
@@ -94,6 +98,10 @@ class TForm {
   TButton* CancelButton() const;
   // Translates caption, control texts and hints (fonts are never translated).
   void Translate();
+  // Puts the child windows of every container into reading order by their places, which makes
+  // it the tab order; Create does it once after the layout unless ReadingTabOrder is false.
+  void ArrangeTabOrder();
+  bool ReadingTabOrder = true;
   // Sets a control's design rectangle to pixels for the dpi; override for measured layouts.
   virtual void Relayout(UINT dpi);
 
@@ -130,6 +138,7 @@ class TForm {
   bool HandleDialogKey(MSG& msg);
   LRESULT ColorMessage(UINT msg, HDC dc, HWND ctl);
   void DrawDarkButton(const DRAWITEMSTRUCT& di);
+  LRESULT DrawDarkCheck(const NMHDR& nm, bool radio);  // NM_CUSTOMDRAW
 
   HWND FHandle = nullptr;
   HWND FLastFocus = nullptr;

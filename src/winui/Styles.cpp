@@ -163,6 +163,159 @@ void TStyleManager::ApplyToWindow(HWND form) {
   RedrawWindow(form, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
+namespace {
+
+void PaintClientEdge(HWND wnd, HDC dc, RECT r, const TColorScheme& s) {
+  wchar_t cls[16];
+  LONG style = GetWindowLongW(wnd, GWL_STYLE);
+  bool edit = GetClassNameW(wnd, cls, static_cast<int>(std::size(cls))) && lstrcmpiW(cls, L"Edit") == 0;
+  // Read-only and disabled edits show the face colour (WM_CTLCOLORSTATIC), others the edit colour.
+  COLORREF inner = edit && ((style & ES_READONLY) || (style & WS_DISABLED)) ? s.Face : s.Edit;
+  FrameRect(dc, &r, TStyleManager::Brush(s.Border));
+  InflateRect(&r, -1, -1);
+  FrameRect(dc, &r, TStyleManager::Brush(inner));
+}
+
+void PaintArrow(HDC dc, const RECT& r, bool vertical, bool first, COLORREF c) {
+  int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+  int h = std::max(2, static_cast<int>(std::min(r.right - r.left, r.bottom - r.top)) / 4);
+  POINT p[3];
+  if (vertical) {
+    int d = first ? -1 : 1;
+    p[0] = {cx - h, cy - d * h / 2};
+    p[1] = {cx + h, cy - d * h / 2};
+    p[2] = {cx, cy + d * (h + 1) / 2};
+  } else {
+    int d = first ? -1 : 1;
+    p[0] = {cx - d * h / 2, cy - h};
+    p[1] = {cx - d * h / 2, cy + h};
+    p[2] = {cx + d * (h + 1) / 2, cy};
+  }
+  TPenHandle pen(CreatePen(PS_SOLID, 1, c));
+  HGDIOBJ oldPen = SelectObject(dc, pen.Get());
+  HGDIOBJ oldBrush = SelectObject(dc, TStyleManager::Brush(c));
+  Polygon(dc, p, 3);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+}
+
+void PaintScrollBar(HWND wnd, HDC dc, const RECT& window, LONG object, const TColorScheme& s) {
+  SCROLLBARINFO sbi{};
+  sbi.cbSize = sizeof(sbi);
+  if (!GetScrollBarInfo(wnd, object, &sbi) || (sbi.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)))
+    return;
+  RECT bar = sbi.rcScrollBar;
+  OffsetRect(&bar, -window.left, -window.top);
+  bool vertical = object == OBJID_VSCROLL;
+  bool enabled = !(sbi.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) && IsWindowEnabled(wnd);
+  FillRect(dc, &bar, TStyleManager::Brush(s.Window));
+  int len = vertical ? bar.bottom - bar.top : bar.right - bar.left;
+  int thickness = vertical ? bar.right - bar.left : bar.bottom - bar.top;
+  int button = std::min(sbi.dxyLineButton > 0 ? sbi.dxyLineButton : thickness, len / 2);
+  RECT first = bar, last = bar;
+  if (vertical) {
+    first.bottom = first.top + button;
+    last.top = last.bottom - button;
+  } else {
+    first.right = first.left + button;
+    last.left = last.right - button;
+  }
+  for (const RECT* r : {&first, &last}) {
+    FillRect(dc, r, TStyleManager::Brush(s.Button));
+    PaintArrow(dc, *r, vertical, r == &first, enabled ? s.ButtonText : s.GrayText);
+  }
+  if (enabled && sbi.xyThumbBottom > sbi.xyThumbTop) {
+    RECT thumb = bar;
+    if (vertical) {
+      thumb.top = bar.top + sbi.xyThumbTop;
+      thumb.bottom = bar.top + sbi.xyThumbBottom;
+      InflateRect(&thumb, -2, 0);
+    } else {
+      thumb.left = bar.left + sbi.xyThumbTop;
+      thumb.right = bar.left + sbi.xyThumbBottom;
+      InflateRect(&thumb, 0, -2);
+    }
+    FillRect(dc, &thumb, TStyleManager::Brush(s.ButtonHot));
+  }
+}
+
+// What the scroll bars show; 0 without scroll bars.
+size_t ScrollState(HWND wnd) {
+  LONG style = GetWindowLongW(wnd, GWL_STYLE);
+  if (!(style & (WS_VSCROLL | WS_HSCROLL))) return 0;
+  size_t h = static_cast<size_t>(style & (WS_VSCROLL | WS_HSCROLL | WS_DISABLED));
+  for (int bar : {SB_VERT, SB_HORZ}) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_ALL;
+    if (!GetScrollInfo(wnd, bar, &si)) continue;
+    for (int v : {si.nMin, si.nMax, static_cast<int>(si.nPage), si.nPos, si.nTrackPos})
+      h = h * 1000003u ^ static_cast<size_t>(v);
+  }
+  return h | 1;
+}
+
+}  // namespace
+
+void TStyleManager::PaintNonClient(HWND wnd) {
+  const TColorScheme& s = Active();
+  if (s.System) return;
+  LONG style = GetWindowLongW(wnd, GWL_STYLE);
+  bool edge = GetWindowLongW(wnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE;
+  if (!edge && !(style & (WS_VSCROLL | WS_HSCROLL))) return;
+  RECT window{};
+  GetWindowRect(wnd, &window);
+  HDC dc = GetWindowDC(wnd);
+  if (!dc) return;
+  if (edge) PaintClientEdge(wnd, dc, {0, 0, window.right - window.left, window.bottom - window.top}, s);
+  if (style & WS_VSCROLL) PaintScrollBar(wnd, dc, window, OBJID_VSCROLL, s);
+  if (style & WS_HSCROLL) PaintScrollBar(wnd, dc, window, OBJID_HSCROLL, s);
+  if ((style & WS_VSCROLL) && (style & WS_HSCROLL)) {
+    // The corner between the two bars.
+    SCROLLBARINFO v{}, h{};
+    v.cbSize = h.cbSize = sizeof(v);
+    if (GetScrollBarInfo(wnd, OBJID_VSCROLL, &v) && GetScrollBarInfo(wnd, OBJID_HSCROLL, &h)) {
+      RECT corner{v.rcScrollBar.left, h.rcScrollBar.top, v.rcScrollBar.right, h.rcScrollBar.bottom};
+      OffsetRect(&corner, -window.left, -window.top);
+      FillRect(dc, &corner, Brush(s.Face));
+    }
+  }
+  ReleaseDC(wnd, dc);
+  SetPropW(wnd, kScrollStateProp, reinterpret_cast<HANDLE>(ScrollState(wnd)));
+}
+
+void TStyleManager::PaintComboFrame(HWND wnd) {
+  const TColorScheme& s = Active();
+  if (s.System) return;
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  if ((GetWindowLongW(wnd, GWL_STYLE) & 3) == CBS_SIMPLE || !GetComboBoxInfo(wnd, &info)) return;
+  RECT r{};
+  GetClientRect(wnd, &r);
+  HDC dc = GetDC(wnd);
+  if (!dc) return;
+  bool enabled = IsWindowEnabled(wnd);
+  PaintClientEdge(wnd, dc, r, s);
+  RECT b = info.rcButton;
+  // The ring around the item that the system leaves in the window colour.
+  RECT item{r.left + 2, r.top + 2, b.right > b.left ? b.left : r.right - 2, r.bottom - 2};
+  FrameRect(dc, &item, Brush(s.Edit));
+  if (b.right > b.left) {
+    FillRect(dc, &b, Brush(info.stateButton & STATE_SYSTEM_PRESSED ? s.ButtonPressed : s.Button));
+    PaintArrow(dc, b, true, false, enabled ? s.ButtonText : s.GrayText);
+  }
+  ReleaseDC(wnd, dc);
+}
+
+void TStyleManager::RefreshScrollBars(HWND wnd, UINT msg) {
+  if (Active().System || msg == WM_NCPAINT || msg == WM_NCDESTROY || msg == WM_DESTROY) return;
+  size_t state = ScrollState(wnd);
+  if (!state) return;
+  bool mouse = msg == WM_NCLBUTTONDOWN || msg == WM_NCLBUTTONUP || msg == WM_NCMOUSEMOVE || msg == WM_NCMOUSELEAVE ||
+               msg == WM_CAPTURECHANGED || msg == WM_SYSCOMMAND || msg == WM_ENABLE;
+  if (mouse || reinterpret_cast<size_t>(GetPropW(wnd, kScrollStateProp)) != state) PaintNonClient(wnd);
+}
+
 void TStyleManager::DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, bool enabled) {
   RECT box{r.left, r.top + (r.bottom - r.top - size) / 2, 0, 0};
   box.right = box.left + size;

@@ -26,6 +26,9 @@ constexpr const wchar_t* kDefaultButtonProp = L"HvDefaultButton";
 // Window property of an owner-drawn button that draws itself in every scheme (left owner-drawn).
 constexpr const wchar_t* kSelfDrawnButtonProp = L"HvSelfDrawnButton";
 
+// Window property with the state of the scroll bars as last painted in a dark scheme.
+constexpr const wchar_t* kScrollStateProp = L"HvScrollState";
+
 // Colours of a list item, grid cell and the like: the highlight when selected, else the window's.
 struct TItemColors {
   COLORREF Back, Text;
@@ -50,6 +53,15 @@ class TStyleManager {
   // Dark title bar (where Windows offers it), themes of a form's children; in the dark scheme the
   // form draws its push buttons itself.
   static void ApplyToWindow(HWND form);
+  // In a dark scheme: the sunken edge (WS_EX_CLIENTEDGE) and the scroll bars of a control, which
+  // the system draws in light colours, painted over in the scheme's colours (after WM_NCPAINT).
+  static void PaintNonClient(HWND wnd);
+  // In a dark scheme: the sunken frame and the arrow button of a drop-down combo box painted over in
+  // the scheme's colours (after its WM_PAINT).
+  static void PaintComboFrame(HWND wnd);
+  // The system redraws scroll bars outside WM_NCPAINT when they move: call after every message of
+  // a control; paints them again in a dark scheme when their state changed.
+  static void RefreshScrollBars(HWND wnd, UINT msg);
   // A flat check box of an owner-drawn item in the scheme's colours, centred in r.
   static void DrawCheckBox(HDC dc, const RECT& r, int size, bool checked, bool enabled);
   // The third state: a filled square in the box.

@@ -28,6 +28,9 @@
 #include "winui/CommonDialogs.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
+#include "support/GuiTest.h"
+#include "base/app/LangUtils.h"
 #include "winui/Unicode.h"
 
 namespace hv::hvstarter {
@@ -578,6 +581,20 @@ TEST_F(StarterMainTest, WindowOpensWhereItWasLeft) {
 }
 
 // In the dark scheme the lists take the scheme's colours.
+TEST_F(StarterMainTest, TabWalksTheWindowInReadingOrder) {
+  WriteIni({{L"Dark", L"DOM\\backup", L"pw", {Job(L"a.buj"), L"#" + Job(L"b.buj")}}});
+  const std::wstring domain = DefaultTextDomain();
+  SetDefaultTextDomain(L"HvStarter");
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  Run([&](TMainForm& f) {
+    hvtest::ExpectReadingTabOrder(f.Handle(), L"HvStarter");
+    hvtest::Shot(f, L"hvstarter-main-de");
+    hvtest::Shot(f, L"hvstarter-main-de-dark", true);
+  });
+  ClearCatalogs();
+  SetDefaultTextDomain(domain);
+}
+
 TEST_F(StarterMainTest, DarkSchemeWindow) {
   WriteIni({{L"Dark", L"DOM\\backup", L"pw", {Job(L"a.buj"), L"#" + Job(L"b.buj")}}, {L"Other", L"", L"", {}}});
   Run([&](TMainForm& f) {

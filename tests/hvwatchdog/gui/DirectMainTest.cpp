@@ -20,6 +20,9 @@
 #include "support/TestSupport.h"
 #include "winui/CommonDialogs.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
+#include "support/GuiTest.h"
+#include "base/app/LangUtils.h"
 
 namespace hv {
 namespace {
@@ -110,6 +113,22 @@ class MainFormTest : public testing::Test {
   TempDir Tmp;
   std::wstring Settings, Src, Dest, Job;
 };
+
+TEST_F(MainFormTest, TabWalksTheWindowInReadingOrder) {
+  TSettingsKey key(Settings);
+  const std::wstring domain = DefaultTextDomain();
+  SetDefaultTextDomain(L"HvWatchdog");
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  auto& form = Application().CreateForm<TfrmHvWatchdog>();
+  EXPECT_FALSE(form.CheckForce());
+  ASSERT_TRUE(form.Visible());
+  form.lbDirs.SetItemIndex(0);
+  hvtest::ExpectReadingTabOrder(form.Handle(), L"HvWatchdog");
+  hvtest::Shot(form, L"hvwatchdog-main-de");
+  hvtest::Shot(form, L"hvwatchdog-main-de-dark", true);
+  ClearCatalogs();
+  SetDefaultTextDomain(domain);
+}
 
 TEST_F(MainFormTest, StartRequestedRunPopupAndClose) {
   TSettingsKey key(Settings);

@@ -14,6 +14,9 @@
 #include "support/TestSupport.h"
 #include "winui/Styles.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
+#include "support/GuiTest.h"
+#include "base/app/LangUtils.h"
 
 namespace hv {
 namespace {
@@ -182,6 +185,29 @@ TEST_F(QlMainTest, AFailedStartCheckStopsTheStart) {
 
 // The status list draws its items itself: the selected one in the highlight colours, the others in the
 // window colours, each text one blank in from the left.
+TEST_F(QlMainTest, TabWalksTheWindowInReadingOrderOnEveryPage) {
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
+  const std::wstring domain = DefaultTextDomain();
+  SetDefaultTextDomain(L"QlBackup");
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  auto& form = Application().CreateForm<qlbackup::TMainForm>();
+  TTestHooks::OnFormShown = [&](TForm& f) {
+    if (&f != &form) return;
+    for (int page = 0; page < form.pcOptions.PageCount(); ++page) {
+      form.pcOptions.SetActivePageIndex(page);
+      hvtest::ExpectReadingTabOrder(form.Handle(), L"QlBackup");
+    }
+    form.pcOptions.SetActivePageIndex(0);
+    SetFocus(form.pcOptions.TabHandle());
+    hvtest::Shot(form, L"qlbackup-main-de");
+    hvtest::Shot(form, L"qlbackup-main-de-dark", true);
+    Click(form.bbQuit);
+  };
+  Application().Run();
+  ClearCatalogs();
+  SetDefaultTextDomain(domain);
+}
+
 TEST_F(QlMainTest, TheStatusListDrawsItsItemsInTheStylesColours) {
   qle2e::TThunderbirdInstall tb(L"single", ProgramName());
   auto& form = Application().CreateForm<qlbackup::TMainForm>();

@@ -16,6 +16,9 @@
 #include "unattended/ShortcutDlg.h"
 #include "winui/CommonDialogs.h"
 #include "winui/TestHooks.h"
+#include "winui/Translate.h"
+#include "support/GuiTest.h"
+#include "base/app/LangUtils.h"
 
 namespace hv {
 namespace {
@@ -231,6 +234,23 @@ TEST_F(TaskSchedDlgTest, JobCreatedPageByPage) {
   ASSERT_EQ(e.TriggerCount(), 1);
   EXPECT_EQ(e.Trigger(0).TriggerType(), TWinTaskTriggerType::ttDaily);
   EXPECT_EQ(e.Trigger(0).DaysInterval(), 3);
+}
+
+TEST_F(TaskSchedDlgTest, TabWalksEveryPageInReadingOrder) {
+  hvtest::WriteBytes(Dir / L"a.buj", "x");
+  ASSERT_TRUE(LoadLanguageCatalogs(hvtest::BinaryDir() + L"\\bin\\locale", L"de"));
+  Dialog.Translate();  // made in English by the fixture
+  int r = Run(-1, THvAction::paBackup, Dir / L"a.buj", L"", [&](TTaskScheduleDialog& d) {
+    const wchar_t* pages[] = {L"wizard-settings-de", L"wizard-schedule-de", L"wizard-account-de"};
+    for (const wchar_t* page : pages) {
+      hvtest::ExpectReadingTabOrder(d.Handle(), page);
+      hvtest::Shot(d, page);
+      hvtest::Shot(d, (std::wstring(page) + L"-dark").c_str(), true);
+      d.btnNext.Click();
+    }
+  });
+  EXPECT_EQ(r, mrOk);
+  ClearCatalogs();
 }
 
 TEST_F(TaskSchedDlgTest, ProfileCreatedAndEdited) {

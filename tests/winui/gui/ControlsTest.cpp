@@ -647,5 +647,152 @@ TEST_F(ControlsTest, PickersKeepDateAndTimeAndReportChanges) {
   });
 }
 
+// A form with the parts that the system draws in light colours unless the scheme paints them.
+class TSchemePartsForm : public TForm {
+ public:
+  TPageControl pcPages;
+  TEdit edReadOnly;
+  TCheckBox cbDisabled;
+  TMemo moLog;
+  TButton btOk;
+  TComboBox cbUnit;
+
+  TSchemePartsForm() {
+    BorderStyle = TBorderStyle::bsDialog;
+    ClientWidth96 = 360;
+    ClientHeight96 = 300;
+  }
+
+ protected:
+  void FormCreate() override {
+    // Made out of reading order: the form puts them in order.
+    btOk.Create(*this, L"OK", {270, 265, 80, 26});
+    moLog.Create(*this, {10, 170, 340, 80});
+    pcPages.Create(*this, {10, 10, 340, 110});
+    auto& first = pcPages.AddPage(L"First");
+    pcPages.AddPage(L"Second");
+    cbDisabled.Create(*this, L"Disabled option", {10, 10, 200, 20}, first.Handle());
+    edReadOnly.Create(*this, L"read-only", {10, 130, 200, 24}, nullptr, true);
+    cbUnit.Create(*this, TComboBoxStyle::csDropDownList, {220, 130, 130, 24});
+    cbUnit.Add(L"minutes");
+    cbUnit.SetItemIndex(0);
+    cbDisabled.SetEnabled(false);
+    std::wstring log;
+    for (int i = 0; i < 40; ++i) log += L"line " + std::to_wstring(i) + L" of a long log that scrolls sideways too\r\n";
+    moLog.SetText(log);
+  }
+};
+
+// The colour of a pixel of the window as shown (window coordinates: frame included).
+COLORREF WindowPixel(HWND wnd, int x, int y) {
+  HDC dc = GetWindowDC(wnd);
+  COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(wnd, dc);
+  return c;
+}
+
+int Brightest(COLORREF c) { return std::max({GetRValue(c), GetGValue(c), GetBValue(c)}); }
+
+void Repaint(HWND wnd) {
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Application().ProcessMessages();
+  GdiFlush();
+}
+
+TEST_F(ControlsTest, DarkSchemePaintsTabsEditFramesScrollBarsAndDisabledTextInItsColours) {
+  TStyleManager::TrySetStyle(TStyleManager::kDarkStyle);
+  const TColorScheme& s = TStyleManager::Active();
+  TSchemePartsForm f;
+  f.Create();
+  RunShown(f, [&] {
+    Repaint(f.Handle());
+    // The tab headers and the page's frame: the border colour, no light frame.
+    HWND tab = f.pcPages.TabHandle();
+    RECT item{}, client{};
+    SendMessageW(tab, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    GetClientRect(tab, &client);
+    EXPECT_EQ(WindowPixel(tab, (item.left + item.right) / 2, item.top), s.Border) << "top of the second tab";
+    EXPECT_EQ(WindowPixel(tab, client.right - 1, (item.bottom + client.bottom) / 2), s.Border) << "right of the page";
+    EXPECT_EQ(WindowPixel(tab, client.right / 2, client.bottom - 1), s.Border) << "bottom of the page";
+    // The read-only edit's sunken edge: the border colour outside, its face inside, all round.
+    HWND ed = f.edReadOnly.Handle();
+    RECT er{};
+    GetWindowRect(ed, &er);
+    int w = er.right - er.left, h = er.bottom - er.top;
+    for (POINT p : {POINT{0, 0}, POINT{w - 1, h - 1}, POINT{w / 2, h - 1}, POINT{w - 1, h / 2}})
+      EXPECT_EQ(WindowPixel(ed, p.x, p.y), s.Border) << p.x << "," << p.y;
+    EXPECT_EQ(WindowPixel(ed, w - 2, h - 2), s.Face);
+    // The drop-down list: its frame, the ring round its item and its arrow button.
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetComboBoxInfo(f.cbUnit.Handle(), &info));
+    RECT cc{};
+    GetClientRect(f.cbUnit.Handle(), &cc);
+    EXPECT_EQ(WindowPixel(f.cbUnit.Handle(), cc.right / 3, cc.bottom - 1), s.Border);
+    EXPECT_EQ(WindowPixel(f.cbUnit.Handle(), cc.right / 3, cc.bottom - 3), s.Edit);
+    EXPECT_EQ(WindowPixel(f.cbUnit.Handle(), info.rcButton.left + 1, info.rcButton.top + 1), s.Button);
+    // The disabled check box writes its caption in the disabled colour, nothing brighter.
+    HWND cb = f.cbDisabled.Handle();
+    RECT cr{};
+    GetClientRect(cb, &cr);
+    int gray = 0, brighter = 0;
+    for (int y = 0; y < cr.bottom; ++y)
+      for (int x = f.Scale(20); x < cr.right; ++x) {
+        COLORREF c = WindowPixel(cb, x, y);
+        gray += c == s.GrayText;
+        brighter += Brightest(c) > Brightest(s.GrayText);
+      }
+    EXPECT_GT(gray, 10);
+    EXPECT_EQ(brighter, 0);
+    // The memo's scroll bars: a dark track, also after scrolling.
+    HWND memo = f.moLog.Handle();
+    SendMessageW(memo, EM_LINESCROLL, 0, 5);
+    Application().ProcessMessages();
+    SCROLLBARINFO sbi{};
+    sbi.cbSize = sizeof(sbi);
+    ASSERT_TRUE(GetScrollBarInfo(memo, OBJID_VSCROLL, &sbi));
+    RECT mr{};
+    GetWindowRect(memo, &mr);
+    const RECT& bar = sbi.rcScrollBar;
+    int x = (bar.left + bar.right) / 2 - mr.left;
+    int track = bar.bottom - (bar.right - bar.left) - 3 - mr.top;
+    int thumb = bar.top + (sbi.xyThumbTop + sbi.xyThumbBottom) / 2 - mr.top;
+    EXPECT_EQ(WindowPixel(memo, x, track), s.Window);
+    EXPECT_LT(Brightest(WindowPixel(memo, x, thumb)), 0x80);
+    SaveScreenshot(f.Handle(), L"winui-scheme-parts-dark");
+  });
+}
+
+TEST_F(ControlsTest, TabHeadersShowTheFocusMarkInBothSchemes) {
+  for (bool dark : {false, true}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    TStyleManager::TrySetStyle(dark ? TStyleManager::kDarkStyle : TStyleManager::kSystemStyle);
+    TSchemePartsForm f;
+    f.Create();
+    RunShown(f, [&] {
+      HWND tab = f.pcPages.TabHandle();
+      // The header comes right after the form's start in the tab order, before the page's box.
+      EXPECT_EQ(GetNextDlgTabItem(f.Handle(), nullptr, FALSE), tab);
+      EXPECT_EQ(GetNextDlgTabItem(f.Handle(), tab, FALSE), f.edReadOnly.Handle());
+      SendMessageW(f.Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+      RECT item{};
+      SendMessageW(tab, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+      auto pixels = [&] {
+        Repaint(f.Handle());
+        std::vector<COLORREF> v;
+        for (int y = item.top; y < item.bottom; ++y)
+          for (int x = item.left; x < item.right; ++x) v.push_back(WindowPixel(tab, x, y));
+        return v;
+      };
+      f.btOk.SetFocus();
+      std::vector<COLORREF> unfocused = pixels();
+      SetFocus(tab);
+      std::vector<COLORREF> focused = pixels();
+      EXPECT_NE(focused, unfocused);
+      SaveScreenshot(f.Handle(), dark ? L"winui-tab-focus-dark" : L"winui-tab-focus-light");
+    });
+  }
+}
+
 }  // namespace
 }  // namespace hv

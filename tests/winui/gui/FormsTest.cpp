@@ -300,5 +300,35 @@ TEST_F(FormsTest, DarkSchemeSwitchesAndScreenshotsAreWritten) {
   }
 }
 
+TEST(ReadingOrderTest, RowsTopToBottomLeftToRightWithinARow) {
+  struct TCase {
+    const char* Name;
+    std::vector<RECT> Rects;
+    std::vector<size_t> Order;
+  };
+  const TCase cases[] = {
+      {"empty", {}, {}},
+      // A label three pixels below the top of its edit, the edit's button made first.
+      {"label, edit and button on one line",
+       {{300, -2, 328, 24}, {10, 3, 100, 21}, {104, 0, 296, 22}},
+       {1, 2, 0}},
+      {"the next line after the whole row",
+       {{10, 40, 100, 62}, {200, 0, 290, 22}, {10, 0, 100, 22}},
+       {2, 1, 0}},
+      // Buttons stacked beside a tall list: each starts a new row once the one above ends.
+      {"buttons beside a tall list",
+       {{200, 60, 280, 85}, {200, 30, 280, 55}, {10, 30, 190, 200}, {10, 210, 100, 230}},
+       {2, 1, 0, 3}},
+      // A group box beside two lines of check box and edit: both lines first.
+      {"tall box beside two lines",
+       {{300, 0, 500, 80}, {10, 0, 100, 20}, {110, 0, 200, 22}, {10, 40, 100, 60}, {110, 40, 200, 62}},
+       {1, 2, 3, 4, 0}},
+      {"same place keeps the order made",
+       {{10, 10, 50, 30}, {10, 10, 50, 30}},
+       {0, 1}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(ReadingOrder(c.Rects), c.Order) << c.Name;
+}
+
 }  // namespace
 }  // namespace hv
