@@ -295,7 +295,7 @@ TEST_F(ShowMessageDlgTest, ALongSentenceWrapsInsideTheWorkArea) {
     const auto font = reinterpret_cast<HFONT>(SendMessageW(d.stInfo.Handle(), WM_GETFONT, 0, 0));
     needed = GetWrappedTextSize(text, font, info.right - info.left);
     line = GetTextSize(L"X", font);
-    EXPECT_TRUE(SaveScreenshot(d.Handle(), L"msgbox-long-sentence"));
+    EXPECT_TRUE(hvtest::SaveScreenshot(d.Handle(), L"msgbox-long-sentence"));
     d.ModalResult = mrCancel;
   };
   MessageDialogEx({-1, 0}, text, 0, TMsgDialogType::mdtConfirm, TMsgDlgBtn::mbYes, TDefaultMonitor::dmPrimary);

@@ -133,7 +133,7 @@ TEST_F(StarterMailDlgTest, EditedStoredAndHistoriesKept) {
     TTestHooks::OnFormShown = [&](TForm& f) {
       if (auto* in = dynamic_cast<TInputTextDialog*>(&f)) {
         asked = {in->Caption(), in->Descriptor.Text(), in->TextFeld.Text()};
-        EXPECT_TRUE(SaveScreenshot(in->Handle(), L"StarterEditRecipient"));
+        EXPECT_TRUE(hvtest::SaveScreenshot(in->Handle(), L"StarterEditRecipient"));
         in->TextFeld.SetText(L"changed@example.org");
         in->OKBtn.Click();
         return;

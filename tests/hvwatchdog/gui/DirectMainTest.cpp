@@ -442,7 +442,7 @@ TEST_F(MainFormTest, ShowLogAsksForTheLogAndShowsItInTheViewer) {
       EXPECT_TRUE(v->Modal());
       EXPECT_TRUE(v->NextErrBtn.Visible());
       EXPECT_FALSE(v->DeleteBtn.Visible());
-      SaveScreenshot(v->Handle(), L"hvwatchdog-show-log");
+      hvtest::SaveScreenshot(v->Handle(), L"hvwatchdog-show-log");
       v->ModalResult = mrCancel;
     }
   };

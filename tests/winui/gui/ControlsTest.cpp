@@ -759,7 +759,7 @@ TEST_F(ControlsTest, DarkSchemePaintsTabsEditFramesScrollBarsAndDisabledTextInIt
     int thumb = bar.top + (sbi.xyThumbTop + sbi.xyThumbBottom) / 2 - mr.top;
     EXPECT_EQ(WindowPixel(memo, x, track), s.Window);
     EXPECT_LT(Brightest(WindowPixel(memo, x, thumb)), 0x80);
-    SaveScreenshot(f.Handle(), L"winui-scheme-parts-dark");
+    hvtest::SaveScreenshot(f.Handle(), L"winui-scheme-parts-dark");
   });
 }
 
@@ -789,7 +789,7 @@ TEST_F(ControlsTest, TabHeadersShowTheFocusMarkInBothSchemes) {
       SetFocus(tab);
       std::vector<COLORREF> focused = pixels();
       EXPECT_NE(focused, unfocused);
-      SaveScreenshot(f.Handle(), dark ? L"winui-tab-focus-dark" : L"winui-tab-focus-light");
+      hvtest::SaveScreenshot(f.Handle(), dark ? L"winui-tab-focus-dark" : L"winui-tab-focus-light");
     });
   }
 }
