@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "hvwatchdog/copy/BlockDeflate.h"
 #include "hvwatchdog/copy/ExtFileTools.h"
 
 namespace {
@@ -62,9 +63,12 @@ TCopyPool& Pool() {
   return pool;
 }
 
-void EngineCopy(const std::wstring& src, const std::wstring& dst, TCopyOptions extra) {
+void EngineCopy(const std::wstring& src, const std::wstring& dst, TCopyOptions extra, unsigned threads = 0) {
   TWinCopyThread t(src, dst, CopyOptions({coOverwrite, coAttributes, coTimeStamp}) | extra, kBufSize,
                    kPriorityNormal);
+  TDeflateBlocks blocks;
+  blocks.Threads = threads;
+  t.SetDeflateBlocks(blocks);
   t.Start(Pool());
   // The backup thread polls Done; here the copy is simply waited for.
   t.WaitFor();
@@ -176,7 +180,8 @@ void RemoveTree(const std::wstring& dir) {
 
 }  // namespace
 
-// wmain [work folder [parts]]: parts is any of l (large files), s (small files), c (compression).
+// wmain [work folder [parts]]: parts is any of l (large files), s (small files), n (small files: new
+// names in 100 folders only), c (compression).
 int wmain(int argc, wchar_t** argv) {
   std::wstring work = argc > 1 ? argv[1] : L"Z:\\tmp\\hvbench-" + std::to_wstring(GetCurrentProcessId());
   const std::wstring parts = argc > 2 ? argv[2] : L"lsc";
@@ -189,8 +194,9 @@ int wmain(int argc, wchar_t** argv) {
   // 1 GiB in four large files.
   constexpr int kLarge = 4;
   constexpr size_t kLargeSize = 256u << 20;
-  const std::string block = MakeData(kLargeSize, 1);
-  for (int i = 0; i < kLarge; ++i) WriteFileBytes(src + L"\\large" + std::to_wstring(i) + L".dat", block);
+  const std::string block = part(L'l') || part(L'c') ? MakeData(kLargeSize, 1) : std::string();
+  for (int i = 0; i < kLarge; ++i)
+    if (part(L'l') || (i == 0 && part(L'c'))) WriteFileBytes(src + L"\\large" + std::to_wstring(i) + L".dat", block);
   auto large = [&](const std::wstring& dir, int i) { return dir + L"\\large" + std::to_wstring(i) + L".dat"; };
   if (part(L'l')) Report("plain copy, 1 GiB in 4 files vs CopyFileW", 1024.0,
          Compare([&] { for (int i = 0; i < kLarge; ++i) Check(CopyFileW(large(src, i).c_str(), large(a, i).c_str(), FALSE), "CopyFileW"); },
@@ -204,8 +210,11 @@ int wmain(int argc, wchar_t** argv) {
   const std::string smallData = MakeData(8192, 2);
   double smallMb = 0;
   for (int i = 0; i < kSmall; ++i) smallMb += (1024 + (i * 7919) % 7168) / 1048576.0;
+  // n: only new names in 100 folders.
+  const bool newOnly = !part(L's');
   for (int folders : {1, 100}) {
-    if (!part(L's')) break;
+    if (!part(L's') && !part(L'n')) break;
+    if (newOnly && folders == 1) continue;
     const std::wstring tag = L"\\small" + std::to_wstring(folders);
     auto small = [&](const std::wstring& root, int i) {
       return root + tag + L"\\d" + std::to_wstring(i % folders) + L"\\f" + std::to_wstring(i) + L".txt";
@@ -233,6 +242,7 @@ int wmain(int argc, wchar_t** argv) {
         DeleteFiles(kSmall, toA);
         DeleteFiles(kSmall, toB);
         for (TResult* res : {&fresh, &over}) {
+          if (newOnly && res == &over) break;
           auto t0 = Clock::now();
           baseline();
           auto t1 = Clock::now();
@@ -243,19 +253,45 @@ int wmain(int argc, wchar_t** argv) {
         }
       }
       Report(("small files, new names, " + where + how).c_str(), smallMb, fresh);
-      Report(("small files, overwrite, " + where + how).c_str(), smallMb, over);
+      if (!newOnly) Report(("small files, overwrite, " + where + how).c_str(), smallMb, over);
       std::fflush(stdout);
     }
   }
 
-  // Compression: one 256 MiB file, zlib's default level on both sides.
+  // Compression: one 256 MiB file, zlib's default level on both sides; the engine with as many
+  // threads as processors are free (the count it saw is shown) and with 4 threads.
   const std::wstring one = large(src, 0);
-  if (part(L'c')) Report("gzip copy, 256 MiB vs zlib raw deflate", 256.0,
-         Compare([&] { ZlibDeflate(one, a + L"\\z.deflate"); },
-                 [&] { EngineCopy(one, b + L"\\z.gz", CopyOptions({coCompress})); }));
-  if (part(L'c')) Report("zip copy, 256 MiB vs zlib raw deflate", 256.0,
-         Compare([&] { ZlibDeflate(one, a + L"\\z.deflate"); },
-                 [&] { EngineCopy(one, b + L"\\z.zip", CopyOptions({coZipCompress, coCompress})); }));
+  if (part(L'c')) {
+    struct TRow {
+      const char* name;
+      TCopyOptions options;
+      const wchar_t* dest;
+      unsigned threads;
+      double best = 1e30;
+      unsigned seen = 0;
+    };
+    TRow rows[] = {{"gzip copy, 256 MiB, free processors", CopyOptions({coCompress}), L"\\z.gz", 0},
+                   {"zip copy, 256 MiB, free processors", CopyOptions({coZipCompress, coCompress}), L"\\z.zip", 0},
+                   {"gzip copy, 256 MiB, 4 threads", CopyOptions({coCompress}), L"\\z4.gz", 4},
+                   {"zip copy, 256 MiB, 4 threads", CopyOptions({coZipCompress, coCompress}), L"\\z4.zip", 4}};
+    double base = 1e30;
+    for (int r = 0; r < kRounds; ++r) {
+      auto t0 = Clock::now();
+      ZlibDeflate(one, a + L"\\z.deflate");
+      base = std::min(base, std::chrono::duration<double>(Clock::now() - t0).count());
+      for (auto& row : rows) {
+        if (!row.threads) row.seen = std::max(row.seen, FreeProcessors());
+        auto t1 = Clock::now();
+        EngineCopy(one, b + row.dest, row.options, row.threads);
+        row.best = std::min(row.best, std::chrono::duration<double>(Clock::now() - t1).count());
+      }
+    }
+    for (const auto& row : rows) {
+      const std::string name = std::string(row.name) + " vs zlib" +
+                               (row.threads ? "" : " (" + std::to_string(row.seen) + " free)");
+      Report(name.c_str(), 256.0, {base, row.best});
+    }
+  }
 
   RemoveTree(work);
   return 0;

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <deque>
+
 #include "base/app/HvUtils.h"
 #include "base/text/ExtSysUtils.h"
 #include "base/text/PathUtils.h"
@@ -9,6 +12,7 @@
 #include "hvwatchdog/copy/ExtFileTools.h"
 #include "hvwatchdog/copy/FileErrors.h"
 #include "hvwatchdog/copy/FilePropUtils.h"
+#include "winui/Translate.h"
 
 namespace hv {
 
@@ -151,7 +155,10 @@ int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::w
   const TCopyMode mode = BackupCopyMode(source, FCompress, FNoCompList);
   // A destination folder is made, or found, once per run; a failure surfaces as a copy error.
   const std::wstring folder = GetParentDir(target);
-  if (!FFolders.contains(folder) && ForceDirectoriesXL(folder)) FFolders.insert(folder);
+  {
+    std::lock_guard<std::mutex> g(FFoldersLock);
+    if (!FFolders.contains(folder) && ForceDirectoriesXL(folder)) FFolders.insert(folder);
+  }
   const std::wstring f = target + mode.Suffix;
   auto& seam = CopySeam();
   auto copy = [&](const std::wstring& dest) {
@@ -162,7 +169,10 @@ int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::w
       if (!sysMsg.empty()) errText += L": " + sysMsg;
     }
     // The folder may have gone: the next file looks again.
-    if (IsCopyFailure(e)) FFolders.erase(folder);
+    if (IsCopyFailure(e)) {
+      std::lock_guard<std::mutex> g(FFoldersLock);
+      FFolders.erase(folder);
+    }
     return e;
   };
   // Without versions to keep, the engine replaces the copy through its temporary name. Only versions
@@ -198,40 +208,87 @@ int32_t TBackupThread::BackupFile(const std::wstring& name, int& renames, std::w
   return e;
 }
 
-void TBackupThread::Execute() noexcept {
-  for (const auto& name : FFileList) {
-    if (FCancel) {
+void TBackupThread::Report(const std::wstring& name, int32_t e, int renames, const std::wstring& errText) {
+  if (IsCopyFailure(e)) {
+    // A file gone from a directory that is still there has nothing left to copy.
+    const std::wstring source = AddPath(FBase, name);
+    if (FileExistsXL(source, false) || !IsDirectory(FBase)) {
       std::lock_guard<std::mutex> g(FLock);
       FUnfinished.push_back(name);
-      continue;
     }
-    int renames = 0;
-    std::wstring errText;
-    int32_t e;
+  } else {
+    ++FCopied;
+  }
+  if (FOnStringMsg) {
     try {
-      e = BackupFile(name, renames, errText);
-    } catch (const std::exception& x) {
-      const auto* ex = dynamic_cast<const Exception*>(&x);
-      e = copyerr::kWrite;
-      errText = ex ? ex->Message() : Utf8ToWide(x.what());
+      FOnStringMsg(BackupFileLine(FId, AddPath(FBase, name), FDest, renames, FTask, errText));
+    } catch (...) {
+      // The log is the receiver's affair; the thread goes on and reports done.
     }
-    if (IsCopyFailure(e)) {
-      // A file gone from a directory that is still there has nothing left to copy.
-      const std::wstring source = AddPath(FBase, name);
-      if (FileExistsXL(source, false) || !IsDirectory(FBase)) {
-        std::lock_guard<std::mutex> g(FLock);
-        FUnfinished.push_back(name);
+  }
+}
+
+int32_t TBackupThread::BackupFileSafe(const std::wstring& name, int& renames, std::wstring& errText) noexcept {
+  try {
+    return BackupFile(name, renames, errText);
+  } catch (const std::exception& x) {
+    const auto* ex = dynamic_cast<const Exception*>(&x);
+    errText = ex ? ex->Message() : Utf8ToWide(x.what());
+  } catch (...) {
+    errText = _(L"Unexpected error");
+  }
+  return copyerr::kWrite;
+}
+
+void TBackupThread::Execute() noexcept {
+  // Several files are copied at once (under Wine most of a small copy waits for the server); each is
+  // reported in list order. A test's stand-in copy runs one at a time, as its order may matter.
+  const size_t atOnce = CopySeam() ? 1 : kCopiesAtOnce;
+  struct TItem {
+    const std::wstring* Name;
+    int32_t Code = 0;
+    int Renames = 0;
+    std::wstring ErrText;
+    bool Done = false;
+  };
+  std::deque<TItem> flight;
+  std::mutex lock;
+  std::condition_variable done;
+  auto next = FFileList.begin();
+  for (;;) {
+    while (flight.size() < atOnce && next != FFileList.end() && !FCancel) {
+      TItem& item = flight.emplace_back();
+      item.Name = &*next++;
+      if (atOnce == 1) {
+        item.Code = BackupFileSafe(*item.Name, item.Renames, item.ErrText);
+        item.Done = true;
+        break;
       }
-    } else {
-      ++FCopied;
+      FPool.Submit([&, it = &item](std::stop_token) {
+        int renames = 0;
+        std::wstring errText;
+        const int32_t e = BackupFileSafe(*it->Name, renames, errText);
+        std::lock_guard<std::mutex> g(lock);
+        it->Code = e;
+        it->Renames = renames;
+        it->ErrText = std::move(errText);
+        it->Done = true;
+        done.notify_all();
+      });
     }
-    if (FOnStringMsg) {
-      try {
-        FOnStringMsg(BackupFileLine(FId, AddPath(FBase, name), FDest, renames, FTask, errText));
-      } catch (...) {
-        // The log is the receiver's affair; the thread goes on and reports done.
-      }
+    if (flight.empty()) break;
+    TItem& oldest = flight.front();
+    {
+      std::unique_lock<std::mutex> g(lock);
+      done.wait(g, [&] { return oldest.Done; });
     }
+    Report(*oldest.Name, oldest.Code, oldest.Renames, oldest.ErrText);
+    flight.pop_front();
+  }
+  // After a cancel, the names not reached stay pending.
+  {
+    std::lock_guard<std::mutex> g(FLock);
+    for (; next != FFileList.end(); ++next) FUnfinished.push_back(*next);
   }
   FDone.store(true, std::memory_order_release);
 }

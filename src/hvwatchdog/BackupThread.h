@@ -60,7 +60,7 @@ class TBackupThread {
 
   // The thread has marked itself done.
   bool Done() const { return FDone.load(std::memory_order_acquire); }
-  // Ends after the file being copied; the rest stays unfinished.
+  // Ends after the files being copied; the rest stays unfinished.
   void Cancel() { FCancel = true; }
   void WaitFor();
   // After Done: names that were not copied (failed or not reached); they stay pending.
@@ -73,6 +73,11 @@ class TBackupThread {
  private:
   void Execute() noexcept;
   int32_t BackupFile(const std::wstring& name, int& renames, std::wstring& errText);
+  int32_t BackupFileSafe(const std::wstring& name, int& renames, std::wstring& errText) noexcept;
+  // The outcome of one file: pending list, count and log line.
+  void Report(const std::wstring& name, int32_t e, int renames, const std::wstring& errText);
+
+  static constexpr unsigned kCopiesAtOnce = 4;
 
   TMatchList FFileList;
   TMatchList FNoCompList;
@@ -88,8 +93,9 @@ class TBackupThread {
   size_t FCopied = 0;
   // Destination folders known to exist in this run.
   std::unordered_set<std::wstring> FFolders;
-  // Keeps the temporary folders of the copies, which run one at a time on this thread.
-  TCopyPool FPool{1};
+  std::mutex FFoldersLock;
+  // Runs the copies and keeps their temporary folders.
+  TCopyPool FPool{kCopiesAtOnce};
   std::thread FThread;
 };
 

@@ -202,6 +202,58 @@ TEST_F(BackupRun, ARefusedRotationKeepsEveryCopyAndTheNamePending) {
   EXPECT_EQ(ReadBytes(bak1), "v2");
 }
 
+// Several files are copied at once; lines, versions and the pending names keep the list's order.
+TEST_F(BackupRun, ManyFilesAtOnceKeepTheirOrderAndVersions) {
+  TMatchList files;
+  for (int i = 0; i < 60; ++i) {
+    const std::wstring sub = L"s" + std::to_wstring(i % 3);
+    CreateDirectoryW((Src + L"\\" + sub).c_str(), nullptr);
+    const std::wstring name = sub + L"\\f" + std::to_wstring(i) + (i % 4 == 0 ? L".docx" : L".txt");
+    WriteBytes(Src + L"\\" + name, "v1 " + std::to_string(i));
+    files.Add(name);
+  }
+  const std::vector<std::wstring> names = files.ToVector();
+  const std::wstring locked = names[7];
+  auto run = [&](std::vector<std::wstring>& unfinished) {
+    std::vector<std::wstring> lines;
+    std::mutex lock;
+    TBackupThread t(2, L"job.buj", Dest, Src, L"", L"docx", files, 1, 1, [&](const std::wstring& l) {
+      std::lock_guard<std::mutex> g(lock);
+      lines.push_back(l);
+    });
+    t.WaitFor();
+    unfinished = t.Unfinished();
+    EXPECT_EQ(t.CopiedCount(), names.size() - unfinished.size());
+    return lines;
+  };
+  std::vector<std::wstring> unfinished;
+  run(unfinished);
+  EXPECT_TRUE(unfinished.empty());
+  for (const auto& n : names) WriteBytes(Src + L"\\" + n, "v2" + ReadBytes(Src + L"\\" + n).substr(2));
+  HANDLE h = CreateFileW((Src + L"\\" + locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  auto lines = run(unfinished);
+  CloseHandle(h);
+  ASSERT_EQ(lines.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(names[i]);
+    EXPECT_TRUE(lines[i].starts_with(L"   => 02: " + Src + L"\\" + names[i] + L" => "));
+    EXPECT_EQ(lines[i].find(L"***") != std::wstring::npos, names[i] == locked);
+    const std::wstring suffix = names[i].ends_with(L".docx") ? L"" : L".gz";
+    const std::wstring target = Target(names[i]);
+    if (names[i] == locked) continue;
+    EXPECT_NE(lines[i].find(L" (+1) "), std::wstring::npos);
+    EXPECT_EQ(GetFileAttributesW((InsertNameSuffix(target, L".bak-1") + suffix).c_str()) != INVALID_FILE_ATTRIBUTES,
+              true);
+    if (suffix.empty()) {
+      const std::string want = ReadBytes(Src + L"\\" + names[i]);
+      EXPECT_EQ(ReadBytes(target), want);
+      EXPECT_EQ(ReadBytes(InsertNameSuffix(target, L".bak-1")), "v1" + want.substr(2));
+    }
+  }
+  EXPECT_EQ(unfinished, std::vector<std::wstring>{locked});
+}
+
 TEST_F(BackupRun, ALockedSourceStaysPending) {
   WriteBytes(Src + L"\\a.txt", "a");
   WriteBytes(Src + L"\\b.txt", "b");

@@ -15,8 +15,8 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-copy() {  # mode source dest [verify] -> prints the tool's line, returns its code
-  wine "$tool" "$1" "$(winpath "$2")" "$(winpath "$3")" ${4:-} </dev/null 2>/dev/null | tr -d '\r'
+copy() {  # mode source dest [verify] [threads=N] -> prints the tool's line, returns its code
+  wine "$tool" "$1" "$(winpath "$2")" "$(winpath "$3")" ${4:-} ${5:-} </dev/null 2>/dev/null | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
 
@@ -57,6 +57,27 @@ with zipfile.ZipFile(z) as a:
 PY
   done
 done
+
+# Large files deflate blocks of 128 KiB on several threads into one stream: around the threshold
+# (4 MiB), a file of whole blocks (it ends with an empty block), text and random data.
+big=$work/big
+mkdir -p "$big"
+yes 'a line of text for the blocks' | head -c $((4 * 1048576 - 1)) >"$big/below threshold.txt"
+yes 'a line of text for the blocks' | head -c $((4 * 1048576)) >"$big/whole blocks.txt"
+{ head -c 2500000 /dev/urandom; seq 1 400000; } | head -c $((5 * 1048576 + 131073)) >"$big/mixed.dat"
+for f in "$big"/*; do
+  name=$(basename "$f")
+  for threads in 2 4; do
+    out=$(copy gzip "$f" "$dst/$name.$threads.gz" verify threads=$threads) || fail "gzip $threads threads $name: $out"
+    gzip -t "$dst/$name.$threads.gz" 2>/dev/null || fail "gzip -t $threads threads $name"
+    gunzip -c "$dst/$name.$threads.gz" 2>/dev/null | cmp -s - "$f" || fail "gunzip $threads threads $name differs"
+    z="$dst/$name.$threads.zip"
+    out=$(copy zip "$f" "$z" verify threads=$threads) || fail "zip $threads threads $name: $out"
+    unzip -tqq "$z" >/dev/null 2>&1 || fail "unzip -t $threads threads $name"
+    unzip -p "$z" 2>/dev/null | cmp -s - "$f" || fail "unzip $threads threads $name differs"
+  done
+done
+rm -rf "$big"
 
 # Name encodings: OEM without the UTF-8 flag for Ü, UTF-8 with the flag for the euro sign.
 python3 - "$dst/Über Straße.txt.zip.zip" "$dst/€ 日本.txt.zip.zip" <<'PY' || fail "zip name encodings"

@@ -16,6 +16,7 @@
 #include "base/text/PathUtils.h"
 #include "base/text/StringUtils.h"
 #include "hvwatchdog/copy/ArchiveFormats.h"
+#include "hvwatchdog/copy/BlockDeflate.h"
 #include "hvwatchdog/copy/CopySysUtils.h"
 #include "hvwatchdog/copy/FileErrors.h"
 #include "hvwatchdog/copy/FileSummary.h"
@@ -441,7 +442,7 @@ int32_t TCopyThread::OpenStreams() {
   SourceFileData.Reset();
   SourceFileData.FileName = FName;
   try {
-    sSource = THandleStream::OpenRead(SourceNameXL);
+    sSource = FSourceFactory ? FSourceFactory(SourceNameXL) : THandleStream::OpenRead(SourceNameXL);
   } catch (const EOSError& e) {
     const uint32_t code = e.ErrorCode();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) return kNotFound;
@@ -553,6 +554,13 @@ int32_t TCopyThread::CopyStream(TStream& source, TStream* dest, int64_t length, 
 }
 
 int32_t TCopyThread::DeflateStream(TStream& source, TStream& dest, bool speedLimit) {
+  const TDeflateBlocks& b = FDeflateBlocks;
+  if (SourceFileData.FileSize >= b.MinSize && SourceFileData.FileSize > b.BlockSize) {
+    const int64_t blocks = SourceFileData.FileSize / std::max<uint32_t>(b.BlockSize, 1) + 1;
+    const unsigned threads =
+        static_cast<unsigned>(std::min<int64_t>(b.Threads ? b.Threads : FreeProcessors(), blocks));
+    if (threads > 1) return DeflateBlocks(source, dest, speedLimit, threads);
+  }
   try {
     const int64_t start = dest.Position();
     TZCompressionStream z(dest, FCompLevel, -15);
@@ -564,6 +572,44 @@ int32_t TCopyThread::DeflateStream(TStream& source, TStream& dest, bool speedLim
       if (UTotal > 0 && dest.Position() == start) r = kDiskFull;
     }
     return r;
+  } catch (const std::exception& e) {
+    return WriteErrorCode(e);
+  }
+}
+
+int32_t TCopyThread::DeflateBlocks(TStream& source, TStream& dest, bool speedLimit, unsigned threads) {
+  try {
+    const int64_t start = dest.Position();
+    TBlockDeflater z(ZLevel(FCompLevel), threads, FDeflateBlocks.BlockSize);
+    const auto block = static_cast<int64_t>(z.BlockSize());
+    bool readAll = false;
+    for (;;) {
+      Gate();
+      if (Stopped()) return kTerminated;
+      // Keep every thread busy: queue blocks while there is room, then write the oldest.
+      while (!readAll && z.HasRoom()) {
+        int64_t got;
+        try {
+          got = source.Read(z.NextInput(), block);
+        } catch (const std::exception& e) {
+          FSysErrMsg = ExceptionText(e);
+          return kRead;
+        }
+        // A file of whole blocks ends with an empty last block.
+        readAll = got < block;
+        z.Queue(static_cast<size_t>(std::max<int64_t>(got, 0)), readAll);
+      }
+      if (z.Queued() == 0) break;
+      const TBlockDeflater::TOutput out = z.WaitOldest();
+      dest.WriteAll(out.Data, static_cast<int64_t>(out.Size));
+      FCrc = crc32_combine(FCrc, out.Crc, static_cast<z_off_t>(out.InputSize));
+      UTotal += static_cast<int64_t>(out.InputSize);
+      z.Pop();
+      DoProgress(TFileAction::acCompress, UTotal, speedLimit);
+      if (out.Last) break;
+    }
+    if (UTotal > 0 && dest.Position() == start) return kDiskFull;
+    return 0;
   } catch (const std::exception& e) {
     return WriteErrorCode(e);
   }

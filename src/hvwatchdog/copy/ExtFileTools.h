@@ -38,6 +38,9 @@ constexpr int kPriorityNormal = 0;
 using TDestStreamFactory =
     std::function<std::unique_ptr<THandleStream>(const std::wstring& name, bool overwrite, uint32_t writeMode)>;
 
+// Opens the source (a seam for tests: read failures).
+using TSourceStreamFactory = std::function<std::unique_ptr<THandleStream>(const std::wstring& name)>;
+
 // Worker threads for copies, owned by the program or a scoped object. Threads are made when jobs
 // wait and fewer than MaxWorkers run; a thread idle for IdleTimeout ends. Every job gets the pool's
 // stop token. The destructor stops the pool: jobs still queued or running see the stop (a copy then
@@ -84,6 +87,14 @@ struct TCopyResult {
   std::wstring SysErrorMsg;
 };
 
+// Gzip and zip copies of large files deflate blocks of the file on several threads.
+struct TDeflateBlocks {
+  int64_t MinSize = 4 << 20;
+  uint32_t BlockSize = 128 << 10;
+  // 0: as many as processors are free now (1 compresses on the copy's own thread).
+  unsigned Threads = 0;
+};
+
 // One file copy. Create it, set its options, Start it on a pool, poll Done (or WaitFor), read the
 // result, free it. Freeing a copy that has not ended stops it and waits for it.
 class TCopyThread {
@@ -107,6 +118,8 @@ class TCopyThread {
   void SetOnProgress(TFileProgressEvent event) { FOnProgress = std::move(event); }
   void SetNoWriteCache(bool value) { FWriteMode = value ? 0x88000000u : 0x08000000u; }
   void SetDestStreamFactory(TDestStreamFactory f) { FDestFactory = std::move(f); }
+  void SetSourceStreamFactory(TSourceStreamFactory f) { FSourceFactory = std::move(f); }
+  void SetDeflateBlocks(const TDeflateBlocks& blocks) { FDeflateBlocks = blocks; }
 
   bool Done() const;
   // Blocks until the copy has ended (at once when it was never started).
@@ -153,6 +166,8 @@ class TCopyThread {
   int32_t Transfer(const TReadFn& read, const TWriteFn* write, int64_t length, TFileAction action, bool speedLimit);
   int32_t CopyStream(TStream& source, TStream* dest, int64_t length, bool speedLimit);
   int32_t DeflateStream(TStream& source, TStream& dest, bool speedLimit);
+  // DeflateStream of a large file: blocks deflated on `threads` threads, written in order.
+  int32_t DeflateBlocks(TStream& source, TStream& dest, bool speedLimit, unsigned threads);
   // Inflates to the end-of-stream marker; data that ends before it is a failed read.
   int32_t InflateStream(TStream& source, TStream* dest, int64_t length, bool speedLimit);
   int32_t PlainCopy();
@@ -192,6 +207,8 @@ class TCopyThread {
   int64_t CTotal = 0;
   int FPriority;
   TDestStreamFactory FDestFactory;
+  TSourceStreamFactory FSourceFactory;
+  TDeflateBlocks FDeflateBlocks;
   TCopyPool* FPool = nullptr;
 
  private:

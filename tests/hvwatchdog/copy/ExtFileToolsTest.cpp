@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "hvwatchdog/copy/ArchiveFormats.h"
+#include "hvwatchdog/copy/BlockDeflate.h"
 #include "hvwatchdog/copy/FileErrors.h"
 #include "support/TestSupport.h"
 #include "winui/SyncCall.h"
@@ -356,6 +357,162 @@ TEST(CopyEngine, SourceChangingDuringTheCopyIsReported) {
     EXPECT_EQ(Text(code).substr(0, 32), "Error - Could not read from file") << static_cast<int>(mode);
     EXPECT_FALSE(msg.empty());
     EXPECT_EQ(GetFileAttributesW(dst.c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+}
+
+// Large compressed copies: blocks deflated on several threads, joined into one deflate stream. Small
+// blocks here, so that the cases sit around the block size, the 32 KiB dictionary and the threshold.
+constexpr TDeflateBlocks kBlocks{50000, 10000, 3};
+
+TEST(CopyEngine, LargeCompressedCopiesDeflateBlocksOnSeveralThreads) {
+  const size_t b = kBlocks.BlockSize, min = static_cast<size_t>(kBlocks.MinSize);
+  const size_t sizes[] = {0, min - 1, min, 5 * b, 5 * b + 1, 8 * b - 1, 40000 + 3 * 32768, 300000};
+  for (TMode mode : {TMode::Gzip, TMode::ZipDeflate}) {
+    for (size_t size : sizes) {
+      for (bool verify : {false, true}) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(mode) << " size " << size << " verify " << verify);
+        TempDir dir;
+        const std::wstring from = dir / L"src.dat", to = dir / (std::wstring(L"dst") + ModeExt(mode));
+        const std::string data = Pattern(size, static_cast<unsigned>(size), size % 2 == 0);
+        ASSERT_TRUE(WriteBytes(from, data));
+        int progress = 0;
+        TWinCopyThread t(from, to, kBase | ModeOptions(mode) | (verify ? CopyOptions({coVerify}) : 0), kBuf,
+                         kPriorityNormal);
+        t.SetDeflateBlocks(kBlocks);
+        t.SetOnProgress([&](TFileAction a, int64_t count, bool) {
+          if (a == TFileAction::acCompress && count > 0) ++progress;
+        });
+        t.Start(Pool());
+        t.WaitFor();
+        ASSERT_EQ(t.ErrorCode(), 0) << std::string(t.SysErrorMsg().begin(), t.SysErrorMsg().end());
+        EXPECT_EQ(Unpack(mode, to), data);
+        EXPECT_EQ(t.Crc(), crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(size)));
+        EXPECT_EQ(t.Result().SourceBytes, static_cast<int64_t>(size));
+        // One progress call per block above the threshold (a file of whole blocks ends with an empty one).
+        if (size >= min) {
+          EXPECT_EQ(progress, static_cast<int>(size / b + 1));
+        }
+        ExpectOnlyFiles(dir, {L"src.dat", std::wstring(L"dst") + ModeExt(mode)});
+      }
+    }
+  }
+}
+
+TEST(CopyEngine, LargeCompressedCopyStopsAndPausesPerBlock) {
+  for (TMode mode : {TMode::Gzip, TMode::ZipDeflate}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    TempDir dir;
+    const std::wstring src = dir / L"src.bin", dst = dir / (std::wstring(L"dst") + ModeExt(mode));
+    const std::string data = Pattern(400000, 4, true);
+    ASSERT_TRUE(WriteBytes(src, data));
+    ASSERT_TRUE(WriteBytes(dst, "earlier copy"));
+    // Paused at the third block: nothing more is written until resumed.
+    {
+      std::atomic<int> blocks{0};
+      TWinCopyThread t(src, dst, kBase | ModeOptions(mode), kBuf, kPriorityNormal);
+      t.SetDeflateBlocks(kBlocks);
+      t.SetOnProgress([&](TFileAction, int64_t count, bool) {
+        if (count > 0 && ++blocks == 3) t.SetPaused(true);
+      });
+      t.Start(Pool());
+      for (int i = 0; i < 3000 && !t.Paused(); ++i) Sleep(10);
+      ASSERT_TRUE(t.Paused());
+      Sleep(200);
+      EXPECT_FALSE(t.Done());
+      EXPECT_EQ(blocks, 3);
+      t.SetPaused(false);
+      t.WaitFor();
+      EXPECT_EQ(t.ErrorCode(), 0);
+      EXPECT_EQ(blocks, 41);
+      EXPECT_EQ(Unpack(mode, dst), data);
+    }
+    // Stopped at the third block: ended there, the earlier copy kept.
+    ASSERT_TRUE(WriteBytes(dst, "earlier copy"));
+    int blocks = 0;
+    TWinCopyThread* self = nullptr;
+    int32_t code = RunCopy(src, dst, kBase | ModeOptions(mode), [&](TWinCopyThread& t) {
+      self = &t;
+      t.SetDeflateBlocks(kBlocks);
+      t.SetOnProgress([&](TFileAction, int64_t count, bool) {
+        if (count > 0 && ++blocks == 3) self->CancelThread();
+      });
+    });
+    EXPECT_EQ(CopyErrorNumber(code), TCopyErrorNo::enTerminated);
+    EXPECT_EQ(blocks, 3);
+    EXPECT_EQ(ReadBytes(dst), "earlier copy");
+    ExpectOnlyFiles(dir, {L"src.bin", std::wstring(L"dst") + ModeExt(mode)});
+  }
+}
+
+// A source whose reads fail after a number of bytes.
+class TFailingSource : public THandleStream {
+ public:
+  TFailingSource(HANDLE h, int64_t room) : THandleStream(h), FRoom(room) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    if (count > FRoom) throw EReadFileStreamError(ERROR_CRC);
+    FRoom -= count;
+    return THandleStream::Read(buffer, count);
+  }
+
+ private:
+  int64_t FRoom;
+};
+
+TEST(CopyEngine, ReadErrorInTheMiddleKeepsTheEarlierCopy) {
+  for (TMode mode : {TMode::Plain, TMode::Gzip, TMode::ZipDeflate}) {
+    for (bool blocks : {false, true}) {
+      SCOPED_TRACE(testing::Message() << static_cast<int>(mode) << " blocks " << blocks);
+      TempDir dir;
+      const std::wstring src = dir / L"src.bin", dst = dir / (std::wstring(L"dst") + ModeExt(mode));
+      ASSERT_TRUE(WriteBytes(src, Pattern(300000, 6, true)));
+      ASSERT_TRUE(WriteBytes(dst, "earlier copy"));
+      std::wstring msg;
+      int32_t code = RunCopy(src, dst, kBase | ModeOptions(mode), [&](TWinCopyThread& t) {
+        if (blocks) t.SetDeflateBlocks(kBlocks);
+        t.SetSourceStreamFactory([](const std::wstring& name) {
+          HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+          return std::make_unique<TFailingSource>(h, 150000);
+        });
+      }, &msg);
+      EXPECT_EQ(Text(code).substr(0, 32), "Error - Could not read from file");
+      EXPECT_NE(msg.find(L"0x00000017"), std::wstring::npos) << std::string(msg.begin(), msg.end());
+      EXPECT_EQ(ReadBytes(dst), "earlier copy");
+      ExpectOnlyFiles(dir, {L"src.bin", std::wstring(L"dst") + ModeExt(mode)});
+    }
+  }
+}
+
+TEST(CopyEngine, FullDiskInLargeCompressedCopies) {
+  // 300000 incompressible bytes in blocks of 10000: header, data and the last block.
+  for (TMode mode : {TMode::Gzip, TMode::ZipDeflate}) {
+    for (int64_t room : {10, 100000, 300020}) {
+      SCOPED_TRACE(testing::Message() << static_cast<int>(mode) << " room " << room);
+      TempDir dir;
+      const std::wstring src = dir / L"src.bin", dst = dir / (std::wstring(L"dst") + ModeExt(mode));
+      ASSERT_TRUE(WriteBytes(src, Pattern(300000, 8, false)));
+      ASSERT_TRUE(WriteBytes(dst, "earlier copy"));
+      int32_t code = RunCopy(src, dst, kBase | ModeOptions(mode), [&](TWinCopyThread& t) {
+        t.SetDeflateBlocks(kBlocks);
+        t.SetDestStreamFactory([&](const std::wstring& name, bool overwrite, uint32_t m) {
+          return std::make_unique<TFullDiskStream>(std::make_unique<TWriteFileStream>(name, overwrite, m, 0), room,
+                                                   false);
+        });
+      });
+      EXPECT_EQ(Text(code).substr(0, 27), "Error - Low disk space (-> ");
+      EXPECT_EQ(ReadBytes(dst), "earlier copy");
+      ExpectOnlyFiles(dir, {L"src.bin", std::wstring(L"dst") + ModeExt(mode)});
+    }
+  }
+}
+
+TEST(CopyEngine, FreeProcessorsStaysWithinTheMachine) {
+  SYSTEM_INFO si;
+  GetSystemInfo(&si);
+  for (int i = 0; i < 2; ++i) {
+    const unsigned n = FreeProcessors();
+    EXPECT_GE(n, 1u);
+    EXPECT_LE(n, si.dwNumberOfProcessors);
   }
 }
 
