@@ -348,61 +348,6 @@ TEST_F(StarterE2E, MainFormShowsGroupsAndStaysDuringARun) {
   EXPECT_EQ(ini.ReadInteger(L"Config", L"TaskCount", 0), 3);
 }
 
-namespace {
-
-// A visible form of the process with the caption, waited for.
-HWND WaitForForm(DWORD pid, const std::wstring& caption, HANDLE process) {
-  struct TSearch {
-    DWORD Pid;
-    const std::wstring& Caption;
-    HWND Wnd = nullptr;
-  };
-  for (int i = 0; i < 600; ++i) {
-    TSearch s{pid, caption};
-    EnumWindows(
-        [](HWND wnd, LPARAM lp) -> BOOL {
-          auto* s = reinterpret_cast<TSearch*>(lp);
-          DWORD p = 0;
-          GetWindowThreadProcessId(wnd, &p);
-          wchar_t text[256];
-          if (p == s->Pid && IsWindowVisible(wnd) && GetWindowTextW(wnd, text, 256) && s->Caption == text) {
-            s->Wnd = wnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    if (s.Wnd) return s.Wnd;
-    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) break;
-  }
-  return nullptr;
-}
-
-// The first child of a class, or with a text when one is given.
-HWND FindChild(HWND parent, const wchar_t* cls, const wchar_t* text = nullptr) {
-  struct TSearch {
-    const wchar_t *Cls, *Text;
-    HWND Wnd = nullptr;
-  } s{cls, text};
-  EnumChildWindows(
-      parent,
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(lp);
-        wchar_t c[64], t[256];
-        GetClassNameW(wnd, c, 64);
-        GetWindowTextW(wnd, t, 256);
-        if (lstrcmpiW(c, s->Cls) == 0 && (!s->Text || lstrcmpW(t, s->Text) == 0)) {
-          s->Wnd = wnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.Wnd;
-}
-
-}  // namespace
-
 TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   const std::wstring job = Job(L"linked.buj", 0);
   WriteIni({{L"Other", L"", false, 0, {{Job(L"other.buj", 0), true}}}, {L"Nightly", L"DOM\\backup", false, 0, {{job, true}}}});
@@ -417,13 +362,13 @@ TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   ASSERT_EQ(WaitForInputIdle(Process.Get(), 30000), 0u);
   const HWND mainWnd = hvtest::FindProcessWindow(Pi.dwProcessId);
   ASSERT_TRUE(mainWnd);
-  const HWND desktop = FindChild(mainWnd, L"Button", L"Desktop shortcut");
+  const HWND desktop = hvtest::FindChildWindow(mainWnd, L"Button", L"Desktop shortcut");
   ASSERT_TRUE(desktop);
   PostMessageW(desktop, BM_CLICK, 0, 0);
-  const HWND dialog = WaitForForm(Pi.dwProcessId, L"Create Desktop shortcut", Process.Get());
+  const HWND dialog = hvtest::WaitForCaption(Pi.dwProcessId, L"Create Desktop shortcut", Process.Get());
   ASSERT_TRUE(dialog);
-  const HWND list = FindChild(dialog, L"ListBox"), edit = FindChild(dialog, L"Edit"),
-             ok = FindChild(dialog, L"Button", L"OK");
+  const HWND list = hvtest::FindChildWindow(dialog, L"ListBox"), edit = hvtest::FindChildWindow(dialog, L"Edit"),
+             ok = hvtest::FindChildWindow(dialog, L"Button", L"OK");
   ASSERT_TRUE(list && edit && ok);
   SendMessageW(list, LB_SETSEL, TRUE, 1);
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));

@@ -96,7 +96,6 @@ class QlCommandsTest : public hvtest::QlGuiTest {
   }
   void TearDown() override {
     TTestHooks::Clear();
-    FreeDirDialog();
     QlGuiTest::TearDown();
     TaskNamePrompt() = nullptr;
     SetTaskPlatform(nullptr);
