@@ -186,28 +186,28 @@ HWND ButtonBesideEdit(HWND wnd, const std::wstring& part, const wchar_t* text) {
   return s.Button;
 }
 
-// Waits until the window is hidden or gone.
-bool WaitHidden(HWND wnd, HANDLE process) {
-  for (int i = 0; i < 600 && IsWindow(wnd) && IsWindowVisible(wnd); ++i)
-    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) break;
-  return !IsWindow(wnd) || !IsWindowVisible(wnd);
-}
-
+// The directory dialog is kept until the program ends: opened and cancelled, in English and German,
+// the program still ends with 0.
 TEST(ProgramsTest, QlBackupEndsCleanlyAfterItsDirectoryDialog) {
   qle2e::TThunderbirdInstall tb(L"single");
-  TProgram p(BinDir() + L"\\QlBackup.exe", L"/lang:en");
-  const HWND wnd = p.MainWindow();
-  ASSERT_TRUE(wnd);
-  HWND dest = nullptr;  // once the edits are filled
-  for (int i = 0; i < 400 && !dest; ++i, Sleep(50)) dest = ButtonBesideEdit(wnd, L".e2e-backup", L"...");
-  ASSERT_TRUE(dest) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
-  PostMessageW(dest, BM_CLICK, 0, 0);
-  const HWND dialog = hvtest::WaitForCaption(p.Pid(), L"Select destination directory", p.Process());
-  ASSERT_TRUE(dialog) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
-  EXPECT_TRUE(hv::SaveScreenshot(dialog, L"e2e-QlBackup-dirdialog"));
-  PostMessageW(hvtest::FindChildWindow(dialog, L"Button", L"Cancel"), BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitHidden(dialog, p.Process()));
-  EXPECT_EQ(p.CloseAndWait(wnd), 0u);
+  const std::pair<std::wstring, std::wstring> cases[] = {{L"en", L"Select destination directory"},
+                                                         {L"de", L"Zielverzeichnis ausw\u00e4hlen"}};
+  for (const auto& [lang, title] : cases) {
+    SCOPED_TRACE(testing::PrintToString(lang));
+    TProgram p(BinDir() + L"\\QlBackup.exe", L"/lang:" + lang);
+    const HWND wnd = p.MainWindow();
+    ASSERT_TRUE(wnd);
+    HWND dest = nullptr;  // once the edits are filled
+    for (int i = 0; i < 400 && !dest; ++i, Sleep(50)) dest = ButtonBesideEdit(wnd, L".e2e-backup", L"...");
+    ASSERT_TRUE(dest) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
+    PostMessageW(dest, BM_CLICK, 0, 0);
+    const HWND dialog = hvtest::WaitForCaption(p.Pid(), title, p.Process());
+    ASSERT_TRUE(dialog) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
+    EXPECT_TRUE(hv::SaveScreenshot(dialog, L"e2e-QlBackup-dirdialog-" + lang));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(hvtest::WaitHidden(dialog, p.Process()));
+    EXPECT_EQ(p.CloseAndWait(wnd), 0u);
+  }
 }
 
 }  // namespace

@@ -54,6 +54,12 @@ HWND WaitForCaption(DWORD pid, const std::wstring& caption, HANDLE process) {
   return nullptr;
 }
 
+bool WaitHidden(HWND wnd, HANDLE process) {
+  for (int i = 0; i < 600 && IsWindow(wnd) && IsWindowVisible(wnd); ++i)
+    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) break;
+  return !IsWindow(wnd) || !IsWindowVisible(wnd);
+}
+
 std::wstring ProcessWindowsText(DWORD pid) {
   struct TList {
     DWORD Pid;
@@ -107,11 +113,11 @@ DWORD WaitForExit(HANDLE process, DWORD pid, DWORD ms) {
   return code;
 }
 
-HWND FindChildWindow(HWND parent, const wchar_t* cls, const wchar_t* text) {
+std::vector<HWND> FindChildWindows(HWND parent, const wchar_t* cls, const wchar_t* text) {
   struct TSearch {
     const wchar_t *Cls, *Text;
-    HWND Wnd = nullptr;
-  } s{cls, text};
+    std::vector<HWND> Found;
+  } s{cls, text, {}};
   EnumChildWindows(
       parent,
       [](HWND wnd, LPARAM lp) -> BOOL {
@@ -119,14 +125,16 @@ HWND FindChildWindow(HWND parent, const wchar_t* cls, const wchar_t* text) {
         wchar_t c[64], t[256];
         GetClassNameW(wnd, c, 64);
         GetWindowTextW(wnd, t, 256);
-        if (lstrcmpiW(c, s->Cls) == 0 && (!s->Text || lstrcmpW(t, s->Text) == 0)) {
-          s->Wnd = wnd;
-          return FALSE;
-        }
+        if (lstrcmpiW(c, s->Cls) == 0 && (!s->Text || lstrcmpW(t, s->Text) == 0)) s->Found.push_back(wnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&s));
-  return s.Wnd;
+  return s.Found;
+}
+
+HWND FindChildWindow(HWND parent, const wchar_t* cls, const wchar_t* text) {
+  const std::vector<HWND> found = FindChildWindows(parent, cls, text);
+  return found.empty() ? nullptr : found.front();
 }
 
 }  // namespace hvtest
