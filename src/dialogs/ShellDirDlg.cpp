@@ -107,10 +107,6 @@ bool IsPrefixPath(const std::wstring& dir, const std::wstring& path) {
                                                       static_cast<int>(d.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::unique_ptr<TShellDirDialog>& OwnedDialog() {
-  static std::unique_ptr<TShellDirDialog> dialog;
-  return dialog;
-}
 std::wstring& IniName() {
   static std::wstring s;
   return s;
@@ -868,10 +864,9 @@ void SetDirDialogIni(std::wstring_view iniName, std::wstring_view section) {
 
 bool SelectDirDialog(std::wstring_view aTitle, bool hidden, bool fileView, bool zipAsFiles, std::wstring_view homeDir,
                      std::wstring& dir) {
-  auto& d = OwnedDialog();
+  TShellDirDialog* d = DirDialog();
   if (!d) {
-    d = std::make_unique<TShellDirDialog>();
-    d->Create(Application().OwnerWindow());
+    d = &Application().KeepForm<TShellDirDialog>();
     d->LoadFromIni(IniName(), IniSection());
   }
   return d->Execute(aTitle, hidden, fileView, zipAsFiles, homeDir, dir);
@@ -881,7 +876,6 @@ bool SelectDirZip(std::wstring_view aTitle, bool hidden, bool fileView, std::wst
   return SelectDirDialog(aTitle, hidden, fileView, true, homeDir, dir);
 }
 
-TShellDirDialog* DirDialog() { return OwnedDialog().get(); }
-void FreeDirDialog() { OwnedDialog().reset(); }
+TShellDirDialog* DirDialog() { return Application().KeptForm<TShellDirDialog>(); }
 
 }  // namespace hv

@@ -179,8 +179,7 @@ void SetDirDialogIni(std::wstring_view iniName, std::wstring_view section);
 bool SelectDirDialog(std::wstring_view aTitle, bool hidden, bool fileView, bool zipAsFiles, std::wstring_view homeDir,
                      std::wstring& dir);
 bool SelectDirZip(std::wstring_view aTitle, bool hidden, bool fileView, std::wstring_view homeDir, std::wstring& dir);
-// The kept dialog (null before the first call); FreeDirDialog ends it.
+// The dialog the application keeps (null before the first call).
 TShellDirDialog* DirDialog();
-void FreeDirDialog();
 
 }  // namespace hv

@@ -64,11 +64,7 @@ std::wstring Lower(std::wstring_view s) {
   return r;
 }
 
-// The kept viewer and the viewer's INI file.
-std::unique_ptr<TShowTextDialog>& Kept() {
-  static std::unique_ptr<TShowTextDialog> viewer;
-  return viewer;
-}
+// The viewer's INI file.
 std::wstring& ViewerIniName() {
   static std::wstring name;
   return name;
@@ -736,8 +732,7 @@ void SavePrinterSettings(std::wstring_view iniName, std::wstring_view section, c
   ini.UpdateFile();
 }
 
-TShowTextDialog* KeptViewer() { return Kept().get(); }
-void FreeKeptViewer() { Kept().reset(); }
+TShowTextDialog* KeptViewer() { return Application().KeptForm<TShowTextDialog>(); }
 
 bool ShowTextFileEx(std::wstring_view title, std::wstring_view textDatei, std::wstring_view prevCap1,
                     std::wstring_view nextCap1, std::wstring_view srchText1, std::wstring_view prevCap2,
@@ -756,10 +751,9 @@ bool ShowTextFileEx(std::wstring_view title, std::wstring_view textDatei, std::w
     if (!noSettings) viewer.LoadViewSettings(ViewerIniName());
     return run(viewer);
   }
-  auto& kept = Kept();
+  TShowTextDialog* kept = KeptViewer();
   if (!kept) {
-    kept = std::make_unique<TShowTextDialog>();
-    kept->Create(Application().OwnerWindow());
+    kept = &Application().KeepForm<TShowTextDialog>();
     if (!noSettings) kept->LoadViewSettings(ViewerIniName());
   }
   return run(*kept);

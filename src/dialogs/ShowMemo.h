@@ -144,8 +144,7 @@ bool ShowTextFileEx(std::wstring_view title, std::wstring_view textDatei, std::w
                     int codePage);
 bool ShowTextFile(std::wstring_view title, std::wstring_view fileName, TPoint aPos, TShowDlgType dlgType,
                   TShowDlgButtons buttons, const TPrinterSettings& prtSettings, bool atEnd, int codePage);
-// The kept viewer (null before the first stShow call); FreeKeptViewer ends it.
+// The viewer the application keeps (null before the first stShow call).
 TShowTextDialog* KeptViewer();
-void FreeKeptViewer();
 
 }  // namespace hv

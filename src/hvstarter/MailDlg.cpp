@@ -1,7 +1,6 @@
 #include "hvstarter/MailDlg.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/WinUtils.h"
@@ -227,15 +226,6 @@ void TMailDialog::btnRemoveClick() {
     return;
   lbRecipients.Delete(i);
   if (lbRecipients.Count() > 0) lbRecipients.SetItemIndex(std::min(i, lbRecipients.Count() - 1));
-}
-
-TMailDialog& MailDialog() {
-  static std::unique_ptr<TMailDialog> dialog;
-  if (!dialog) {
-    dialog = std::make_unique<TMailDialog>();
-    dialog->Create(Application().OwnerWindow());
-  }
-  return *dialog;
 }
 
 }  // namespace hv::hvstarter

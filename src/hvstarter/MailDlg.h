@@ -61,7 +61,4 @@ class TMailDialog : public TForm {
   TSecTransfer fSecureMode = TSecTransfer::stNone;
 };
 
-// The program's dialog, made on first use and kept until the program ends.
-TMailDialog& MailDialog();
-
 }  // namespace hv::hvstarter

@@ -14,8 +14,6 @@ namespace {
 constexpr int kMargin96 = 10, kTextLeft96 = 52, kIconSize96 = 32, kIconLeft96 = 10;
 constexpr int kButtonWidth96 = 96, kButtonHeight96 = 28;
 
-TfrmShowHint* gHintWindow = nullptr;
-
 const wchar_t* HintIcon(int type) {
   switch (type) {
     case htWarning: return IDI_WARNING;
@@ -32,11 +30,6 @@ TfrmShowHint::TfrmShowHint() {
   BorderStyle = TBorderStyle::bsDialog;
   ClientWidth96 = 300;
   ClientHeight96 = 100;
-  gHintWindow = this;
-}
-
-TfrmShowHint::~TfrmShowHint() {
-  if (gHintWindow == this) gHintWindow = nullptr;
 }
 
 void TfrmShowHint::FormCreate() {
@@ -99,14 +92,11 @@ void TfrmShowHint::Execute(TPoint pos, int hintType, std::wstring_view title, st
 }
 
 void ShowHintWindow(TPoint pos, int hintType, std::wstring_view title, std::wstring_view hint, int delay) {
-  if (!gHintWindow) {
-    if (hint.empty()) return;
-    Application().CreateForm<TfrmShowHint>();
-  }
-  gHintWindow->Execute(pos, hintType, title, hint, delay);
+  if (!HintWindow() && hint.empty()) return;
+  Application().KeepForm<TfrmShowHint>().Execute(pos, hintType, title, hint, delay);
 }
 
-TfrmShowHint* HintWindow() { return gHintWindow; }
+TfrmShowHint* HintWindow() { return Application().KeptForm<TfrmShowHint>(); }
 
 std::wstring DestinationNoticeText(const TMonTaskList& tasks, int limit) {
   const TMonTask* worst = nullptr;

@@ -15,7 +15,6 @@ enum THintType : int { htInformation = 0, htWarning = 1, htError = 2, htQuestion
 class TfrmShowHint : public TForm {
  public:
   TfrmShowHint();
-  ~TfrmShowHint() override;
   // An empty hint shows nothing (an earlier one stays as it is). delay > 0 closes the window
   // after that many seconds.
   void Execute(TPoint pos, int hintType, std::wstring_view title, std::wstring_view hint, int delay);
@@ -37,7 +36,7 @@ class TfrmShowHint : public TForm {
   TFontHandle FBold;
 };
 
-// Creates the hint window (owned by the application) on first use, then runs Execute.
+// Makes the hint window (kept by the application) on first use, then runs Execute.
 void ShowHintWindow(TPoint pos, int hintType, std::wstring_view title, std::wstring_view hint, int delay);
 // The hint window once made, else null.
 TfrmShowHint* HintWindow();

@@ -1,7 +1,6 @@
 #include "unattended/MailTestDlg.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "base/app/ShowMessageDlg.h"
 #include "base/os/FileUtils.h"
@@ -22,11 +21,6 @@ constexpr int kGroupHeight96 = 56, kButtonWidth96 = 87, kButtonHeight96 = 28, kG
 bool FileExists(const std::wstring& name) {
   DWORD attr = GetFileAttributesW(name.c_str());
   return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::unique_ptr<TMailTestDialog>& KeptDialog() {
-  static std::unique_ptr<TMailTestDialog> dialog;
-  return dialog;
 }
 
 }  // namespace
@@ -121,15 +115,10 @@ void TMailTestDialog::btbDelLogClick() {
   if (!btbDelLog.Enabled()) btbOK.SetFocus();
 }
 
-TMailTestDialog* MailStatusDialog() { return KeptDialog().get(); }
+TMailTestDialog* MailStatusDialog() { return Application().KeptForm<TMailTestDialog>(); }
 
 bool ShowMailStatus(std::wstring_view caption, std::wstring_view logFile, TMsgDlgType dlgType) {
-  auto& dialog = KeptDialog();
-  if (!dialog) {
-    dialog = std::make_unique<TMailTestDialog>();
-    dialog->Create(Application().OwnerWindow());
-  }
-  return dialog->Execute(caption, logFile, dlgType);
+  return Application().KeepForm<TMailTestDialog>().Execute(caption, logFile, dlgType);
 }
 
 }  // namespace hv

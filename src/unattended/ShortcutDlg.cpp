@@ -1,7 +1,5 @@
 #include "unattended/ShortcutDlg.h"
 
-#include <memory>
-
 #include "base/app/HvUtils.h"
 #include "base/app/ShowMessageDlg.h"
 #include "base/settings/BuConsts.h"
@@ -223,14 +221,7 @@ bool TShortcutDialog::CloseQuery() {
   return true;
 }
 
-TShortcutDialog& ShortcutDialog() {
-  static std::unique_ptr<TShortcutDialog> dialog;
-  if (!dialog) {
-    dialog = std::make_unique<TShortcutDialog>();
-    dialog->Create(Application().OwnerWindow());
-  }
-  return *dialog;
-}
+TShortcutDialog& ShortcutDialog() { return Application().KeepForm<TShortcutDialog>(); }
 
 bool ShowShortcutDialog(std::wstring_view caption, std::wstring_view nameLabel, bool showLockScreen,
                         std::wstring_view groups, std::wstring& name, std::wstring& options,

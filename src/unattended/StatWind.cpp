@@ -1,7 +1,6 @@
 #include "unattended/StatWind.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "base/os/WinUtils.h"
 #include "winui/Dpi.h"
@@ -111,13 +110,6 @@ void TStatusWindow::CenterCancel() {
   btnCancel.SetBounds((ClientSize().cx - (r.right - r.left)) / 2, r.top, r.right - r.left, r.bottom - r.top);
 }
 
-TStatusWindow& StatusWindow() {
-  static std::unique_ptr<TStatusWindow> window;
-  if (!window) {
-    window = std::make_unique<TStatusWindow>();
-    window->Create(Application().OwnerWindow());
-  }
-  return *window;
-}
+TStatusWindow& StatusWindow() { return Application().KeepForm<TStatusWindow>(); }
 
 }  // namespace hv

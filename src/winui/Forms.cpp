@@ -715,7 +715,13 @@ void TApplication::Terminate() {
 }
 
 void TApplication::DestroyForms() {
-  while (!FForms.empty()) FForms.pop_back();
+  // Newest first: the kept forms, then those made at start. A form is out of the list before it
+  // is freed, so that its destructor finds no half-freed form there.
+  while (!FForms.empty()) {
+    std::unique_ptr<TForm> form = std::move(FForms.back());
+    FForms.pop_back();
+    form.reset();
+  }
   FMainForm = nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 #include "winui/Controls.h"
@@ -167,6 +168,25 @@ class TApplication {
     ref.Create();
     return ref;
   }
+  // A form the application keeps until the program ends, made hidden on first use (its window owned
+  // by the main form, so no dialog that goes away takes it along). DestroyForms frees kept forms
+  // before the forms made at start, while the main form still stands.
+  template <class T>
+  T& KeepForm() {
+    if (T* kept = KeptForm<T>()) return *kept;
+    auto form = std::make_unique<T>();
+    form->Create(FMainForm && FMainForm->Handle() ? FMainForm->Handle() : OwnerWindow());
+    T& ref = *form;
+    FForms.push_back(std::move(form));
+    return ref;
+  }
+  // The kept form of class T; null before its first use.
+  template <class T>
+  T* KeptForm() const {
+    for (const auto& f : FForms)
+      if (typeid(*f) == typeid(T)) return static_cast<T*>(f.get());
+    return nullptr;
+  }
   TForm* MainForm() const { return FMainForm; }
   // The form of the active window, else the main form.
   TForm* ActiveForm() const;
@@ -180,7 +200,7 @@ class TApplication {
   bool HandleMessage();
   void Terminate();
   bool Terminated() const { return FTerminated; }
-  // Frees the forms it owns (main form last).
+  // Frees the forms it owns, newest first (kept forms, then the main form last).
   void DestroyForms();
   // Resets the state for the next test.
   void Reset();

@@ -31,19 +31,19 @@ class TProgram {
     CloseHandle(FPi.hThread);
   }
   bool Started() const { return FStarted; }
+  DWORD Pid() const { return FPi.dwProcessId; }
+  HANDLE Process() const { return FPi.hProcess; }
   // The program's visible main window once it waits for input; null when it does not get there
   // within 30 s. A program can wait for input before its main window shows, so it is waited for.
   HWND MainWindow() {
     if (!FStarted || WaitForInputIdle(FPi.hProcess, 30000) != 0) return nullptr;
     return hvtest::WaitForProcessWindow(FPi.dwProcessId);
   }
-  // Closes the window like the user does and waits for the program to end; its exit code.
+  // Closes the window like the user does and waits for the program to end; its exit code
+  // (hvtest::kCrashed after an unhandled exception).
   DWORD CloseAndWait(HWND wnd) {
     PostMessageW(wnd, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(FPi.hProcess, 30000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-    DWORD code = 0;
-    GetExitCodeProcess(FPi.hProcess, &code);
-    return code;
+    return hvtest::WaitForExit(FPi.hProcess, FPi.dwProcessId);
   }
 
  private:
@@ -146,6 +146,68 @@ TEST(ProgramsTest, DarkOptionSwitchesTheColourScheme) {
   ASSERT_NE(dark, CLR_INVALID);
   EXPECT_GT(GetRValue(light) + GetGValue(light) + GetBValue(light), 3 * 0x80);
   EXPECT_LT(GetRValue(dark) + GetGValue(dark) + GetBValue(dark), 3 * 0x60);
+}
+
+}  // namespace
+
+namespace {
+
+// The button with the text on the row of the edit whose text holds part.
+HWND ButtonBesideEdit(HWND wnd, const std::wstring& part, const wchar_t* text) {
+  struct TSearch {
+    const std::wstring& Part;
+    const wchar_t* Text;
+    RECT Row{};
+    HWND Button = nullptr;
+  } s{part, text};
+  auto each = [](HWND parent, WNDENUMPROC proc, TSearch& s) { EnumChildWindows(parent, proc, reinterpret_cast<LPARAM>(&s)); };
+  each(wnd, [](HWND child, LPARAM lp) -> BOOL {
+    auto& s = *reinterpret_cast<TSearch*>(lp);
+    wchar_t cls[32], t[MAX_PATH];
+    if (GetClassNameW(child, cls, 32) && lstrcmpiW(cls, L"Edit") == 0 &&
+        SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(t)) > 0 &&
+        std::wstring(t).find(s.Part) != std::wstring::npos)
+      GetWindowRect(child, &s.Row);
+    return TRUE;
+  }, s);
+  each(wnd, [](HWND child, LPARAM lp) -> BOOL {
+    auto& s = *reinterpret_cast<TSearch*>(lp);
+    wchar_t cls[32], t[64];
+    RECT r{};
+    GetWindowRect(child, &r);
+    const LONG middle = (r.top + r.bottom) / 2;
+    if (GetClassNameW(child, cls, 32) && lstrcmpiW(cls, L"Button") == 0 && GetWindowTextW(child, t, 64) &&
+        lstrcmpW(t, s.Text) == 0 && middle > s.Row.top && middle < s.Row.bottom) {
+      s.Button = child;
+      return FALSE;
+    }
+    return TRUE;
+  }, s);
+  return s.Button;
+}
+
+// The directory dialog is kept until the program ends: opened and cancelled, in English and German,
+// the program still ends with 0.
+TEST(ProgramsTest, QlBackupEndsCleanlyAfterItsDirectoryDialog) {
+  qle2e::TThunderbirdInstall tb(L"single");
+  const std::pair<std::wstring, std::wstring> cases[] = {{L"en", L"Select destination directory"},
+                                                         {L"de", L"Zielverzeichnis ausw\u00e4hlen"}};
+  for (const auto& [lang, title] : cases) {
+    SCOPED_TRACE(testing::PrintToString(lang));
+    TProgram p(BinDir() + L"\\QlBackup.exe", L"/lang:" + lang);
+    const HWND wnd = p.MainWindow();
+    ASSERT_TRUE(wnd);
+    HWND dest = nullptr;  // once the edits are filled
+    for (int i = 0; i < 400 && !dest; ++i, Sleep(50)) dest = ButtonBesideEdit(wnd, L".e2e-backup", L"...");
+    ASSERT_TRUE(dest) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
+    PostMessageW(dest, BM_CLICK, 0, 0);
+    const HWND dialog = hvtest::WaitForCaption(p.Pid(), title, p.Process());
+    ASSERT_TRUE(dialog) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
+    EXPECT_TRUE(hv::SaveScreenshot(dialog, L"e2e-QlBackup-dirdialog-" + lang));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(hvtest::WaitHidden(dialog, p.Process()));
+    EXPECT_EQ(p.CloseAndWait(wnd), 0u);
+  }
 }
 
 }  // namespace

@@ -139,15 +139,7 @@ class StarterE2E : public ::testing::Test {
     Thread.Reset(Pi.hThread);
     return ok;
   }
-  DWORD WaitEnd() {
-    if (WaitForSingleObject(Process.Get(), 60000) != WAIT_OBJECT_0) {
-      TerminateProcess(Process.Get(), 99);
-      return 0xFFFFFFFF;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(Process.Get(), &code);
-    return code;
-  }
+  DWORD WaitEnd() { return hvtest::WaitForExit(Process.Get(), Pi.dwProcessId, 60000); }
   std::vector<std::wstring> LogLines() { return Lines(AnsiToWide(hvtest::ReadBytes(Conf + L"\\HvStarter.log"))); }
 
   hvtest::TempDir Tmp;
@@ -353,61 +345,6 @@ TEST_F(StarterE2E, MainFormShowsGroupsAndStaysDuringARun) {
   EXPECT_EQ(ini.ReadInteger(L"Config", L"TaskCount", 0), 3);
 }
 
-namespace {
-
-// A visible form of the process with the caption, waited for.
-HWND WaitForForm(DWORD pid, const std::wstring& caption, HANDLE process) {
-  struct TSearch {
-    DWORD Pid;
-    const std::wstring& Caption;
-    HWND Wnd = nullptr;
-  };
-  for (int i = 0; i < 600; ++i) {
-    TSearch s{pid, caption};
-    EnumWindows(
-        [](HWND wnd, LPARAM lp) -> BOOL {
-          auto* s = reinterpret_cast<TSearch*>(lp);
-          DWORD p = 0;
-          GetWindowThreadProcessId(wnd, &p);
-          wchar_t text[256];
-          if (p == s->Pid && IsWindowVisible(wnd) && GetWindowTextW(wnd, text, 256) && s->Caption == text) {
-            s->Wnd = wnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    if (s.Wnd) return s.Wnd;
-    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) break;
-  }
-  return nullptr;
-}
-
-// The first child of a class, or with a text when one is given.
-HWND FindChild(HWND parent, const wchar_t* cls, const wchar_t* text = nullptr) {
-  struct TSearch {
-    const wchar_t *Cls, *Text;
-    HWND Wnd = nullptr;
-  } s{cls, text};
-  EnumChildWindows(
-      parent,
-      [](HWND wnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<TSearch*>(lp);
-        wchar_t c[64], t[256];
-        GetClassNameW(wnd, c, 64);
-        GetWindowTextW(wnd, t, 256);
-        if (lstrcmpiW(c, s->Cls) == 0 && (!s->Text || lstrcmpW(t, s->Text) == 0)) {
-          s->Wnd = wnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.Wnd;
-}
-
-}  // namespace
-
 TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   const std::wstring job = Job(L"linked.buj", 0);
   WriteIni({{L"Other", L"", false, 0, {{Job(L"other.buj", 0), true}}}, {L"Nightly", L"DOM\\backup", false, 0, {{job, true}}}});
@@ -422,13 +359,13 @@ TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   ASSERT_EQ(WaitForInputIdle(Process.Get(), 30000), 0u);
   const HWND mainWnd = hvtest::FindProcessWindow(Pi.dwProcessId);
   ASSERT_TRUE(mainWnd);
-  const HWND desktop = FindChild(mainWnd, L"Button", L"Desktop shortcut");
+  const HWND desktop = hvtest::FindChildWindow(mainWnd, L"Button", L"Desktop shortcut");
   ASSERT_TRUE(desktop);
   PostMessageW(desktop, BM_CLICK, 0, 0);
-  const HWND dialog = WaitForForm(Pi.dwProcessId, L"Create Desktop shortcut", Process.Get());
+  const HWND dialog = hvtest::WaitForCaption(Pi.dwProcessId, L"Create Desktop shortcut", Process.Get());
   ASSERT_TRUE(dialog);
-  const HWND list = FindChild(dialog, L"ListBox"), edit = FindChild(dialog, L"Edit"),
-             ok = FindChild(dialog, L"Button", L"OK");
+  const HWND list = hvtest::FindChildWindow(dialog, L"ListBox"), edit = hvtest::FindChildWindow(dialog, L"Edit"),
+             ok = hvtest::FindChildWindow(dialog, L"Button", L"OK");
   ASSERT_TRUE(list && edit && ok);
   SendMessageW(list, LB_SETSEL, TRUE, 1);
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
@@ -466,4 +403,57 @@ TEST_F(StarterE2E, DesktopShortcutMadeInTheWindowRunsItsGroup) {
   const auto log = LogLines();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[2], L"  ->  Backup group: Nightly - User name: DOM\\backup");
+}
+
+// The dialogs the program keeps, opened and left open or cancelled, in English and German: the
+// program ends with 0, and the log viewer writes its view into the main program's settings at the end.
+TEST_F(StarterE2E, KeptDialogsOpenedThenQuitEndCleanly) {
+  const struct {
+    const wchar_t *Lang, *ShowLog, *LogDirTitle;
+  } cases[] = {{L"en", L"Show HvStarter log file", L"Select log directory"},
+               {L"de", L"HvStarter-Protokoll anzeigen", L"Protokollverzeichnis ausw\u00e4hlen"}};
+  WriteIni({{L"Nightly", L"", false, 0, {{Job(L"a.buj", 0), true}}}});
+  ASSERT_TRUE(hvtest::WriteBytes(Conf + L"\\HvStarter.log", "HvStarter\r\n  *** error\r\n"));
+  const std::wstring mainIni = Conf + L"\\Harvane.ini";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.Lang)));
+    ASSERT_TRUE(hvtest::WriteBytes(mainIni, ""));
+    ASSERT_TRUE(Start(L"/lang:" + std::wstring(c.Lang)));
+    ASSERT_EQ(WaitForInputIdle(Process.Get(), 30000), 0u);
+    const HWND mainWnd = hvtest::WaitForProcessWindow(Pi.dwProcessId);
+    ASSERT_TRUE(mainWnd);
+
+    // The log directory's button is the lower of the two "..." buttons.
+    std::vector<HWND> dots = hvtest::FindChildWindows(mainWnd, L"Button", L"...");
+    ASSERT_EQ(dots.size(), 2u);
+    const auto top = [](HWND w) {
+      RECT r{};
+      GetWindowRect(w, &r);
+      return r.top;
+    };
+    PostMessageW(top(dots[0]) > top(dots[1]) ? dots[0] : dots[1], BM_CLICK, 0, 0);
+    const HWND dirDialog = hvtest::WaitForCaption(Pi.dwProcessId, c.LogDirTitle, Process.Get());
+    ASSERT_TRUE(dirDialog) << testing::PrintToString(hvtest::ProcessWindowsText(Pi.dwProcessId));
+    EXPECT_TRUE(SaveScreenshot(dirDialog, L"e2e-HvStarter-dirdialog-" + std::wstring(c.Lang)));
+    PostMessageW(dirDialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(hvtest::WaitHidden(dirDialog, Process.Get()));
+
+    const HWND showLog = hvtest::FindChildWindow(mainWnd, L"Button", c.ShowLog);
+    ASSERT_TRUE(showLog);
+    PostMessageW(showLog, BM_CLICK, 0, 0);
+    const HWND viewer = hvtest::WaitForProcessWindow(Pi.dwProcessId, L"HvForm", true, mainWnd);
+    ASSERT_TRUE(viewer) << testing::PrintToString(hvtest::ProcessWindowsText(Pi.dwProcessId));
+    Sleep(300);  // the text is shown
+    EXPECT_TRUE(SaveScreenshot(viewer, L"e2e-HvStarter-viewer-" + std::wstring(c.Lang)));
+    RECT shown{};
+    GetWindowRect(viewer, &shown);
+
+    PostMessageW(mainWnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitEnd(), 0u);
+    const TMemIniFile ini(mainIni);
+    EXPECT_EQ(ini.ReadInteger(L"View", L"Width", 0), shown.right - shown.left);
+    EXPECT_EQ(ini.ReadInteger(L"View", L"Height", 0), shown.bottom - shown.top);
+    for (const wchar_t* key : {L"Top", L"Left", L"FontName", L"FontSize", L"FontStyle"})
+      EXPECT_TRUE(ini.ValueExists(L"View", key)) << testing::PrintToString(std::wstring(key));
+  }
 }

@@ -33,8 +33,6 @@ class ViewerDirDialogTest : public hvtest::GuiTest {
  protected:
   void TearDown() override {
     TTestHooks::Clear();
-    FreeKeptViewer();
-    FreeDirDialog();
     SetDirDialogIni(L"", L"");
     LoadPrinterSettings(L"", L"");
     GuiTest::TearDown();
@@ -283,6 +281,34 @@ TEST_F(ViewerDirDialogTest, ViewSettingsRoundTripUnlessThePositionSaysNotTo) {
     v.MemoFontSize = 20;
   }, 0, {0, -1});
   EXPECT_EQ(TMemIniFile(ini).ReadInteger(L"View", L"FontSize", 0), 11);
+}
+
+// The kept viewer writes its view when the program ends: the application frees it before the main
+// form, whose window would otherwise take the viewer's along.
+TEST_F(ViewerDirDialogTest, AKeptViewerSavesItsViewAtTheProgramsEnd) {
+  const std::wstring ini = Dir / L"HvStarter.ini", file = Dir / L"v.log";
+  ASSERT_TRUE(hvtest::WriteBytes(file, "text\r\n"));
+  ASSERT_TRUE(hvtest::WriteBytes(ini, ""));
+  LoadPrinterSettings(ini, L"Printer");
+  Application().CreateForm<TForm>().Show();
+  ASSERT_TRUE(ShowTextFile(L"Log", file, {-1, -1}, TShowDlgType::stShow, kLogButtons, {}, true, 0));
+  TShowTextDialog* kept = KeptViewer();
+  ASSERT_NE(kept, nullptr);
+  kept->SetBounds(30, 40, 640, 380);
+  kept->MemoFontSize = 11;
+  kept->EndeBtn.Click();
+  Pump();
+
+  Application().DestroyForms();
+  EXPECT_EQ(KeptViewer(), nullptr);
+  TMemIniFile after(ini);
+  EXPECT_EQ(after.ReadInteger(L"View", L"Top", 0), 40);
+  EXPECT_EQ(after.ReadInteger(L"View", L"Left", 0), 30);
+  EXPECT_EQ(after.ReadInteger(L"View", L"Height", 0), 380);
+  EXPECT_EQ(after.ReadInteger(L"View", L"Width", 0), 640);
+  EXPECT_EQ(after.ReadString(L"View", L"FontName", L""), L"Courier New");
+  EXPECT_EQ(after.ReadInteger(L"View", L"FontSize", 0), 11);
+  EXPECT_EQ(after.ReadString(L"View", L"FontStyle", L""), L"0");
 }
 
 // ---- directory dialog ----

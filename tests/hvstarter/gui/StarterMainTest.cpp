@@ -81,8 +81,6 @@ class StarterMainTest : public testing::Test {
     TTestHooks::Clear();
     TCommonDialog::TestAnswer = nullptr;
     Application().DestroyForms();
-    FreeKeptViewer();
-    FreeDirDialog();
     TStyleManager::TrySetStyle(TStyleManager::kSystemStyle);
     Application().Reset();
     SetTaskPlatform(nullptr);

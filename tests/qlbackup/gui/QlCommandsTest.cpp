@@ -26,6 +26,9 @@
 #include "standin/TaskServiceStandin.h"
 #include "support/TestSupport.h"
 #include "unattended/DesktopIconDlg.h"
+#include "unattended/MailTestDlg.h"
+#include "unattended/ShortcutDlg.h"
+#include "unattended/StatWind.h"
 #include "unattended/TaskSchedDlg.h"
 #include "winui/Dpi.h"
 #include "winui/TestHooks.h"
@@ -96,7 +99,6 @@ class QlCommandsTest : public hvtest::QlGuiTest {
   }
   void TearDown() override {
     TTestHooks::Clear();
-    FreeDirDialog();
     QlGuiTest::TearDown();
     TaskNamePrompt() = nullptr;
     SetTaskPlatform(nullptr);
@@ -484,6 +486,29 @@ TEST_F(QlCommandsTest, LogViewerAndInfo) {
   EXPECT_TRUE(SameFileName(viewed, log));
   EXPECT_EQ(caption, ProgramVersionInfo().InternalName + L" - Show log file");
   DeleteFileW(log.c_str());
+}
+
+// The dialogs QlBackup keeps, opened from its window: they stand until the program ends, and the
+// application's end frees them (nothing is left for the process's exit to free).
+TEST_F(QlCommandsTest, KeptDialogsStandUntilTheProgramsEnd) {
+  qle2e::TThunderbirdInstall tb(L"single", ProgramName());
+  std::vector<HWND> kept;
+  Run([&](TMainForm& form) {
+    Click(form.btDest);
+    ASSERT_NE(DirDialog(), nullptr);
+    TStatusWindow& status = StatusWindow();
+    status.ShowStatus(kDefaultDialogPos, L"Checking mail settings", L"Sending mail", false, 5);
+    status.Hide();
+    ShowMailStatus(L"Mail sent", L"", TMsgDlgType::mtInformation);
+    ASSERT_NE(MailStatusDialog(), nullptr);
+    kept = {DirDialog()->Handle(), status.Handle(), MailStatusDialog()->Handle(), ShortcutDialog().Handle()};
+  });
+  ASSERT_EQ(kept.size(), 4u);
+  for (HWND w : kept) EXPECT_TRUE(IsWindow(w));
+  Application().DestroyForms();
+  EXPECT_EQ(DirDialog(), nullptr);
+  EXPECT_EQ(MailStatusDialog(), nullptr);
+  for (HWND w : kept) EXPECT_FALSE(IsWindow(w));
 }
 
 // The window opens where it was closed last time, and always on a screen.

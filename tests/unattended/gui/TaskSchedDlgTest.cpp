@@ -63,7 +63,6 @@ class TaskSchedDlgTest : public testing::Test {
     TCommonDialog::TestAnswer = nullptr;
     Application().OnShowHint = nullptr;
     TTestHooks::Clear();
-    FreeDirDialog();
     Scheduler.reset();
     SetTaskPlatform(nullptr);
     Application().Reset();

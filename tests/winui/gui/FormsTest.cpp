@@ -174,6 +174,45 @@ TEST_F(FormsTest, MainFormCloseEndsTheApplication) {
   EXPECT_TRUE(Application().Terminated());
 }
 
+// What still stood when a kept form was freed.
+struct TFreed {
+  bool OwnWindow = false, MainWindow = false;
+};
+
+class TKeptForm : public TForm {
+ public:
+  TFreed* Freed = nullptr;
+  ~TKeptForm() override {
+    if (Freed) *Freed = {Handle() != nullptr, Application().MainForm() && IsWindow(Application().MainForm()->Handle())};
+  }
+};
+
+// A kept form is made once; the dialog that first asked for it does not take its window along, and
+// the application frees it before the main form.
+TEST_F(FormsTest, KeptFormsOutliveTheirFirstCallerAndGoBeforeTheMainForm) {
+  auto& main = Application().CreateForm<TTestForm>();
+  main.Show();
+  EXPECT_EQ(Application().KeptForm<TKeptForm>(), nullptr);
+  TKeptForm* kept = nullptr;
+  {
+    TTestForm dialog;
+    dialog.Create(main.Handle());
+    dialog.Show();
+    SetActiveWindow(dialog.Handle());
+    ASSERT_EQ(Application().ActiveForm(), &dialog);
+    kept = &Application().KeepForm<TKeptForm>();
+  }
+  EXPECT_EQ(&Application().KeepForm<TKeptForm>(), kept);
+  EXPECT_EQ(Application().KeptForm<TKeptForm>(), kept);
+  EXPECT_EQ(Application().MainForm(), &main);
+  EXPECT_TRUE(IsWindow(kept->Handle()));
+  TFreed freed;
+  kept->Freed = &freed;
+  Application().DestroyForms();
+  EXPECT_TRUE(freed.OwnWindow);
+  EXPECT_TRUE(freed.MainWindow);
+}
+
 TEST_F(FormsTest, TimerFiresInTheMessageLoop) {
   TTestForm f;
   f.Create();
