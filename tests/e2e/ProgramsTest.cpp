@@ -203,7 +203,7 @@ TEST(ProgramsTest, QlBackupEndsCleanlyAfterItsDirectoryDialog) {
     PostMessageW(dest, BM_CLICK, 0, 0);
     const HWND dialog = hvtest::WaitForCaption(p.Pid(), title, p.Process());
     ASSERT_TRUE(dialog) << testing::PrintToString(hvtest::ProcessWindowsText(p.Pid()));
-    EXPECT_TRUE(hv::SaveScreenshot(dialog, L"e2e-QlBackup-dirdialog-" + lang));
+    EXPECT_TRUE(hvtest::SaveScreenshot(dialog, L"e2e-QlBackup-dirdialog-" + lang));
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     ASSERT_TRUE(hvtest::WaitHidden(dialog, p.Process()));
     EXPECT_EQ(p.CloseAndWait(wnd), 0u);

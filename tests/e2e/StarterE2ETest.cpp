@@ -434,7 +434,7 @@ TEST_F(StarterE2E, KeptDialogsOpenedThenQuitEndCleanly) {
     PostMessageW(top(dots[0]) > top(dots[1]) ? dots[0] : dots[1], BM_CLICK, 0, 0);
     const HWND dirDialog = hvtest::WaitForCaption(Pi.dwProcessId, c.LogDirTitle, Process.Get());
     ASSERT_TRUE(dirDialog) << testing::PrintToString(hvtest::ProcessWindowsText(Pi.dwProcessId));
-    EXPECT_TRUE(SaveScreenshot(dirDialog, L"e2e-HvStarter-dirdialog-" + std::wstring(c.Lang)));
+    EXPECT_TRUE(hvtest::SaveScreenshot(dirDialog, L"e2e-HvStarter-dirdialog-" + std::wstring(c.Lang)));
     PostMessageW(dirDialog, WM_CLOSE, 0, 0);
     ASSERT_TRUE(hvtest::WaitHidden(dirDialog, Process.Get()));
 
@@ -444,7 +444,7 @@ TEST_F(StarterE2E, KeptDialogsOpenedThenQuitEndCleanly) {
     const HWND viewer = hvtest::WaitForProcessWindow(Pi.dwProcessId, L"HvForm", true, mainWnd);
     ASSERT_TRUE(viewer) << testing::PrintToString(hvtest::ProcessWindowsText(Pi.dwProcessId));
     Sleep(300);  // the text is shown
-    EXPECT_TRUE(SaveScreenshot(viewer, L"e2e-HvStarter-viewer-" + std::wstring(c.Lang)));
+    EXPECT_TRUE(hvtest::SaveScreenshot(viewer, L"e2e-HvStarter-viewer-" + std::wstring(c.Lang)));
     RECT shown{};
     GetWindowRect(viewer, &shown);
 
